@@ -1,0 +1,57 @@
+# KV_SETUP: configure, build, test and stage both builds.
+#   make run     the sample package on the default simulated machine
+#   make test    every test: native, then the Win32 conformance tests under Wine
+SHELL := /bin/bash
+NATIVE := build/native
+MINGW := build/mingw
+PACKAGE := build/package
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps native mingw stage run test test-native test-wine fuzz bench clean
+
+all: native mingw stage
+
+deps:
+	@scripts/deps.sh
+
+$(NATIVE)/build.ninja: | deps
+	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(MINGW)/build.ninja: | deps
+	cmake -S . -B $(MINGW) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run.sh
+
+native: $(NATIVE)/build.ninja
+	cmake --build $(NATIVE) -j $(JOBS)
+
+mingw: $(MINGW)/build.ninja
+	cmake --build $(MINGW) -j $(JOBS)
+
+# The package as a maker ships it: the sample package with the programs beside it.
+stage: native
+	@scripts/stage.sh $(NATIVE) $(PACKAGE)
+
+run: stage
+	cd $(PACKAGE) && ./kv_setup
+
+test-native: native
+	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+
+test-wine: mingw
+	@prefix=$$(mktemp -d /tmp/kvwine.XXXXXX); \
+	scripts/wine-prefix.sh create $$prefix || exit 1; \
+	KV_WINEPREFIX=$$prefix ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
+	scripts/wine-prefix.sh destroy $$prefix; exit $$rc
+
+test: test-native test-wine
+
+fuzz:
+	cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF
+	cmake --build build/fuzz -j $(JOBS)
+
+bench: native
+	@for b in $(NATIVE)/bench/*_bench; do [ -x $$b ] && $$b; done; true
+
+clean:
+	rm -rf build

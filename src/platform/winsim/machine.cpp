@@ -1,0 +1,341 @@
+// winsim: machine root, lock, atomic writes, path mapping and clock.
+#include "machine.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace winsim {
+namespace {
+
+std::mutex g_rootMutex;
+std::optional<fs::path> g_root;
+
+fs::path defaultRoot() {
+  if (const char* env = std::getenv("KVSIM_ROOT"); env && *env) return fs::path(env);
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return fs::path(xdg) / "kv_setup" / "machine";
+  const char* home = std::getenv("HOME");
+  return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "kv_setup" / "machine";
+}
+
+const char* const kTemplates[] = {"win7-x64", "win7-x86", "xp-x86", "win10-x64"};
+
+// The process half of MachineLock: one owner thread at a time, re-entrant.
+std::recursive_mutex g_lockMutex;
+int g_lockDepth = 0;
+int g_lockFd = -1;
+
+std::mutex g_cwdMutex;
+std::string g_cwd;
+
+std::vector<std::string> splitWin(std::string_view p) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (char c : p) {
+    if (c == '\\' || c == '/') {
+      if (!cur.empty()) parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur.push_back(c);
+    }
+  }
+  if (!cur.empty()) parts.push_back(cur);
+  return parts;
+}
+
+}  // namespace
+
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+std::string toLower(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string toUpper(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
+
+bool isKnownTemplate(std::string_view name) {
+  return std::any_of(std::begin(kTemplates), std::end(kTemplates), [&](const char* t) { return name == t; });
+}
+
+bool isMachine(const fs::path& root) {
+  std::error_code ec;
+  return fs::exists(root / "machine.id", ec);
+}
+
+bool createMachine(const fs::path& root, std::string_view templateName, std::string* error) {
+  if (!isKnownTemplate(templateName)) {
+    if (error) *error = "unknown template '" + std::string(templateName) + "'";
+    return false;
+  }
+  std::error_code ec;
+  if (isMachine(root)) {
+    if (error) *error = "a machine already exists in " + root.string();
+    return false;
+  }
+  fs::create_directories(root, ec);
+  if (ec) {
+    if (error) *error = "cannot create " + root.string() + ": " + ec.message();
+    return false;
+  }
+  // Build the machine in a scratch folder beside the root and only then mark
+  // it as a machine, so that a half-made machine is never taken for a whole one.
+  if (!populateTemplate(root, templateName, error)) return false;
+  return atomicWriteFile(root / "machine.id", std::string("template=") + std::string(templateName) + "\n");
+}
+
+const fs::path& machineRoot() {
+  std::lock_guard<std::mutex> guard(g_rootMutex);
+  if (!g_root) {
+    fs::path root = defaultRoot();
+    std::error_code ec;
+    root = fs::absolute(root, ec);
+    if (!isMachine(root)) {
+      // Two processes may race to create the default machine: serialise on
+      // a lock file beside it and look again once the lock is ours.
+      fs::create_directories(root, ec);
+      int fd = ::open((root / ".create.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+      if (fd >= 0) ::flock(fd, LOCK_EX);
+      if (!isMachine(root)) {
+        std::string error;
+        g_root = root;  // populateTemplate may ask for the root itself
+        if (!createMachine(root, kDefaultTemplate, &error)) {
+          std::fprintf(stderr, "winsim: cannot create the machine in %s: %s\n", root.c_str(), error.c_str());
+        }
+      }
+      if (fd >= 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+      }
+    }
+    g_root = root;
+  }
+  return *g_root;
+}
+
+void resetMachineRoot() {
+  std::lock_guard<std::mutex> guard(g_rootMutex);
+  g_root.reset();
+}
+
+MachineLock::MachineLock() {
+  g_lockMutex.lock();
+  if (g_lockDepth++ == 0) {
+    const fs::path lockPath = machineRoot() / ".lock";
+    g_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (g_lockFd >= 0) {
+      while (::flock(g_lockFd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+}
+
+MachineLock::~MachineLock() {
+  if (--g_lockDepth == 0 && g_lockFd >= 0) {
+    ::flock(g_lockFd, LOCK_UN);
+    ::close(g_lockFd);
+    g_lockFd = -1;
+  }
+  g_lockMutex.unlock();
+}
+
+bool atomicWriteFile(const fs::path& path, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  fs::path tmp = path;
+  tmp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  ::fsync(fd);
+  ::close(fd);
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> readWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// ---- Paths ----------------------------------------------------------------
+
+std::string currentDirectory() {
+  std::lock_guard<std::mutex> guard(g_cwdMutex);
+  if (g_cwd.empty()) {
+    std::error_code ec;
+    g_cwd = winPath(fs::current_path(ec));
+  }
+  return g_cwd;
+}
+
+void setCurrentDirectory(const std::string& winDir) {
+  std::lock_guard<std::mutex> guard(g_cwdMutex);
+  g_cwd = winDir;
+}
+
+std::string fullWinPath(std::string_view path) {
+  std::string p(path);
+  std::replace(p.begin(), p.end(), '/', '\\');
+  std::string drive;
+  std::string rest;
+  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    drive = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])))) + ":";
+    rest = p.substr(2);
+    if (rest.empty() || rest[0] != '\\') {
+      // "C:foo" is relative to the current directory of that drive; winsim
+      // keeps one current directory, used when the drive matches.
+      std::string cwd = currentDirectory();
+      if (cwd.size() >= 2 && iequals(cwd.substr(0, 2), drive)) rest = cwd.substr(2) + "\\" + rest;
+      else rest = "\\" + rest;
+    }
+  } else if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
+    return p;  // UNC: kept as it is
+  } else if (!p.empty() && p[0] == '\\') {
+    std::string cwd = currentDirectory();
+    drive = cwd.substr(0, 2);
+    rest = p;
+  } else {
+    std::string cwd = currentDirectory();
+    drive = cwd.substr(0, 2);
+    rest = cwd.substr(2) + "\\" + p;
+  }
+  std::vector<std::string> out;
+  for (auto& part : splitWin(rest)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!out.empty()) out.pop_back();
+      continue;
+    }
+    out.push_back(part);
+  }
+  std::string result = drive + "\\";
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (i) result += "\\";
+    result += out[i];
+  }
+  // A trailing separator on the input is kept, as Windows keeps it.
+  if (!out.empty() && !p.empty() && (p.back() == '\\')) result += "\\";
+  return result;
+}
+
+std::optional<fs::path> hostPath(std::string_view winPathIn) {
+  if (winPathIn.empty()) return std::nullopt;
+  std::string full = fullWinPath(winPathIn);
+  if (full.size() < 3 || full[1] != ':') return std::nullopt;
+  fs::path base;
+  const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(full[0])));
+  if (drive == 'C') base = machineRoot() / "drive_c";
+  else if (drive == 'Z') base = "/";
+  else return std::nullopt;
+  fs::path cur = base;
+  std::error_code ec;
+  bool exists = true;
+  for (auto& part : splitWin(std::string_view(full).substr(2))) {
+    if (exists) {
+      fs::path exact = cur / part;
+      if (fs::exists(fs::symlink_status(exact, ec))) {
+        cur = exact;
+        continue;
+      }
+      bool found = false;
+      if (fs::is_directory(cur, ec)) {
+        for (auto& entry : fs::directory_iterator(cur, ec)) {
+          if (iequals(entry.path().filename().string(), part)) {
+            cur = entry.path();
+            found = true;
+            break;
+          }
+        }
+      }
+      if (found) continue;
+      exists = false;
+    }
+    cur /= part;
+  }
+  return cur;
+}
+
+std::string winPath(const fs::path& hostIn) {
+  std::error_code ec;
+  fs::path host = fs::absolute(hostIn, ec).lexically_normal();
+  fs::path driveC = (machineRoot() / "drive_c").lexically_normal();
+  std::string h = host.string();
+  std::string c = driveC.string();
+  while (c.size() > 1 && c.back() == '/') c.pop_back();
+  std::string out;
+  if (h == c || (h.size() > c.size() && h.compare(0, c.size(), c) == 0 && h[c.size()] == '/')) {
+    out = "C:" + h.substr(c.size());
+  } else {
+    out = "Z:" + h;
+  }
+  std::replace(out.begin(), out.end(), '/', '\\');
+  if (out.size() == 2) out += "\\";
+  return out;
+}
+
+// ---- Clock ----------------------------------------------------------------
+
+double timescale() {
+  static const double scale = [] {
+    const char* env = std::getenv("KVSIM_TIMESCALE");
+    if (!env || !*env) return 1.0;
+    char* end = nullptr;
+    double v = std::strtod(env, &end);
+    if (end == env || !(v > 0.0) || v > 1000.0) return 1.0;
+    return v;
+  }();
+  return scale;
+}
+
+void sleepMachineMs(std::uint64_t ms) {
+  const double real = static_cast<double>(ms) * timescale();
+  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(real * 1000.0)));
+}
+
+std::uint64_t machineTickMs() {
+  static const auto start = std::chrono::steady_clock::now();
+  const auto elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return static_cast<std::uint64_t>(elapsed / timescale());
+}
+
+}  // namespace winsim

@@ -1,0 +1,41 @@
+// kvsim create: a new machine from a template.
+#include <cstdio>
+#include <cstdlib>
+
+#include "kvsim.h"
+#include "machine.h"
+
+namespace kvsim {
+namespace {
+
+int runCreate(const Args& args) {
+  std::string templ = winsim::kDefaultTemplate;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--template" && i + 1 < args.size()) templ = args[++i];
+    else if (args[i].rfind("--template=", 0) == 0) templ = args[i].substr(11);
+    else return fail("create: unexpected argument '" + args[i] + "'");
+  }
+  const char* env = std::getenv("KVSIM_ROOT");
+  std::string root;
+  if (env && *env) {
+    root = env;
+  } else {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    root = (xdg && *xdg) ? std::string(xdg) + "/kv_setup/machine"
+                         : std::string(home ? home : "/tmp") + "/.local/share/kv_setup/machine";
+  }
+  std::string error;
+  if (!winsim::createMachine(root, templ, &error)) return fail("create: " + error);
+  std::printf("created %s machine in %s\n", templ.c_str(), root.c_str());
+  return 0;
+}
+
+const Registrar reg({"create", "create a machine from a template",
+                     "usage: kvsim [--root DIR] create [--template win7-x64|win7-x86|xp-x86|win10-x64]\n"
+                     "Creates a new simulated machine in the root folder (default template win7-x64).\n"
+                     "Fails if the folder already holds a machine.\n",
+                     runCreate});
+
+}  // namespace
+}  // namespace kvsim
