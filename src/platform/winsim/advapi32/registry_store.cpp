@@ -264,13 +264,17 @@ std::vector<std::string> Editor::getMultiString(std::string_view path, std::stri
 
 bool Editor::createKey(std::string_view path, bool* created) {
   if (!validKeyPath(path)) return false;
-  m_root->create(splitPath(path), created);
+  bool isNew = false;
+  m_root->create(splitPath(path), &isNew);
+  if (created) *created = isNew;
+  m_changed = m_changed || isNew;
   return true;
 }
 
 bool Editor::setValue(std::string_view path, std::string_view name, const Value& value) {
   if (!validKeyPath(path) || hasLineBreak(name)) return false;
   m_root->create(splitPath(path))->setValue(name, value);
+  m_changed = true;
   return true;
 }
 
@@ -288,10 +292,16 @@ bool Editor::setMultiString(std::string_view path, std::string_view name, const 
 
 bool Editor::deleteValue(std::string_view path, std::string_view name) {
   KeyNode* node = m_root->find(splitPath(path));
-  return node && node->eraseValue(name);
+  const bool erased = node && node->eraseValue(name);
+  m_changed = m_changed || erased;
+  return erased;
 }
 
-bool Editor::deleteKeyTree(std::string_view path) { return m_root->removeTree(splitPath(path)); }
+bool Editor::deleteKeyTree(std::string_view path) {
+  const bool removed = m_root->removeTree(splitPath(path));
+  m_changed = m_changed || removed;
+  return removed;
+}
 
 // ---- Transactions -----------------------------------------------------------------
 
@@ -301,10 +311,10 @@ bool transact(Hive hive, const std::function<bool(Editor&)>& edit) {
   HiveCache& cache = current(hive);
   Editor editor(&cache.root);
   if (!edit(editor)) {
-    cache.loaded = false;  // drop whatever the edit did before it gave up
+    if (editor.changed()) cache.loaded = false;  // drop what the edit did before it gave up
     return false;
   }
-  return persist(cache, hive);
+  return !editor.changed() || persist(cache, hive);
 }
 
 void inspect(Hive hive, const std::function<void(const Editor&)>& look) {
