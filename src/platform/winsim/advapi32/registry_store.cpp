@@ -94,9 +94,15 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
 HiveCache& current(Hive hive) {
   HiveCache& cache = slot(hive);
   const std::string file = hiveFilePath(hive);
+  struct stat st{};
+  if (cache.loaded && cache.file == file) {
+    // The common case, a hive nobody changed, costs one stat.
+    FileStamp now;
+    if (::stat(file.c_str(), &st) == 0) now = stampOf(st);
+    if (now == cache.stamp) return cache;
+  }
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   FileStamp stamp;
-  struct stat st{};
   if (fd >= 0 && ::fstat(fd, &st) == 0) stamp = stampOf(st);
   if (cache.loaded && cache.file == file && cache.stamp == stamp) {
     if (fd >= 0) ::close(fd);
