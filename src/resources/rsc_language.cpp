@@ -216,14 +216,11 @@ BOOL CRscLanguage::kResourceAnalysis() {
 }
 
 BOOL CRscLanguage::kSearchLanguage(const std::string& strName) {
-  const BOOL bLangID = kCheckLangID(strName);
+  // A language id too large for 32 bits is looked up as a name, which finds
+  // nothing, rather than as some other number.
   DWORD dwLangID = 0;
-  std::string strKey;
-  if (bLangID && kRscParseLangID(strName, dwLangID)) {
-    strKey = decimalText(dwLangID);
-  } else {
-    strKey = kRscToUpper(strName);
-  }
+  const BOOL bLangID = kCheckLangID(strName) && kRscParseLangID(strName, dwLangID);
+  const std::string strKey = bLangID ? decimalText(dwLangID) : kRscToUpper(strName);
   auto it = m_mapLanguage.find(strKey);
   if (it == m_mapLanguage.end() && bLangID) {
     // A regional variant without an entry of its own: its primary language.
