@@ -82,8 +82,9 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
   if (!errors.empty() && !(cache.warnedStamp == stamp)) {
     cache.warnedStamp = stamp;
     const auto& first = errors.front();
-    std::fprintf(stderr, "winsim: registry file %s is damaged: line %zu: %s (%zu bad line%s skipped, the rest was read)\n",
-                 cache.file.c_str(), first.line, first.reason.c_str(), errors.size(), errors.size() == 1 ? "" : "s");
+    const std::string where = first.line ? "line " + std::to_string(first.line) + ": " : std::string();
+    std::fprintf(stderr, "winsim: registry file %s is damaged: %s%s (%zu bad line%s skipped, the rest was read)\n",
+                 cache.file.c_str(), where.c_str(), first.reason.c_str(), errors.size(), errors.size() == 1 ? "" : "s");
   }
 }
 
@@ -94,9 +95,15 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
 HiveCache& current(Hive hive) {
   HiveCache& cache = slot(hive);
   const std::string file = hiveFilePath(hive);
+  struct stat st{};
+  if (cache.loaded && cache.file == file) {
+    // The common case, a hive nobody changed, costs one stat.
+    FileStamp now;
+    if (::stat(file.c_str(), &st) == 0) now = stampOf(st);
+    if (now == cache.stamp) return cache;
+  }
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   FileStamp stamp;
-  struct stat st{};
   if (fd >= 0 && ::fstat(fd, &st) == 0) stamp = stampOf(st);
   if (cache.loaded && cache.file == file && cache.stamp == stamp) {
     if (fd >= 0) ::close(fd);
@@ -264,13 +271,17 @@ std::vector<std::string> Editor::getMultiString(std::string_view path, std::stri
 
 bool Editor::createKey(std::string_view path, bool* created) {
   if (!validKeyPath(path)) return false;
-  m_root->create(splitPath(path), created);
+  bool isNew = false;
+  m_root->create(splitPath(path), &isNew);
+  if (created) *created = isNew;
+  m_changed = m_changed || isNew;
   return true;
 }
 
 bool Editor::setValue(std::string_view path, std::string_view name, const Value& value) {
   if (!validKeyPath(path) || hasLineBreak(name)) return false;
   m_root->create(splitPath(path))->setValue(name, value);
+  m_changed = true;
   return true;
 }
 
@@ -288,10 +299,16 @@ bool Editor::setMultiString(std::string_view path, std::string_view name, const 
 
 bool Editor::deleteValue(std::string_view path, std::string_view name) {
   KeyNode* node = m_root->find(splitPath(path));
-  return node && node->eraseValue(name);
+  const bool erased = node && node->eraseValue(name);
+  m_changed = m_changed || erased;
+  return erased;
 }
 
-bool Editor::deleteKeyTree(std::string_view path) { return m_root->removeTree(splitPath(path)); }
+bool Editor::deleteKeyTree(std::string_view path) {
+  const bool removed = m_root->removeTree(splitPath(path));
+  m_changed = m_changed || removed;
+  return removed;
+}
 
 // ---- Transactions -----------------------------------------------------------------
 
@@ -301,10 +318,10 @@ bool transact(Hive hive, const std::function<bool(Editor&)>& edit) {
   HiveCache& cache = current(hive);
   Editor editor(&cache.root);
   if (!edit(editor)) {
-    cache.loaded = false;  // drop whatever the edit did before it gave up
+    if (editor.changed()) cache.loaded = false;  // drop what the edit did before it gave up
     return false;
   }
-  return persist(cache, hive);
+  return !editor.changed() || persist(cache, hive);
 }
 
 void inspect(Hive hive, const std::function<void(const Editor&)>& look) {

@@ -91,9 +91,12 @@ class Editor {
   bool deleteKeyTree(std::string_view path);
 
   explicit Editor(KeyNode* root) : m_root(root) {}
+  // Whether any call so far changed the hive (transact() writes only then).
+  bool changed() const { return m_changed; }
 
  private:
   KeyNode* m_root;
+  bool m_changed = false;
 };
 
 // Values built the way RegQueryValueExA returns them.
