@@ -222,8 +222,32 @@ void setCurrentDirectory(const std::string& winDir) {
   g_cwd = winDir;
 }
 
+namespace {
+
+// "\\?\C:\x" and "\\.\C:\x" name the same file as "C:\x"; the prefix only
+// switches off parsing on Windows, which winsim does not need.
+std::string_view stripDevicePrefix(std::string_view p) {
+  if (p.size() >= 6 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/') && (p[2] == '?' || p[2] == '.') &&
+      (p[3] == '\\' || p[3] == '/') && std::isalpha(static_cast<unsigned char>(p[4])) && p[5] == ':') {
+    return p.substr(4);
+  }
+  return p;
+}
+
+// Windows drops trailing dots and spaces from the last component of a path
+// ("file." opens "file"); a component made only of dots is left alone.
+void trimLastComponent(std::vector<std::string>& parts) {
+  if (parts.empty()) return;
+  std::string& last = parts.back();
+  if (last.find_first_not_of('.') == std::string::npos) return;
+  while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+  if (last.empty()) parts.pop_back();
+}
+
+}  // namespace
+
 std::string fullWinPath(std::string_view path) {
-  std::string p(path);
+  std::string p(stripDevicePrefix(path));
   std::replace(p.begin(), p.end(), '/', '\\');
   std::string drive;
   std::string rest;
@@ -257,20 +281,22 @@ std::string fullWinPath(std::string_view path) {
     }
     out.push_back(part);
   }
+  const bool trailingSeparator = !p.empty() && p.back() == '\\';
+  if (!trailingSeparator) trimLastComponent(out);
   std::string result = drive + "\\";
   for (size_t i = 0; i < out.size(); ++i) {
     if (i) result += "\\";
     result += out[i];
   }
   // A trailing separator on the input is kept, as Windows keeps it.
-  if (!out.empty() && !p.empty() && (p.back() == '\\')) result += "\\";
+  if (!out.empty() && trailingSeparator) result += "\\";
   return result;
 }
 
 std::optional<fs::path> hostPath(std::string_view winPathIn) {
   if (winPathIn.empty()) return std::nullopt;
   std::string full = fullWinPath(winPathIn);
-  if (full.size() < 3 || full[1] != ':') return std::nullopt;
+  if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return std::nullopt;
   fs::path base;
   const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(full[0])));
   if (drive == 'C') base = machineRoot() / "drive_c";
@@ -286,17 +312,19 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
         cur = exact;
         continue;
       }
-      bool found = false;
+      // Another case of the same name: the first entry that matches, so that
+      // every caller resolves the same way.
+      std::optional<fs::path> match;
       if (fs::is_directory(cur, ec)) {
-        for (auto& entry : fs::directory_iterator(cur, ec)) {
-          if (iequals(entry.path().filename().string(), part)) {
-            cur = entry.path();
-            found = true;
-            break;
-          }
+        for (auto it = fs::directory_iterator(cur, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+          const std::string name = it->path().filename().string();
+          if (iequals(name, part) && (!match || name < match->filename().string())) match = it->path();
         }
       }
-      if (found) continue;
+      if (match) {
+        cur = *match;
+        continue;
+      }
       exists = false;
     }
     cur /= part;
