@@ -119,7 +119,10 @@ int main(int argc, char** argv) {
   g_base = RegisterWindowMessageA("KVPARENT_BASE_MESSAGE");
   // The two ids after the base belong to it too; they must not be a registered message.
   std::string line;
-  for (int k = i; k < argc; ++k) line += (line.empty() ? "" : " ") + quote(argv[k]);
+  for (int k = i; k < argc; ++k) {
+    if (k > i) line.push_back(' ');
+    line.append(quote(argv[k]));
+  }
   char switches[64];
   std::snprintf(switches, sizeof switches, " +W:%08llx +M:%05x",
                 static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(hwnd)), g_base);
