@@ -82,8 +82,9 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
   if (!errors.empty() && !(cache.warnedStamp == stamp)) {
     cache.warnedStamp = stamp;
     const auto& first = errors.front();
-    std::fprintf(stderr, "winsim: registry file %s is damaged: line %zu: %s (%zu bad line%s skipped, the rest was read)\n",
-                 cache.file.c_str(), first.line, first.reason.c_str(), errors.size(), errors.size() == 1 ? "" : "s");
+    const std::string where = first.line ? "line " + std::to_string(first.line) + ": " : std::string();
+    std::fprintf(stderr, "winsim: registry file %s is damaged: %s%s (%zu bad line%s skipped, the rest was read)\n",
+                 cache.file.c_str(), where.c_str(), first.reason.c_str(), errors.size(), errors.size() == 1 ? "" : "s");
   }
 }
 
@@ -94,9 +95,15 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
 HiveCache& current(Hive hive) {
   HiveCache& cache = slot(hive);
   const std::string file = hiveFilePath(hive);
+  struct stat st{};
+  if (cache.loaded && cache.file == file) {
+    // The common case, a hive nobody changed, costs one stat.
+    FileStamp now;
+    if (::stat(file.c_str(), &st) == 0) now = stampOf(st);
+    if (now == cache.stamp) return cache;
+  }
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   FileStamp stamp;
-  struct stat st{};
   if (fd >= 0 && ::fstat(fd, &st) == 0) stamp = stampOf(st);
   if (cache.loaded && cache.file == file && cache.stamp == stamp) {
     if (fd >= 0) ::close(fd);

@@ -110,6 +110,7 @@ Document Document::parse(std::string bytes) {
     return static_cast<WCHAR>(static_cast<unsigned char>(b[o]) | (static_cast<unsigned char>(b[o + 1]) << 8));
   };
   auto offset = [&](size_t i) { return d.m_textStart + i * unitSize; };
+  d.m_tail = b.size() - offset(units);
 
   size_t i = 0;
   while (i < units) {
@@ -122,7 +123,7 @@ Document Document::parse(std::string bytes) {
       line.hasBreak = true;
       i += (unitAt(i) == kCr && i + 1 < units && unitAt(i + 1) == kLf) ? 2 : 1;
     }
-    line.next = i < units ? offset(i) : b.size();
+    line.next = offset(i);
     Text text;
     if (utf16) {
       text.reserve(i - start);
@@ -224,11 +225,12 @@ std::optional<std::string> Document::setValue(TextView section, TextView key, Te
     // A new section goes at the end of the file, with no blank line before
     // it; a file that does not end with a line break gets one first (a
     // UTF-16 file holding only its mark counts as such a file).
-    std::string out = m_bytes;
-    const bool needBreak = m_lines.empty() ? !m_bytes.empty() : !m_lines.back().hasBreak;
-    if (needBreak) out += encode(crlf);
-    out += encode(u'[' + Text(section) + u']' + crlf + Text(key) + u'=' + Text(value) + crlf);
-    return out;
+    const size_t at = m_bytes.size() - m_tail;
+    const bool needBreak = m_lines.empty() ? at > 0 : !m_lines.back().hasBreak;
+    std::string added;
+    if (needBreak) added += encode(crlf);
+    added += encode(u'[' + Text(section) + u']' + crlf + Text(key) + u'=' + Text(value) + crlf);
+    return m_bytes.substr(0, at) + added + m_bytes.substr(at);
   }
   if (const Line* line = findKey(*s, key)) {
     // Only this line changes; it keeps the key's spelling as stored.

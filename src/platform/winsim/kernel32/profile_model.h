@@ -91,6 +91,9 @@ class Document {
   std::string m_bytes;
   Encoding m_encoding = Encoding::kAnsi;
   size_t m_textStart = 0;  // past the byte-order mark
+  // An odd last byte of a UTF-16 file: no character, kept at the very end
+  // so that text written into the file stays aligned.
+  size_t m_tail = 0;
   std::vector<Line> m_lines;
   std::vector<Section> m_sections;
   std::unordered_map<Text, size_t> m_firstSection;  // folded name -> index in m_sections
