@@ -98,7 +98,7 @@ TEST_F(Inf, LinesSplitIntoKeyAndFields) {
       {"ba=c \\\r\n \\\r\n a", true, "ba", {"ca"}, "ca"},
       {"ba \\\\ \r\nc=d", true, "bac", {"d"}, "d"},
       {"a=b\\\\c", true, "a", {"b\\\\c"}, "b\\\\c"},
-      {"ab=cd\",ef\\\r\nab", true, "ab", {"cd,ef\\"}, "cd,ef\\"},
+      {"ab=cd\",ef\\\nab", true, "ab", {"cd,ef\\"}, "cd,ef\\"},
       {"Key=Field1,", true, "Key", {"Field1", ""}, "Field1,"},
       {"a=", true, "a", {""}, ""},
       {"key1 = v1 , v2 ,, \"q,uoted\" ; comment", true, "key1", {"v1", "v2", "", "q,uoted"}, "v1,v2,,q,uoted"},
@@ -131,7 +131,7 @@ TEST_F(Inf, LinesSplitIntoKeyAndFields) {
     EXPECT_EQ(lineText(&ctx), c.text);
     // Only the row with a quoted trailing backslash has a second line: that
     // backslash does not join the lines.
-    EXPECT_EQ(SetupGetLineCountA(h, "Test"), std::strstr(c.line, "ef\\\r\nab") ? 2 : 1);
+    EXPECT_EQ(SetupGetLineCountA(h, "Test"), std::strstr(c.line, "ef\\\nab") ? 2 : 1);
   }
 }
 
@@ -230,9 +230,19 @@ TEST_F(Inf, StyleFollowsTheSignature) {
       EXPECT_EQ(GetLastError(), ERROR_WRONG_INF_STYLE);
       EXPECT_EQ(line, 0u);
     }
-    h = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_OLDNT | INF_STYLE_WIN4, nullptr);
+    h = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_OLDNT, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     SetupCloseInfFile(h);
+    auto openBoth = [&] {
+      h = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_OLDNT | INF_STYLE_WIN4, nullptr);
+      EXPECT_NE(h, INVALID_HANDLE_VALUE);
+      SetupCloseInfFile(h);
+    };
+    if (c.win4) {
+      openBoth();
+    } else {
+      KV_WINE_DEPARTS("a file without a WIN4 signature is refused when the mask also holds WIN4") { openBoth(); }
+    }
 
     DWORD size = 0;
     const BOOL sized = SetupGetInfInformationA(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &size);
@@ -491,6 +501,12 @@ TEST_F(Inf, TargetPaths) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.section ? c.section : "(null)");
+    if (c.section && std::strcmp(c.section, "D24q") == 0) {
+      KV_WINE_DEPARTS("a quoted subfolder keeps its trailing backslash") {
+        EXPECT_EQ(lower(targetPath(h, c.section)), c.path);
+      }
+      continue;
+    }
     EXPECT_EQ(lower(targetPath(h, c.section)), c.path);
   }
   char small[4];

@@ -66,8 +66,10 @@ TEST_F(Lz, ExpandsReferenceVectorsByteForByte) {
   int i = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(i);
-    const std::string src = kvtest::writeFile(dir_, "v" + std::to_string(i) + ".bi_", c.compressed);
-    const std::string dst = dir_ + "\\v" + std::to_string(i++) + ".out";
+    std::string stem = "v";
+    stem += std::to_string(i++);
+    const std::string src = kvtest::writeFile(dir_, stem + ".bi_", c.compressed);
+    const std::string dst = dir_ + "\\" + stem + ".out";
     EXPECT_EQ(expand(src, dst), static_cast<LONG>(c.plain.size()));
     EXPECT_EQ(kvtest::readFile(dst), c.plain);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "support/conformance.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ TEST(SpoolDirectories, Errors) {
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(GetPrinterDriverDirectoryA(nullptr, nullptr, 2, buf, sizeof buf, &need));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
-  EXPECT_EQ(need, 0xdeadu);
+  KV_WINE_DEPARTS("the size is cleared for an invalid level") { EXPECT_EQ(need, 0xdeadu); }
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(GetPrinterDriverDirectoryA(nullptr, const_cast<LPSTR>("Windows x64"), 1, nullptr, 0, &need));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
@@ -61,7 +62,10 @@ TEST(ColorDirectory, SizeThenText) {
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(GetColorDirectoryA(nullptr, nullptr, &size));
   EXPECT_TRUE(GetLastError() == ERROR_INSUFFICIENT_BUFFER || GetLastError() == ERROR_MORE_DATA) << GetLastError();
-  ASSERT_EQ(size, std::strlen("C:\\windows\\system32\\spool\\drivers\\color") + 1);
+  KV_WINE_DEPARTS("the size asked for leaves out the NUL") {
+    EXPECT_EQ(size, std::strlen("C:\\windows\\system32\\spool\\drivers\\color") + 1);
+  }
+  size = MAX_PATH;
   std::string buf(size, 'x');
   ASSERT_TRUE(GetColorDirectoryA(nullptr, buf.data(), &size));
   EXPECT_EQ(lower(buf.c_str()), "c:\\windows\\system32\\spool\\drivers\\color");
