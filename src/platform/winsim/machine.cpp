@@ -19,7 +19,9 @@
 namespace winsim {
 namespace {
 
-std::mutex g_rootMutex;
+// Recursive: creating the default machine fills its registry, which asks
+// for the machine root again.
+std::recursive_mutex g_rootMutex;
 std::optional<fs::path> g_root;
 
 fs::path defaultRoot() {
@@ -100,14 +102,20 @@ bool createMachine(const fs::path& root, std::string_view templateName, std::str
     if (error) *error = "cannot create " + root.string() + ": " + ec.message();
     return false;
   }
-  // Build the machine in a scratch folder beside the root and only then mark
-  // it as a machine, so that a half-made machine is never taken for a whole one.
+  // The template's registry is written through the store, which works on
+  // the machine root: point it at the new machine while it is filled. The
+  // machine is marked as one only at the end, so that a half-made machine
+  // is never taken for a whole one.
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_rootMutex);
+    g_root = fs::absolute(root, ec);
+  }
   if (!populateTemplate(root, templateName, error)) return false;
   return atomicWriteFile(root / "machine.id", std::string("template=") + std::string(templateName) + "\n");
 }
 
 const fs::path& machineRoot() {
-  std::lock_guard<std::mutex> guard(g_rootMutex);
+  std::lock_guard<std::recursive_mutex> guard(g_rootMutex);
   if (!g_root) {
     fs::path root = defaultRoot();
     std::error_code ec;
@@ -136,7 +144,7 @@ const fs::path& machineRoot() {
 }
 
 void resetMachineRoot() {
-  std::lock_guard<std::mutex> guard(g_rootMutex);
+  std::lock_guard<std::recursive_mutex> guard(g_rootMutex);
   g_root.reset();
 }
 
@@ -180,7 +188,8 @@ bool atomicWriteFile(const fs::path& path, std::string_view bytes) {
     }
     done += static_cast<size_t>(n);
   }
-  ::fsync(fd);
+  // No fsync: the rename alone is what keeps a killed process from leaving a
+  // torn file, and the machine is a simulation, not a power-loss-safe store.
   ::close(fd);
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     ::unlink(tmp.c_str());
