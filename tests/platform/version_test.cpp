@@ -12,7 +12,7 @@
 
 namespace {
 
-class Version : public testing::Test {
+class VersionResource : public testing::Test {
  protected:
   void SetUp() override { dir_ = kvtest::scratchDir("ver"); }
 
@@ -29,7 +29,7 @@ class Version : public testing::Test {
   std::string dir_;
 };
 
-TEST_F(Version, FixedInfoTranslationAndStrings) {
+TEST_F(VersionResource, FixedInfoTranslationAndStrings) {
   struct Image {
     const char* name;
     bool pe64;
@@ -79,7 +79,7 @@ TEST_F(Version, FixedInfoTranslationAndStrings) {
   }
 }
 
-TEST_F(Version, FilesWithoutAVersionResource) {
+TEST_F(VersionResource, FilesWithoutAVersionResource) {
   struct Case {
     const char* name;
     std::string bytes;
@@ -111,7 +111,7 @@ TEST_F(Version, FilesWithoutAVersionResource) {
 }
 
 // What the driver-version detection tests: the low word of dwFileOS.
-TEST_F(Version, OperatingSystemFieldsSurviveTheRoundTrip) {
+TEST_F(VersionResource, OperatingSystemFieldsSurviveTheRoundTrip) {
   for (DWORD os : {0x00040004u, 0x00010004u, 0x00000004u, 0x00040000u, 0x00010001u, 0x00000001u, 0x00030003u, 0u}) {
     kvtest::VersionSpec spec;
     spec.fileOS = os;

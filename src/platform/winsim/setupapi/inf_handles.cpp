@@ -5,8 +5,8 @@
 #include <mutex>
 #include <unordered_set>
 
-#include "advapi32/registry_store.h"
 #include "machine.h"
+#include "machine_settings.h"
 
 namespace winsim::setupapi {
 namespace {
@@ -24,7 +24,7 @@ std::unordered_set<InfHandle*>& openHandles() {
 // versions 4095.
 ParseOptions optionsForMachine() {
   ParseOptions options;
-  const std::string os = reg::getString(reg::Hive::LocalMachine, "SOFTWARE\\KVSim\\Machine", "OSKind", "win7");
+  const std::string os = machineSettings().osKind;
   static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
   for (const char* kind : kOld) {
     if (iequals(os, kind)) options.maxFieldLength = 511;
@@ -33,7 +33,7 @@ ParseOptions optionsForMachine() {
 }
 
 LANGID machineLanguage() {
-  return static_cast<LANGID>(reg::getDword(reg::Hive::LocalMachine, "SOFTWARE\\KVSim\\Machine", "LangID", 0x409));
+  return static_cast<LANGID>(machineSettings().langId);
 }
 
 bool fileExists(const std::string& winPath) {

@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
-#include "advapi32/registry_store.h"
 #include "machine.h"
+#include "machine_settings.h"
 #include "setupapi/dir_table.h"
 #include "setupapi/inf_handles.h"
 
@@ -64,7 +64,7 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (winsim::reg::getDword(winsim::reg::Hive::LocalMachine, "SOFTWARE\\KVSim\\Machine", "Admin", 1) == 0) {
+  if (!winsim::machineSettings().admin) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }

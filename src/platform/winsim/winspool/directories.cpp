@@ -6,8 +6,8 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "advapi32/registry_store.h"
 #include "machine.h"
+#include "machine_settings.h"
 #include "modules.h"
 
 namespace winsim::spool {
@@ -69,11 +69,9 @@ const Environment* findEnvironment(std::string_view name) {
 }
 
 const Environment& processEnvironment() {
-  const std::string arch =
-      reg::getString(reg::Hive::LocalMachine, "SOFTWARE\\KVSim\\Machine", "Architecture", "amd64");
-  const bool wow64 = reg::getDword(reg::Hive::LocalMachine, "SOFTWARE\\KVSim\\Machine", "Wow64", 0) != 0;
-  if (wow64 || iequals(arch, "x86")) return kEnvironments[0];
-  if (iequals(arch, "ia64")) return kEnvironments[2];
+  const MachineSettings settings = machineSettings();
+  if (processIsWow64(settings) || iequals(settings.architecture, "x86")) return kEnvironments[0];
+  if (iequals(settings.architecture, "ia64")) return kEnvironments[2];
   return kEnvironments[1];
 }
 
