@@ -720,3 +720,31 @@ TEST(SetupDi, PrinterClassEnumeration) {
 }
 
 }  // namespace
+
+namespace {
+
+// The program reaches the Setup API only by name, through GetProcAddress.
+TEST(SetupApiBinding, EveryBoundFunctionResolves) {
+  HMODULE module = LoadLibraryA("SetupApi.DLL");
+  ASSERT_NE(module, nullptr);
+  const char* const kBound[] = {
+      "SetupOpenInfFileA", "SetupCloseInfFile", "SetupGetInfInformationA", "SetupOpenAppendInfFileA",
+      "SetupPromptForDiskA", "SetupGetLineTextA", "SetupFindFirstLineA", "SetupGetStringFieldA",
+      "SetupGetTargetPathA", "SetupCopyOEMInfA", "SetupOpenFileQueue", "SetupCloseFileQueue", "SetupQueueCopyA",
+      "SetupCommitFileQueueA", "SetupDefaultQueueCallbackA", "SetupInitDefaultQueueCallback",
+      "SetupTermDefaultQueueCallback", "SetupFindNextLine", "SetupGetSourceFileLocationA", "SetupGetSourceInfoA",
+      "SetupInstallFromInfSectionA", "SetupDecompressOrCopyFileA", "SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo",
+      "SetupDiGetDeviceRegistryPropertyA", "SetupDiDestroyDeviceInfoList", "SetupGetFileCompressionInfoA",
+      "SetupDiCallClassInstaller", "SetupDiSetClassInstallParamsA", "SetupDiGetDeviceInstanceIdA",
+  };
+  for (const char* name : kBound) EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
+  using OpenFn = HINF(WINAPI*)(PCSTR, PCSTR, DWORD, PUINT);
+  auto open = reinterpret_cast<OpenFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "SetupOpenInfFileA")));
+  ASSERT_NE(open, nullptr);
+  HINF h = open(kvtest::dataPath("inf/winxp.inf").c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE);
+  SetupCloseInfFile(h);
+  FreeLibrary(module);
+}
+
+}  // namespace
