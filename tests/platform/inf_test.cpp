@@ -19,6 +19,7 @@ class Inf : public testing::Test {
   void SetUp() override { dir_ = kvtest::scratchDir("inf"); }
   void TearDown() override {
     for (HINF h : open_) SetupCloseInfFile(h);
+    kvtest::removeScratchDir(dir_);
   }
 
   std::string write(const std::string& text, const std::string& name = "test.inf") {

@@ -33,6 +33,7 @@ std::string sequence(size_t n) {
 class Lz : public testing::Test {
  protected:
   void SetUp() override { dir_ = kvtest::scratchDir("lz"); }
+  void TearDown() override { kvtest::removeScratchDir(dir_); }
 
   // Expands a file through LZOpenFileA + LZCopy; the count LZCopy returned.
   LONG expand(const std::string& src, const std::string& dst) {

@@ -15,6 +15,7 @@ namespace {
 class VersionResource : public testing::Test {
  protected:
   void SetUp() override { dir_ = kvtest::scratchDir("ver"); }
+  void TearDown() override { kvtest::removeScratchDir(dir_); }
 
   std::vector<BYTE> info(const std::string& path) {
     DWORD handle = 0xdead;

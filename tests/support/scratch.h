@@ -32,6 +32,11 @@ inline std::string scratchDir(const std::string& tag) {
   return win;
 }
 
+inline void removeScratchDir(const std::string& win) {
+  std::error_code ec;
+  std::filesystem::remove_all(hostFor(win), ec);
+}
+
 inline std::string writeFile(const std::string& dir, const std::string& name, const std::string& bytes) {
   const std::string win = dir + "\\" + name;
   std::ofstream out(hostFor(win), std::ios::binary | std::ios::trunc);
