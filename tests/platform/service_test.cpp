@@ -53,7 +53,17 @@ TEST(Services, TheEnumerationGoesOnWhereATooSmallBufferStopped) {
                                            static_cast<DWORD>(buffer.size() * sizeof(ULONG_PTR)), &cbNeeded,
                                            &dwCount, &dwResume);
     const DWORD dwError = GetLastError();
-    for (DWORD i = 0; i < dwCount; ++i) names.push_back(pServices[i].lpServiceName);
+    bool bNamed = true;
+    for (DWORD i = 0; i < dwCount; ++i) {
+      if (!pServices[i].lpServiceName) bNamed = false;
+      else names.push_back(pServices[i].lpServiceName);
+    }
+    if (!bNamed) {
+      KV_WINE_DEPARTS("Wine hands back records without names when the buffer is too small") {
+        ADD_FAILURE() << "a record without a name";
+      }
+      break;
+    }
     if (bDone) break;
     ASSERT_EQ(dwError, static_cast<DWORD>(ERROR_MORE_DATA));
     if (dwCount == 0) buffer.resize(cbNeeded / sizeof(ULONG_PTR) + 1);
@@ -75,9 +85,14 @@ TEST(Services, HandlesAndArgumentsAreChecked) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "opened without the right to enumerate";
   EXPECT_TRUE(CloseServiceHandle(hManager));
 
+  // The failed-services database is known but cannot be opened; any other
+  // name is no database name at all.
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(OpenSCManagerA(nullptr, SERVICES_FAILED_DATABASEA, SC_MANAGER_CONNECT), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DATABASE_DOES_NOT_EXIST));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(OpenSCManagerA(nullptr, "NoSuchDatabase", SC_MANAGER_CONNECT), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DATABASE_DOES_NOT_EXIST));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
 }
 
 }  // namespace
