@@ -46,6 +46,7 @@ TEST(Services, TheEnumerationGoesOnWhereATooSmallBufferStopped) {
   // A buffer for about one record at a time: every service still comes, once.
   std::vector<std::string> names;
   std::vector<ULONG_PTR> buffer(80);
+  bool bComplete = true;
   dwResume = 0;
   for (int round = 0; round < 1000; ++round) {
     auto* pServices = reinterpret_cast<LPENUM_SERVICE_STATUSA>(buffer.data());
@@ -62,6 +63,7 @@ TEST(Services, TheEnumerationGoesOnWhereATooSmallBufferStopped) {
       KV_WINE_DEPARTS("Wine hands back records without names when the buffer is too small") {
         ADD_FAILURE() << "a record without a name";
       }
+      bComplete = false;
       break;
     }
     if (bDone) break;
@@ -70,7 +72,9 @@ TEST(Services, TheEnumerationGoesOnWhereATooSmallBufferStopped) {
   }
   int nSpooler = 0;
   for (const auto& name : names) nSpooler += lstrcmpiA(name.c_str(), "Spooler") == 0;
-  EXPECT_EQ(nSpooler, 1);
+  if (bComplete) {
+    EXPECT_EQ(nSpooler, 1);
+  }
   EXPECT_TRUE(CloseServiceHandle(hManager));
 }
 
