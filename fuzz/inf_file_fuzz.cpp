@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "driverinfo/inf_file.h"
 #include "driverinfo/setup_api.h"
 
