@@ -188,7 +188,8 @@ bool atomicWriteFile(const fs::path& path, std::string_view bytes) {
     }
     done += static_cast<size_t>(n);
   }
-  ::fsync(fd);
+  // No fsync: the rename alone is what keeps a killed process from leaving a
+  // torn file, and the machine is a simulation, not a power-loss-safe store.
   ::close(fd);
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     ::unlink(tmp.c_str());

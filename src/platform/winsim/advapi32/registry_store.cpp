@@ -82,8 +82,9 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
   if (!errors.empty() && !(cache.warnedStamp == stamp)) {
     cache.warnedStamp = stamp;
     const auto& first = errors.front();
-    std::fprintf(stderr, "winsim: registry file %s is damaged: line %zu: %s (%zu bad line%s skipped, the rest was read)\n",
-                 cache.file.c_str(), first.line, first.reason.c_str(), errors.size(), errors.size() == 1 ? "" : "s");
+    const std::string where = first.line ? "line " + std::to_string(first.line) + ": " : std::string();
+    std::fprintf(stderr, "winsim: registry file %s is damaged: %s%s (%zu bad line%s skipped, the rest was read)\n",
+                 cache.file.c_str(), where.c_str(), first.reason.c_str(), errors.size(), errors.size() == 1 ? "" : "s");
   }
 }
 

@@ -178,6 +178,7 @@ bool parseHexBytes(std::string_view first, Lines* lines, std::vector<BYTE>* out,
 struct Section {
   bool open = false;     // a key line has been read
   bool deleted = false;  // it was a [-KEY] line
+  bool broken = false;   // the key line was malformed: its values go nowhere
   Hive hive = Hive::LocalMachine;
   std::vector<std::string> path;
 };
@@ -207,7 +208,7 @@ bool parseValueLine(std::string_view line, Lines* lines, bool unicodeFile, const
     *reason = "a value before the first [KEY] line";
     return false;
   }
-  if (section.deleted) {
+  if (section.deleted && !section.broken) {
     *reason = "a value under a key that is being deleted";
     return false;
   }
@@ -217,7 +218,7 @@ bool parseValueLine(std::string_view line, Lines* lines, bool unicodeFile, const
   change.name = name;
   if (trimRight(data) == "-") {
     change.kind = RegChange::DeleteValue;
-    changes->push_back(std::move(change));
+    if (!section.broken) changes->push_back(std::move(change));
     return true;
   }
   change.kind = RegChange::SetValue;
@@ -280,7 +281,9 @@ bool parseValueLine(std::string_view line, Lines* lines, bool unicodeFile, const
     *reason = "unrecognised value data (expected \"text\", dword:, hex:, hex(N): or -)";
     return false;
   }
-  changes->push_back(std::move(change));
+  // Under a malformed key line the value is read (to keep the line count
+  // right) but dropped: the key line's error stands for it.
+  if (!section.broken) changes->push_back(std::move(change));
   return true;
 }
 
@@ -313,6 +316,7 @@ bool parseKeyLine(std::string_view line, Section* section, std::string* reason) 
     return false;
   }
   section->open = true;
+  section->broken = false;
   section->deleted = deleting;
   section->hive = hive;
   section->path = std::move(parts);
@@ -517,9 +521,9 @@ bool parseRegText(std::string_view rawText, bool lenient, std::vector<RegChange>
         change.path = section.path;
         changes->push_back(std::move(change));
       } else {
-        // The values that follow a bad key line must not land elsewhere.
+        // The values that follow a bad key line must not land in the key before it.
         section.open = true;
-        section.deleted = true;
+        section.broken = true;
       }
     } else if (line[0] == '"' || line[0] == '@') {
       std::vector<RegChange> one;

@@ -208,13 +208,11 @@ std::string expandVariables(std::string_view text,
     if (!name.empty()) value = lookup(name);
     if (value) {
       out += *value;
-      i = close + 1;
     } else {
-      // An unknown name stays; its closing % may open the next name.
-      out += '%';
-      out.append(name);
-      i = close;
+      // An unknown name stays as it was written, both signs included.
+      out.append(text.substr(i, close - i + 1));
     }
+    i = close + 1;
   }
   return out;
 }

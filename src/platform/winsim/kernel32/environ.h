@@ -8,9 +8,9 @@
 
 namespace winsim {
 
-// Replaces each %NAME% whose name `lookup` knows by its value; unknown
-// names, a lone % and an unclosed %NAME stay as they are, as
-// ExpandEnvironmentStrings leaves them.
+// Replaces each %NAME% whose name `lookup` knows by its value; an unknown
+// %NAME% (with both signs), a lone % and an unclosed %NAME stay as they
+// are, as ExpandEnvironmentStrings leaves them.
 std::string expandVariables(std::string_view text,
                             const std::function<std::optional<std::string>(std::string_view)>& lookup);
 

@@ -146,19 +146,20 @@ bool overlaps(const void* a, size_t an, const void* b, size_t bn) {
 
 }  // namespace
 
-// MultiByteToWideChar: 0 with ERROR_INVALID_PARAMETER for bad lengths or
-// buffers, ERROR_INVALID_FLAGS, ERROR_NO_UNICODE_TRANSLATION for ill-formed
+// MultiByteToWideChar: 0 with ERROR_INVALID_PARAMETER for a zero length or
+// bad buffers (a negative length is a NUL-terminated string), ERROR_INVALID_FLAGS, ERROR_NO_UNICODE_TRANSLATION for ill-formed
 // input with MB_ERR_INVALID_CHARS, ERROR_INSUFFICIENT_BUFFER when the result
 // does not fit (the buffer then holds what fitted).
 extern "C" int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                           LPWSTR lpWideCharStr, int cchWideChar) {
   const Page page = pageOf(CodePage);
-  if (page == Page::Invalid || !lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+  if (page == Page::Invalid || !lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 ||
       (cchWideChar > 0 && !lpWideCharStr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const size_t inLength = cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+  // Any negative length means a NUL-terminated string, as Windows reads it.
+  const size_t inLength = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
   if (cchWideChar > 0 && overlaps(lpMultiByteStr, inLength, lpWideCharStr, static_cast<size_t>(cchWideChar) * 2)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -184,8 +185,8 @@ extern "C" int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR l
   return static_cast<int>(count);
 }
 
-// WideCharToMultiByte: 0 with ERROR_INVALID_PARAMETER for bad lengths or
-// buffers (and for a default character with CP_UTF8), ERROR_INVALID_FLAGS,
+// WideCharToMultiByte: 0 with ERROR_INVALID_PARAMETER for a zero length or
+// bad buffers (and for a default character with CP_UTF8), ERROR_INVALID_FLAGS,
 // ERROR_NO_UNICODE_TRANSLATION for a lone surrogate with
 // WC_ERR_INVALID_CHARS, ERROR_INSUFFICIENT_BUFFER when the result does not
 // fit (the buffer then holds the whole characters that fitted).
@@ -193,14 +194,14 @@ extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR 
                                           LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                           LPBOOL lpUsedDefaultChar) {
   const Page page = pageOf(CodePage);
-  if (page == Page::Invalid || !lpWideCharStr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+  if (page == Page::Invalid || !lpWideCharStr || cchWideChar == 0 || cbMultiByte < 0 ||
       (cbMultiByte > 0 && !lpMultiByteStr) ||
       (page == Page::Utf8 && (lpDefaultChar || lpUsedDefaultChar))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   const size_t inLength =
-      cchWideChar == -1 ? winsim::wlen(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
+      cchWideChar < 0 ? winsim::wlen(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
   if (cbMultiByte > 0 && overlaps(lpWideCharStr, inLength * 2, lpMultiByteStr, static_cast<size_t>(cbMultiByte))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;

@@ -86,7 +86,7 @@ int compareLevel(const std::vector<unsigned>& a, const std::vector<unsigned>& b)
 }  // namespace
 
 // CompareStringA: CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN; 0 with
-// ERROR_INVALID_PARAMETER for a NULL string or a length below -1, and
+// ERROR_INVALID_PARAMETER for a NULL string, and
 // ERROR_INVALID_FLAGS for flags Windows does not know.
 extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, PCSTR lpString1, int cchCount1,
                                      PCSTR lpString2, int cchCount2) {
@@ -95,7 +95,7 @@ extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, PCSTR lpStri
                            0x10 /* LINGUISTIC_IGNORECASE */ | 0x20 /* LINGUISTIC_IGNOREDIACRITIC */ |
                            0x8 /* SORT_DIGITSASNUMBERS */ | 0x10000 /* NORM_IGNOREKANATYPE */ |
                            0x20000 /* NORM_IGNOREWIDTH */ | 0x8000000 /* NORM_LINGUISTIC_CASING */;
-  if (!lpString1 || !lpString2 || cchCount1 < -1 || cchCount2 < -1) {
+  if (!lpString1 || !lpString2) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -103,8 +103,9 @@ extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, PCSTR lpStri
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }
-  const size_t n1 = cchCount1 == -1 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
-  const size_t n2 = cchCount2 == -1 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
+  // Any negative count means a NUL-terminated string.
+  const size_t n1 = cchCount1 < 0 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
+  const size_t n2 = cchCount2 < 0 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
   const auto u1 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString1), n1).units;
   const auto u2 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString2), n2).units;
   const Weights a = weigh(u1.data(), u1.size(), dwCmpFlags);
