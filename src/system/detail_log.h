@@ -21,7 +21,7 @@
 // runs only where the sizes differ, which is where a wrong format would
 // really print a wrong number.
 #if defined(__GNUC__) && ULONG_MAX != UINT_MAX
-#define KV_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#define KV_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define KV_PRINTF_FORMAT(fmt, args)
 #endif
