@@ -45,7 +45,8 @@ class CCandidateDriverInfomation {
   static std::string kGetPlatformFromPEHeader(const std::string& strFilePath);
 
  private:
-  CInfFile* m_pDrvInfFile;
+  // The INF reader the list steps open each INF file with.
+  [[maybe_unused]] CInfFile* m_pDrvInfFile;
   CSetupApi* m_pSetupApi;
   // "INF path,driver file" to version.
   std::map<std::string, DWORD, CInfFile::CLessNoCase> m_mapDriverVersion;
