@@ -220,7 +220,9 @@ TEST_F(FileTest, AccessRightsOfAHandleAreEnforced) {
   EXPECT_EQ(n, 0u);
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(SetEndOfFile(h));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  KV_WINE_DEPARTS("Wine answers ERROR_INVALID_PARAMETER to SetEndOfFile without write access") {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  }
   CloseHandle(h);
 
   h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -246,17 +248,21 @@ TEST_F(FileTest, ReadOnlyAttributeIsHonoured) {
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 
-  SetLastError(0xdeadbeef);
-  EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  SetLastError(0xdeadbeef);
-  EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  // Wine keeps the attribute in the file's mode bits, which a superuser's
+  // process does not obey.
+  KV_WINE_DEPARTS("Wine running as the superuser opens read-only files for writing") {
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(CopyFileA(source.c_str(), path.c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  }
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(DeleteFileA(path.c_str()));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  SetLastError(0xdeadbeef);
-  EXPECT_FALSE(CopyFileA(source.c_str(), path.c_str(), FALSE));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(ScratchFolder::readFile(path), "keep");
 
@@ -384,7 +390,9 @@ TEST_F(FileTest, MoveAndDelete) {
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((dir / "two.txt").c_str(), &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  EXPECT_STREQ(data.cFileName, "TWO.TXT");
+  KV_WINE_DEPARTS("Wine keeps the old case when a rename changes only the case") {
+    EXPECT_STREQ(data.cFileName, "TWO.TXT");
+  }
   FindClose(find);
 
   // Folders move too.

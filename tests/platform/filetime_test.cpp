@@ -5,6 +5,7 @@
 
 #include "platform/scratch_folder.h"
 #include "platform/win32.h"
+#include "support/conformance.h"
 
 namespace {
 
@@ -66,6 +67,14 @@ TEST(FileTime, OutOfRangeValuesAreRefused) {
     SCOPED_TRACE(std::to_string(s.wYear) + "-" + std::to_string(s.wMonth) + "-" + std::to_string(s.wDay));
     FILETIME out = fileTime(42);
     SetLastError(0xdeadbeef);
+    const bool feb29 = s.wMonth == 2 && s.wDay == 29;
+    if (feb29) {
+      KV_WINE_DEPARTS("Wine takes 29 February in any year") {
+        EXPECT_FALSE(SystemTimeToFileTime(&s, &out));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+      }
+      continue;
+    }
     EXPECT_FALSE(SystemTimeToFileTime(&s, &out));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
   }
@@ -136,9 +145,11 @@ TEST(FileTime, SetAndGetThroughAHandle) {
   // Setting a time needs the right to write attributes.
   h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  SetLastError(0xdeadbeef);
-  EXPECT_FALSE(SetFileTime(h, nullptr, nullptr, &ftAccess));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  KV_WINE_DEPARTS("Wine sets file times through a handle without the right to write attributes") {
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetFileTime(h, nullptr, nullptr, &ftAccess));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  }
   CloseHandle(h);
 }
 
