@@ -1,5 +1,5 @@
 // winsim's service control manager over the services of the registry: the
-// states a machine starts with, the KVSimState value, rights and releases.
+// states a machine starts with, the run-state store, rights and releases.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -44,7 +44,8 @@ class ServicesTest : public testing::Test {
 
 TEST_F(ServicesTest, AutomaticServicesRunAndTheStateValueDecides) {
   EXPECT_EQ(stateOf("Spooler"), static_cast<DWORD>(SERVICE_RUNNING));
-  EXPECT_EQ(stateOf("Fax"), static_cast<DWORD>(SERVICE_STOPPED)) << "a demand-start service waits to be started";
+  EXPECT_EQ(stateOf("Fax"), static_cast<DWORD>(SERVICE_RUNNING)) << "the template's machine has started it";
+  EXPECT_EQ(stateOf("HTTP"), static_cast<DWORD>(SERVICE_STOPPED)) << "a demand-start service waits to be started";
   svc::Service added;
   added.name = "KvTestSvc";
   added.state = SERVICE_PAUSED;

@@ -87,8 +87,15 @@ const Registrar reg({"service", "list, add or start and stop the machine's servi
                      "is HKLM\\SYSTEM\\CurrentControlSet\\Services\\NAME. The services named by\n"
                      "--depends must exist.\n"
                      "set: the run state at once, without the pending states a real stop or start\n"
-                     "passes through. The state is kept in the service's key as the value\n"
-                     "KVSimState; a service without it runs when it starts automatically.\n",
+                     "passes through. The states are kept in <root>/services.state; a service\n"
+                     "without a line there runs when it starts automatically.\n"
+                     "Fault knobs (kvsim fault set NAME SERVICE[,SERVICE...]):\n"
+                     "  ServiceRefusesStop       the stop control is refused (1052)\n"
+                     "  ServiceNeverStops        a stop is accepted but never ends\n"
+                     "  ServiceBrokenPipeOnStop  the stop answers ERROR_BROKEN_PIPE, then the service stops\n"
+                     "  ServiceFailsToStart      a start fails with ERROR_SERVICE_REQUEST_TIMEOUT (1053)\n"
+                     "Timing (DWORD values of HKLM\\SOFTWARE\\KVSim\\Machine, machine milliseconds):\n"
+                     "  ServiceStopDelay, ServiceStartDelay (default 1000), ServiceWaitHint (default 3000).\n",
                      runService});
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "advapi32/registry_store.h"
+#include "advapi32/service_runstate.h"
 #include "machine.h"
 
 namespace winsim::svc {
@@ -23,10 +24,16 @@ Service readService(const reg::Editor& hive, const std::string& name) {
   s.type = hive.getDword(key, "Type", SERVICE_WIN32_OWN_PROCESS);
   s.startType = hive.getDword(key, "Start", SERVICE_DEMAND_START);
   s.dependencies = hive.getMultiString(key, "DependOnService");
-  const std::string word = hive.getString(key, kStateValue);
-  const auto state = stateFromWord(word);
-  if (state) s.state = *state;
-  else s.state = s.startType <= SERVICE_AUTO_START ? SERVICE_RUNNING : SERVICE_STOPPED;
+  s.errorControl = hive.getDword(key, "ErrorControl", SERVICE_ERROR_NORMAL);
+  s.imagePath = hive.getString(key, "ImagePath");
+  s.group = hive.getString(key, "Group");
+  s.objectName = hive.getString(key, "ObjectName");
+  if (const auto entry = runstate::find(name)) {
+    s.state = entry->state;
+    s.deadline = entry->deadline;
+  } else {
+    s.state = s.startType <= SERVICE_AUTO_START ? SERVICE_RUNNING : SERVICE_STOPPED;
+  }
   return s;
 }
 
@@ -40,19 +47,9 @@ std::optional<std::string> keyName(const reg::Editor& hive, std::string_view nam
 
 }  // namespace
 
-const char* stateWord(DWORD state) {
-  for (const StateWord& w : kStateWords) {
-    if (w.state == state) return w.word;
-  }
-  return nullptr;
-}
+const char* stateWord(DWORD state) { return runstate::stateWord(state); }
 
-std::optional<DWORD> stateFromWord(std::string_view word) {
-  for (const StateWord& w : kStateWords) {
-    if (iequals(w.word, word)) return w.state;
-  }
-  return std::nullopt;
-}
+std::optional<DWORD> stateFromWord(std::string_view word) { return runstate::stateFromWord(word); }
 
 bool isValidServiceName(std::string_view name) {
   if (name.empty() || name.size() > 256) return false;
@@ -107,20 +104,15 @@ bool addService(const Service& service, std::string* error) {
                     hive.setString(key, "ImagePath", "%SystemRoot%\\System32\\" + service.name + ".exe",
                                    REG_EXPAND_SZ) &&
                     (service.dependencies.empty() ||
-                     hive.setMultiString(key, "DependOnService", service.dependencies)) &&
-                    hive.setString(key, kStateValue, word);
+                     hive.setMultiString(key, "DependOnService", service.dependencies));
     if (!ok) *error = "the service's key cannot be written";
     return ok;
-  });
+  }) && runstate::set(service.name, service.state);
 }
 
-bool setState(std::string_view name, DWORD state) {
-  const char* word = stateWord(state);
-  if (!word || !isValidServiceName(name)) return false;
-  return reg::transact(Hive::LocalMachine, [&](reg::Editor& hive) {
-    const auto own = keyName(hive, name);
-    return own && hive.setString(keyOf(*own), kStateValue, word);
-  });
+bool setState(std::string_view name, DWORD state, std::uint64_t deadline) {
+  const auto service = findService(name);
+  return service && stateWord(state) && runstate::set(service->name, state, deadline);
 }
 
 }  // namespace winsim::svc

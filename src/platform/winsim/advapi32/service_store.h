@@ -4,14 +4,14 @@
 // A service is a subkey of HKLM\SYSTEM\CurrentControlSet\Services, as on
 // Windows: its name is the key's name, and DisplayName, Type, Start and
 // DependOnService say what Windows would say. The run state, which Windows
-// keeps only in the memory of the service manager, lives beside them in the
-// REG_SZ value "KVSimState" (one word of kStateWords), so that every process
-// of the machine sees the same state and a scenario can set it in a .reg
-// file. A service without that value is in the state a freshly started
-// machine gives it: running when it starts automatically (Start 0 to 2),
-// stopped otherwise.
+// keeps only in the memory of the service manager, lives in the machine's
+// services.state file (advapi32/service_runstate.h), so that every process
+// of the machine sees the same state. A service without a line there is in
+// the state a freshly started machine gives it: running when it starts
+// automatically (Start 0 to 2), stopped otherwise.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,22 +22,7 @@
 namespace winsim::svc {
 
 inline constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
-inline constexpr const char* kStateValue = "KVSimState";
 
-struct StateWord {
-  DWORD state;       // SERVICE_STOPPED ... SERVICE_PAUSED
-  const char* word;  // the text of KVSimState
-};
-
-inline constexpr StateWord kStateWords[] = {
-    {SERVICE_STOPPED, "stopped"},
-    {SERVICE_START_PENDING, "start_pending"},
-    {SERVICE_STOP_PENDING, "stop_pending"},
-    {SERVICE_RUNNING, "running"},
-    {SERVICE_CONTINUE_PENDING, "continue_pending"},
-    {SERVICE_PAUSE_PENDING, "pause_pending"},
-    {SERVICE_PAUSED, "paused"},
-};
 
 // The word of a state ("running"), or nullptr for a number no service has.
 const char* stateWord(DWORD state);
@@ -51,6 +36,9 @@ struct Service {
   DWORD startType = SERVICE_DEMAND_START;
   DWORD state = SERVICE_STOPPED;
   std::vector<std::string> dependencies;  // DependOnService
+  DWORD errorControl = SERVICE_ERROR_NORMAL;
+  std::string imagePath, group, objectName;
+  std::uint64_t deadline = 0;  // when a pending state ends (0: never, or not pending)
 };
 
 // A name the manager accepts: 1 to 256 characters, no slash or backslash.
@@ -66,7 +54,8 @@ std::vector<Service> allServices();
 // Start, ErrorControl, ImagePath, DependOnService and the state. Fails with
 // a reason when the name is invalid or taken, or a dependency is unknown.
 bool addService(const Service& service, std::string* error);
-// Sets the run state of an existing service; false when there is none.
-bool setState(std::string_view name, DWORD state);
+// Sets the run state of an existing service (with the time a pending state
+// ends, 0 for never); false when there is none.
+bool setState(std::string_view name, DWORD state, std::uint64_t deadline = 0);
 
 }  // namespace winsim::svc

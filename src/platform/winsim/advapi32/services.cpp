@@ -7,13 +7,19 @@
 // CloseServiceHandle takes nothing else.
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <optional>
+#include <vector>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include <windows.h>
 
+#include "advapi32/service_runstate.h"
 #include "advapi32/service_store.h"
+#include "advapi32/registry_store.h"
+#include "faults.h"
 #include "machine.h"
 #include "machine_settings.h"
 #include "modules.h"
@@ -81,10 +87,20 @@ bool isLocalMachine(LPCSTR name, const winsim::MachineSettings& s) {
   return winsim::iequals(n, s.computerName);
 }
 
+// The machine's service timing (HKLM\SOFTWARE\KVSim\Machine), in machine
+// milliseconds.
+DWORD machineTiming(const char* name, DWORD fallback) {
+  return winsim::reg::getDword(winsim::reg::Hive::LocalMachine, winsim::kMachineKey, name, fallback);
+}
+
 SERVICE_STATUS statusOf(const winsim::svc::Service& service) {
   SERVICE_STATUS status{};
   status.dwServiceType = service.type;
   status.dwCurrentState = service.state;
+  if (service.state == SERVICE_START_PENDING || service.state == SERVICE_STOP_PENDING) {
+    status.dwWaitHint = machineTiming("ServiceWaitHint", 3000);
+    status.dwCheckPoint = 1;
+  }
   if (service.state == SERVICE_RUNNING) status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
   else if (service.state == SERVICE_PAUSED) status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
   return status;
@@ -262,6 +278,270 @@ extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject) {
   return TRUE;
 }
 
+namespace {
+
+// The service of a handle with the rights a call needs; nothing (and the
+// last error set) otherwise.
+std::optional<winsim::svc::Service> serviceOf(SC_HANDLE handle, DWORD access) {
+  ScObject object;
+  if (!findObject(handle, &object) || object.manager) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return std::nullopt;
+  }
+  if ((object.access & access) != access) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return std::nullopt;
+  }
+  auto service = winsim::svc::findService(object.serviceName);
+  if (!service) SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
+  return service;
+}
+
+// When a pending state that lasts `delayName` ends, in wall-clock time.
+std::uint64_t deadlineAfter(const char* delayName) {
+  const double ms = machineTiming(delayName, 1000) * winsim::timescale();
+  return winsim::runstate::nowMs() + static_cast<std::uint64_t>(ms) + 1;
+}
+
+// The services that depend on `name`, directly or through others, ordered
+// so that each comes before every service it depends on: the order in which
+// they can be stopped, the reverse of the order in which they start.
+std::vector<winsim::svc::Service> dependentsOf(const std::string& name) {
+  const auto all = winsim::svc::allServices();
+  auto dependsOn = [](const winsim::svc::Service& s, const std::string& other) {
+    for (const auto& d : s.dependencies) {
+      if (winsim::iequals(d, other)) return true;
+    }
+    return false;
+  };
+  std::vector<std::string> found;
+  std::vector<std::string> frontier{name};
+  while (!frontier.empty()) {
+    const std::string next = frontier.back();
+    frontier.pop_back();
+    for (const auto& s : all) {
+      if (!dependsOn(s, next)) continue;
+      bool seen = winsim::iequals(s.name, name);
+      for (const auto& f : found) seen |= winsim::iequals(f, s.name);
+      if (seen) continue;
+      found.push_back(s.name);
+      frontier.push_back(s.name);
+    }
+  }
+  // Depth-first: a service is placed after everything that depends on it.
+  std::vector<winsim::svc::Service> ordered;
+  std::vector<std::string> placed;
+  std::function<void(const winsim::svc::Service&, int)> place = [&](const winsim::svc::Service& s, int depth) {
+    for (const auto& p : placed) {
+      if (winsim::iequals(p, s.name)) return;
+    }
+    if (depth > 64) return;  // a cycle of dependencies: stop rather than loop
+    for (const auto& other : all) {
+      bool inSet = false;
+      for (const auto& f : found) inSet |= winsim::iequals(f, other.name);
+      if (inSet && dependsOn(other, s.name)) place(other, depth + 1);
+    }
+    for (const auto& p : placed) {
+      if (winsim::iequals(p, s.name)) return;
+    }
+    placed.push_back(s.name);
+    ordered.push_back(s);
+  };
+  for (const auto& s : all) {
+    for (const auto& f : found) {
+      if (winsim::iequals(f, s.name)) place(s, 0);
+    }
+  }
+  return ordered;
+}
+
+// Starts a service and, first, what it depends on that is not running.
+// 0 or the error of StartServiceA.
+DWORD startWithDependencies(const winsim::svc::Service& service, int depth) {
+  if (depth > 64) return ERROR_CIRCULAR_DEPENDENCY;
+  if (service.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
+  if (winsim::faults::listNames("ServiceFailsToStart", service.name)) return ERROR_SERVICE_REQUEST_TIMEOUT;
+  for (const auto& name : service.dependencies) {
+    const auto dependency = winsim::svc::findService(name);
+    if (!dependency) return ERROR_SERVICE_DEPENDENCY_DELETED;
+    if (dependency->state == SERVICE_RUNNING) continue;
+    if (dependency->state != SERVICE_STOPPED) return ERROR_SERVICE_DEPENDENCY_FAIL;
+    if (startWithDependencies(*dependency, depth + 1) != 0) return ERROR_SERVICE_DEPENDENCY_FAIL;
+    // A dependency must run before the service can start.
+    winsim::svc::setState(dependency->name, SERVICE_RUNNING);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// ControlService: SERVICE_CONTROL_STOP begins a stop (the service passes
+// through SERVICE_STOP_PENDING for the machine's ServiceStopDelay);
+// SERVICE_CONTROL_INTERROGATE reports the status. FALSE with
+// ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SERVICE_NOT_ACTIVE,
+// ERROR_SERVICE_CANNOT_ACCEPT_CTRL (pending), ERROR_DEPENDENT_SERVICES_RUNNING,
+// ERROR_INVALID_SERVICE_CONTROL, or the faults' ERROR_BROKEN_PIPE.
+extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus) {
+  const DWORD need = dwControl == SERVICE_CONTROL_STOP          ? SERVICE_STOP
+                     : dwControl == SERVICE_CONTROL_INTERROGATE ? SERVICE_INTERROGATE
+                                                                : SERVICE_PAUSE_CONTINUE;
+  const auto service = serviceOf(hService, need);
+  if (!service) return FALSE;
+  if (!lpServiceStatus) {
+    SetLastError(ERROR_INVALID_ADDRESS);
+    return FALSE;
+  }
+  *lpServiceStatus = statusOf(*service);
+  if (service->state == SERVICE_STOPPED) {
+    SetLastError(ERROR_SERVICE_NOT_ACTIVE);
+    return FALSE;
+  }
+  if (service->state == SERVICE_START_PENDING || service->state == SERVICE_STOP_PENDING) {
+    SetLastError(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+    return FALSE;
+  }
+  if (dwControl == SERVICE_CONTROL_INTERROGATE) return TRUE;
+  if (dwControl != SERVICE_CONTROL_STOP || winsim::faults::listNames("ServiceRefusesStop", service->name)) {
+    SetLastError(ERROR_INVALID_SERVICE_CONTROL);
+    return FALSE;
+  }
+  for (const auto& dependent : dependentsOf(service->name)) {
+    if (dependent.state != SERVICE_STOPPED) {
+      SetLastError(ERROR_DEPENDENT_SERVICES_RUNNING);
+      return FALSE;
+    }
+  }
+  // A service that breaks its pipe while ending has stopped, but its answer
+  // to the control is lost.
+  if (winsim::faults::listNames("ServiceBrokenPipeOnStop", service->name)) {
+    winsim::svc::setState(service->name, SERVICE_STOPPED);
+    SetLastError(ERROR_BROKEN_PIPE);
+    return FALSE;
+  }
+  const bool hangs = winsim::faults::listNames("ServiceNeverStops", service->name);
+  const bool instant = !hangs && machineTiming("ServiceStopDelay", 1000) == 0;
+  if (instant) winsim::svc::setState(service->name, SERVICE_STOPPED);
+  else winsim::svc::setState(service->name, SERVICE_STOP_PENDING, hangs ? 0 : deadlineAfter("ServiceStopDelay"));
+  const auto now = winsim::svc::findService(service->name);
+  *lpServiceStatus = statusOf(now ? *now : *service);
+  return TRUE;
+}
+
+// StartServiceA: starts a stopped service, and first the services it
+// depends on; it passes through SERVICE_START_PENDING for the machine's
+// ServiceStartDelay. FALSE with ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED,
+// ERROR_SERVICE_ALREADY_RUNNING, ERROR_SERVICE_DISABLED,
+// ERROR_SERVICE_DEPENDENCY_FAIL or ERROR_SERVICE_REQUEST_TIMEOUT (fault).
+extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCSTR* lpServiceArgVectors) {
+  (void)dwNumServiceArgs;
+  (void)lpServiceArgVectors;
+  const auto service = serviceOf(hService, SERVICE_START);
+  if (!service) return FALSE;
+  if (service->state != SERVICE_STOPPED) {
+    SetLastError(ERROR_SERVICE_ALREADY_RUNNING);
+    return FALSE;
+  }
+  if (const DWORD error = startWithDependencies(*service, 0)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  if (machineTiming("ServiceStartDelay", 1000) == 0) winsim::svc::setState(service->name, SERVICE_RUNNING);
+  else winsim::svc::setState(service->name, SERVICE_START_PENDING, deadlineAfter("ServiceStartDelay"));
+  return TRUE;
+}
+
+// EnumDependentServicesA: the services that depend on this one (directly or
+// not) in the states asked for, in the order they can be stopped. FALSE with
+// ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER,
+// ERROR_INVALID_ADDRESS, or ERROR_MORE_DATA with the size needed.
+extern "C" BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServiceState,
+                                              LPENUM_SERVICE_STATUSA lpServices, DWORD cbBufSize,
+                                              LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned) {
+  const auto service = serviceOf(hService, SERVICE_ENUMERATE_DEPENDENTS);
+  if (!service) return FALSE;
+  if (!pcbBytesNeeded || !lpServicesReturned || (!lpServices && cbBufSize)) {
+    SetLastError(ERROR_INVALID_ADDRESS);
+    return FALSE;
+  }
+  if (!dwServiceState || (dwServiceState & ~static_cast<DWORD>(SERVICE_STATE_ALL))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::vector<winsim::svc::Service> wanted;
+  for (auto& s : dependentsOf(service->name)) {
+    if (stateWanted(s.state, dwServiceState)) wanted.push_back(s);
+  }
+  size_t needed = 0;
+  for (const auto& s : wanted) needed += sizeof(ENUM_SERVICE_STATUSA) + s.name.size() + 1 + s.displayName.size() + 1;
+  *lpServicesReturned = 0;
+  *pcbBytesNeeded = static_cast<DWORD>(needed);
+  if (needed > cbBufSize) {
+    SetLastError(ERROR_MORE_DATA);
+    return FALSE;
+  }
+  BYTE* const base = reinterpret_cast<BYTE*>(lpServices);
+  size_t top = cbBufSize;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    const auto& s = wanted[i];
+    top -= s.displayName.size() + 1;
+    std::memcpy(base + top, s.displayName.c_str(), s.displayName.size() + 1);
+    lpServices[i].lpDisplayName = reinterpret_cast<LPSTR>(base + top);
+    top -= s.name.size() + 1;
+    std::memcpy(base + top, s.name.c_str(), s.name.size() + 1);
+    lpServices[i].lpServiceName = reinterpret_cast<LPSTR>(base + top);
+    lpServices[i].ServiceStatus = statusOf(s);
+  }
+  *lpServicesReturned = static_cast<DWORD>(wanted.size());
+  return TRUE;
+}
+
+// QueryServiceConfigA: the service's configuration, with the two-call
+// sizing. FALSE with ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED,
+// ERROR_INVALID_ADDRESS or ERROR_INSUFFICIENT_BUFFER and the size needed.
+extern "C" BOOL WINAPI QueryServiceConfigA(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGA lpServiceConfig,
+                                           DWORD cbBufSize, LPDWORD pcbBytesNeeded) {
+  const auto service = serviceOf(hService, SERVICE_QUERY_CONFIG);
+  if (!service) return FALSE;
+  if (!pcbBytesNeeded) {
+    SetLastError(ERROR_INVALID_ADDRESS);
+    return FALSE;
+  }
+  std::string dependencies;
+  for (const auto& d : service->dependencies) dependencies += d + '\0';
+  dependencies += '\0';
+  const std::string texts[] = {service->imagePath, service->group, service->objectName, service->displayName};
+  size_t needed = sizeof(QUERY_SERVICE_CONFIGA) + dependencies.size();
+  for (const auto& t : texts) needed += t.size() + 1;
+  *pcbBytesNeeded = static_cast<DWORD>(needed);
+  if (!lpServiceConfig || cbBufSize < needed) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  char* out = reinterpret_cast<char*>(lpServiceConfig + 1);
+  auto put = [&out](const std::string& text) {
+    std::memcpy(out, text.c_str(), text.size() + 1);
+    char* at = out;
+    out += text.size() + 1;
+    return at;
+  };
+  QUERY_SERVICE_CONFIGA config{};
+  config.dwServiceType = service->type;
+  config.dwStartType = service->startType;
+  config.dwErrorControl = service->errorControl;
+  config.lpBinaryPathName = put(service->imagePath);
+  config.lpLoadOrderGroup = put(service->group);
+  config.dwTagId = 0;
+  std::memcpy(out, dependencies.data(), dependencies.size());
+  config.lpDependencies = out;
+  out += dependencies.size();
+  config.lpServiceStartName = put(service->objectName);
+  config.lpDisplayName = put(service->displayName);
+  *lpServiceConfig = config;
+  return TRUE;
+}
+
 static const winsim::ExportRegistrar kExports(
     "advapi32.dll", {WINSIM_EXPORT(OpenSCManagerA), WINSIM_EXPORT(OpenServiceA), WINSIM_EXPORT(QueryServiceStatus),
-                     WINSIM_EXPORT(EnumServicesStatusA), WINSIM_EXPORT(CloseServiceHandle)});
+                     WINSIM_EXPORT(EnumServicesStatusA), WINSIM_EXPORT(CloseServiceHandle),
+                     WINSIM_EXPORT(ControlService), WINSIM_EXPORT(StartServiceA),
+                     WINSIM_EXPORT(EnumDependentServicesA), WINSIM_EXPORT(QueryServiceConfigA)});

@@ -78,6 +78,18 @@ typedef struct _ENUM_SERVICE_STATUSA {
   SERVICE_STATUS ServiceStatus;
 } ENUM_SERVICE_STATUSA, *LPENUM_SERVICE_STATUSA;
 
+typedef struct _QUERY_SERVICE_CONFIGA {
+  DWORD dwServiceType;
+  DWORD dwStartType;
+  DWORD dwErrorControl;
+  LPSTR lpBinaryPathName;
+  LPSTR lpLoadOrderGroup;
+  DWORD dwTagId;
+  LPSTR lpDependencies;
+  LPSTR lpServiceStartName;
+  LPSTR lpDisplayName;
+} QUERY_SERVICE_CONFIGA, *LPQUERY_SERVICE_CONFIGA;
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -89,6 +101,12 @@ BOOL WINAPI EnumServicesStatusA(SC_HANDLE hSCManager, DWORD dwServiceType, DWORD
                                 LPENUM_SERVICE_STATUSA lpServices, DWORD cbBufSize, LPDWORD pcbBytesNeeded,
                                 LPDWORD lpServicesReturned, LPDWORD lpResumeHandle);
 BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject);
+BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus);
+BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCSTR* lpServiceArgVectors);
+BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServiceState, LPENUM_SERVICE_STATUSA lpServices,
+                                   DWORD cbBufSize, LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned);
+BOOL WINAPI QueryServiceConfigA(SC_HANDLE hService, LPQUERY_SERVICE_CONFIGA lpServiceConfig, DWORD cbBufSize,
+                                LPDWORD pcbBytesNeeded);
 
 #ifdef __cplusplus
 }

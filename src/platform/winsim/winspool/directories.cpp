@@ -9,6 +9,7 @@
 #include "machine.h"
 #include "machine_settings.h"
 #include "modules.h"
+#include "winspool/spool_store.h"
 
 namespace winsim::spool {
 namespace {
@@ -84,11 +85,11 @@ std::string printProcessorDirectory(const Environment& env) {
 }  // namespace winsim::spool
 
 // GetPrinterDriverDirectoryA: the driver folder of an environment (level 1
-// only). FALSE with ERROR_INVALID_LEVEL, ERROR_INVALID_ENVIRONMENT or
+// only). FALSE with RPC_S_SERVER_UNAVAILABLE (spooler stopped), ERROR_INVALID_LEVEL, ERROR_INVALID_ENVIRONMENT or
 // ERROR_INSUFFICIENT_BUFFER (and the size needed) on failure.
 extern "C" BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
                                                   LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded) {
-  (void)pName;
+  if (!winsim::spool::reachSpooler("GetPrinterDriverDirectoryA", pName)) return FALSE;
   return winsim::spool::answerDirectory(pEnvironment, Level, pDriverDirectory, cbBuf, pcbNeeded,
                                         &winsim::spool::driverDirectory, false);
 }
@@ -97,7 +98,7 @@ extern "C" BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironmen
 // (level 1 only); failures as GetPrinterDriverDirectoryA.
 extern "C" BOOL WINAPI GetPrintProcessorDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
                                                    LPBYTE pPrintProcessorInfo, DWORD cbBuf, LPDWORD pcbNeeded) {
-  (void)pName;
+  if (!winsim::spool::reachSpooler("GetPrintProcessorDirectoryA", pName)) return FALSE;
   return winsim::spool::answerDirectory(pEnvironment, Level, pPrintProcessorInfo, cbBuf, pcbNeeded,
                                         &winsim::spool::printProcessorDirectory, true);
 }

@@ -1,0 +1,32 @@
+// winsim: reading the fault knobs.
+#include "faults.h"
+
+#include "advapi32/registry_store.h"
+#include "machine.h"
+
+namespace winsim::faults {
+
+std::optional<DWORD> errorFor(std::string_view knob) {
+  const auto value = reg::getValue(reg::Hive::LocalMachine, kFaultsKey, knob);
+  if (!value || value->type != REG_DWORD || value->data.size() < 4) return std::nullopt;
+  const DWORD code = reg::getDword(reg::Hive::LocalMachine, kFaultsKey, knob);
+  if (code == 0) return std::nullopt;
+  return code;
+}
+
+bool listNames(std::string_view knob, std::string_view item) {
+  const std::string list = reg::getString(reg::Hive::LocalMachine, kFaultsKey, knob);
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t comma = list.find(',', start);
+    if (comma == std::string::npos) comma = list.size();
+    std::string_view part(list.data() + start, comma - start);
+    while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
+    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+    if (part == "*" || (!part.empty() && iequals(part, item))) return true;
+    start = comma + 1;
+  }
+  return false;
+}
+
+}  // namespace winsim::faults

@@ -1,0 +1,92 @@
+// kvsim fault: set, clear and list the machine's fault knobs
+// (HKLM\SOFTWARE\KVSim\Faults), which make the simulated system misbehave
+// on purpose.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "advapi32/registry_store.h"
+#include "faults.h"
+#include "kvsim.h"
+
+namespace kvsim {
+namespace {
+
+namespace reg = winsim::reg;
+using reg::Hive;
+
+// A whole decimal or 0x-prefixed hexadecimal number that fits a DWORD.
+bool parseNumber(const std::string& text, DWORD* out) {
+  if (text.empty() || text.size() > 12) return false;
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
+    return false;
+  const unsigned long long v = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+  if (v > 0xFFFFFFFFull) return false;
+  *out = static_cast<DWORD>(v);
+  return true;
+}
+
+int runFault(const Args& args) {
+  if (args.empty()) return fail("fault: expected set, clear or list (see kvsim fault --help)");
+  const std::string& verb = args[0];
+  if (verb == "list") {
+    if (args.size() != 1) return fail("fault list: no arguments expected");
+    for (const auto& [name, value] : [] {
+           std::vector<std::pair<std::string, reg::Value>> v;
+           reg::inspect(Hive::LocalMachine, [&](const reg::Editor& h) { v = h.values(winsim::faults::kFaultsKey); });
+           return v;
+         }()) {
+      if (value.type == REG_DWORD && value.data.size() >= 4) {
+        std::printf("%s\t%u\n", name.c_str(), reg::getDword(Hive::LocalMachine, winsim::faults::kFaultsKey, name));
+      } else {
+        std::printf("%s\t%s\n", name.c_str(), reg::getString(Hive::LocalMachine, winsim::faults::kFaultsKey, name).c_str());
+      }
+    }
+    return 0;
+  }
+  if (verb == "set") {
+    if (args.size() != 3 || args[1].empty()) return fail("fault set: expected NAME VALUE");
+    DWORD number = 0;
+    const bool ok = parseNumber(args[2], &number)
+                        ? reg::setDword(Hive::LocalMachine, winsim::faults::kFaultsKey, args[1], number)
+                        : reg::setString(Hive::LocalMachine, winsim::faults::kFaultsKey, args[1], args[2]);
+    if (!ok) return fail("fault set: the knob '" + args[1] + "' cannot be written");
+    return 0;
+  }
+  if (verb == "clear") {
+    if (args.size() > 2) return fail("fault clear: expected at most one NAME");
+    if (args.size() == 2) {
+      if (!reg::deleteValue(Hive::LocalMachine, winsim::faults::kFaultsKey, args[1]))
+        return fail("fault clear: no knob named '" + args[1] + "' is set");
+      return 0;
+    }
+    const bool ok = reg::transact(Hive::LocalMachine, [](reg::Editor& h) {
+      for (const auto& name : h.valueNames(winsim::faults::kFaultsKey)) h.deleteValue(winsim::faults::kFaultsKey, name);
+      return true;
+    });
+    return ok ? 0 : fail("fault clear: the knobs cannot be written");
+  }
+  return fail("fault: unknown action '" + verb + "'");
+}
+
+const Registrar kRegistrar({"fault", "set, clear or list the machine's fault knobs",
+                     "usage: kvsim [--root DIR] fault set NAME VALUE\n"
+                     "       kvsim [--root DIR] fault clear [NAME]\n"
+                     "       kvsim [--root DIR] fault list\n"
+                     "A knob is a value of HKLM\\SOFTWARE\\KVSim\\Faults; a VALUE that is a number\n"
+                     "(decimal or 0x...) is stored as a DWORD, any other as text. Knobs:\n"
+                     "  DiskFull 1                      every write fails for lack of space\n"
+                     "  Spooler.<Function> CODE         that spooler call fails with CODE\n"
+                     "                                  (e.g. Spooler.AddPrinterDriverExA 5)\n"
+                     "  ServiceRefusesStop LIST         the services refuse the stop control\n"
+                     "  ServiceNeverStops LIST          a stop is accepted but never ends\n"
+                     "  ServiceBrokenPipeOnStop LIST    the stop answers ERROR_BROKEN_PIPE\n"
+                     "  ServiceFailsToStart LIST        a start fails\n"
+                     "LIST is service names separated by commas, or * for every service.\n"
+                     "clear without NAME removes every knob. list: one knob a line (name, value).\n",
+                     runFault});
+
+}  // namespace
+}  // namespace kvsim
