@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const BOOL bScanned = pApp->kGetCommandLine();
   bool bRemembered = false;
   for (const std::string& strArgument : lstArguments) bRemembered |= strArgument == pApp->m_strErrorCommandLine;
-  check(bScanned ? pApp->m_strErrorCommandLine.empty() : bRemembered, "a failed scan remembers its argument");
+  check(bScanned ? pApp->m_strErrorCommandLine.empty() && pApp->m_nCommandLineError == 0
+                 : bRemembered && pApp->m_nCommandLineError >= 1 && pApp->m_nCommandLineError <= 9,
+        "a failed scan remembers its argument and error");
   check(pApp->m_nRebootMethod >= -1 && pApp->m_nRebootMethod <= 2, "reboot method in range");
   const BOOL bValid = pApp->kAnalysisCommandLine();
   check(bScanned || !bValid, "a scanning error is refused");

@@ -184,6 +184,9 @@ class CKV_SETUPApp {
 
   // ---- Command line: derived values --------------------------------------
   std::string m_strErrorCommandLine;
+  // The scanning error's number (0 after a good scan): an empty argument
+  // is malformed too, and its text alone could not tell.
+  int m_nCommandLineError = 0;
   std::string m_strHSwitchValue;
   std::string m_strPrinterName;
   std::string m_strDivertPrinterName;

@@ -98,6 +98,7 @@ void CKV_SETUPApp::kResetCommandLine() {
   m_strUserCode.clear();
   m_strInstManHWnd.clear();
   m_strErrorCommandLine.clear();
+  m_nCommandLineError = 0;
   m_strHSwitchValue.clear();
   m_strPrinterName.clear();
   m_strDivertPrinterName.clear();
@@ -202,6 +203,7 @@ BOOL CKV_SETUPApp::kGetCommandLine() {
     }
     if (nError != 0) {
       m_strErrorCommandLine = strArgument;
+      m_nCommandLineError = nError;
       kProgramLog().kWriteLog("CKV_SETUPApp::kGetCommandLine() return FALSE (%d)\n", nError);
       return FALSE;
     }
@@ -219,7 +221,7 @@ BOOL CKV_SETUPApp::kCommandLineRefused(int nExit, const char* pszKey, const std:
 }
 
 BOOL CKV_SETUPApp::kAnalysisCommandLine() {
-  if (!m_strErrorCommandLine.empty()) return kCommandLineRefused(1, msgid::IDS_ERR_CMDLINE, m_strErrorCommandLine);
+  if (m_nCommandLineError != 0 || !m_strErrorCommandLine.empty()) return kCommandLineRefused(1, msgid::IDS_ERR_CMDLINE, m_strErrorCommandLine);
 
   if (m_bHSwitch) {
     if (m_bHSwitchPlus) {

@@ -125,6 +125,7 @@ TEST_F(CommandLine, ValidationRefusesWithItsNumberMessageAndDetail) {
     std::string strMessage;
   } rows[] = {
       {{"+X"}, 1, strCmd + "\n+X"},
+      {{"+B", ""}, 1, strCmd},
       {{"+E:3"}, 1, strCmd + "\n+E:3"},
       {{"+H:040"}, 2, strCmd + "\n+H:040"},
       {{"+H:04090"}, 2, strCmd + "\n+H:04090"},
