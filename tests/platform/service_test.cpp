@@ -46,6 +46,7 @@ TEST(Services, TheEnumerationGoesOnWhereATooSmallBufferStopped) {
   // A buffer for about one record at a time: every service still comes, once.
   std::vector<std::string> names;
   std::vector<ULONG_PTR> buffer(80);
+  bool bComplete = true;
   dwResume = 0;
   for (int round = 0; round < 1000; ++round) {
     auto* pServices = reinterpret_cast<LPENUM_SERVICE_STATUSA>(buffer.data());
@@ -53,14 +54,27 @@ TEST(Services, TheEnumerationGoesOnWhereATooSmallBufferStopped) {
                                            static_cast<DWORD>(buffer.size() * sizeof(ULONG_PTR)), &cbNeeded,
                                            &dwCount, &dwResume);
     const DWORD dwError = GetLastError();
-    for (DWORD i = 0; i < dwCount; ++i) names.push_back(pServices[i].lpServiceName);
+    bool bNamed = true;
+    for (DWORD i = 0; i < dwCount; ++i) {
+      if (!pServices[i].lpServiceName) bNamed = false;
+      else names.push_back(pServices[i].lpServiceName);
+    }
+    if (!bNamed) {
+      KV_WINE_DEPARTS("Wine hands back records without names when the buffer is too small") {
+        ADD_FAILURE() << "a record without a name";
+      }
+      bComplete = false;
+      break;
+    }
     if (bDone) break;
     ASSERT_EQ(dwError, static_cast<DWORD>(ERROR_MORE_DATA));
     if (dwCount == 0) buffer.resize(cbNeeded / sizeof(ULONG_PTR) + 1);
   }
   int nSpooler = 0;
   for (const auto& name : names) nSpooler += lstrcmpiA(name.c_str(), "Spooler") == 0;
-  EXPECT_EQ(nSpooler, 1);
+  if (bComplete) {
+    EXPECT_EQ(nSpooler, 1);
+  }
   EXPECT_TRUE(CloseServiceHandle(hManager));
 }
 
@@ -75,9 +89,14 @@ TEST(Services, HandlesAndArgumentsAreChecked) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "opened without the right to enumerate";
   EXPECT_TRUE(CloseServiceHandle(hManager));
 
+  // The failed-services database is known but cannot be opened; any other
+  // name is no database name at all.
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(OpenSCManagerA(nullptr, SERVICES_FAILED_DATABASEA, SC_MANAGER_CONNECT), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DATABASE_DOES_NOT_EXIST));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(OpenSCManagerA(nullptr, "NoSuchDatabase", SC_MANAGER_CONNECT), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DATABASE_DOES_NOT_EXIST));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
 }
 
 }  // namespace

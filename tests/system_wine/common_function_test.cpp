@@ -8,6 +8,7 @@
 
 #include "platform/scratch_folder.h"
 #include "platform/win32.h"
+#include "support/conformance.h"
 #include "system/common_function.h"
 
 namespace {
@@ -220,6 +221,9 @@ TEST(CommonFunctionSearch, NearlyNameWalksOfShortAndOddNames) {
 //   pkg\DISK1\A.INF  B.DL_  C._  SUB\E.DLL
 //   pkg\DISK2\SUB\FILE2.DLL  D.DL_
 //   pkg\ELSEWHERE1\F.DLL
+// (Whether ELSEWHERE1 is searched depends on the volume: the "????????"
+// pattern of the walk matches an 8.3 name such as ELSEWH~1 where the volume
+// has them.)
 class SearchFileTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -251,7 +255,6 @@ TEST_F(SearchFileTest, WhereEachFileIsFound) {
       {"E.DLL", 1, "pkg\\DISK1\\SUB\\E.DLL"},       // the folder's own subfolder
       {"D.DLL", 1, "pkg\\DISK2\\D.DL_"},            // D.DL? matches the compressed name
       {"D.DLL", 0, "pkg\\DISK2\\D.DL_"},            // the compressed sibling name
-      {"F.DLL", 1, nullptr},                        // ELSEWHERE1 is no similar name
       {"NONE.DLL", 1, nullptr},
   };
   for (const Row& row : rows) {
@@ -301,7 +304,9 @@ TEST(CommonFunctionFile, ReadOnlyFilesAreDeletedAndInUseFilesRecognised) {
   const std::string strFile = scratch / "locked.dll";
   ASSERT_TRUE(makeFile(strFile));
   ASSERT_TRUE(SetFileAttributesA(strFile.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_TRUE(CCommonFunction::kStdAfxFileIsUsed(strFile.c_str())) << "a read-only file cannot be written";
+  KV_WINE_DEPARTS("Wine running as root opens a read-only file for writing") {
+    EXPECT_TRUE(CCommonFunction::kStdAfxFileIsUsed(strFile.c_str())) << "a read-only file cannot be written";
+  }
   EXPECT_TRUE(CCommonFunction::kResetReadOnly(strFile));
   EXPECT_EQ(GetFileAttributesA(strFile.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
   EXPECT_FALSE(CCommonFunction::kStdAfxFileIsUsed(strFile.c_str()));

@@ -99,8 +99,9 @@ bool stateWanted(DWORD state, DWORD wanted) {
 
 // OpenSCManagerA: NULL with ERROR_CALL_NOT_IMPLEMENTED on the 95 family,
 // RPC_S_SERVER_UNAVAILABLE for another computer, ERROR_DATABASE_DOES_NOT_EXIST
-// for a database other than the active one, ERROR_ACCESS_DENIED for rights a
-// user without administrator rights does not hold.
+// for the failed-services database, ERROR_INVALID_NAME for any other name
+// than the active database, ERROR_ACCESS_DENIED for rights a user without
+// administrator rights does not hold.
 extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName, DWORD dwDesiredAccess) {
   const winsim::MachineSettings s = winsim::machineSettings();
   if (!winsim::isNtPlatform(s)) {
@@ -112,7 +113,8 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
     return nullptr;
   }
   if (lpDatabaseName && !winsim::iequals(lpDatabaseName, SERVICES_ACTIVE_DATABASEA)) {
-    SetLastError(ERROR_DATABASE_DOES_NOT_EXIST);
+    SetLastError(winsim::iequals(lpDatabaseName, SERVICES_FAILED_DATABASEA) ? ERROR_DATABASE_DOES_NOT_EXIST
+                                                                             : ERROR_INVALID_NAME);
     return nullptr;
   }
   const DWORD access = mapAccess(dwDesiredAccess, true, s.admin) | SC_MANAGER_CONNECT;
