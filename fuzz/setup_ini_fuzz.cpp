@@ -1,0 +1,65 @@
+// Fuzzes the setup configuration reader on arbitrary bytes: the reading
+// succeeds or names the key it stopped at, and the published settings are
+// always within their documented ranges.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/kvi_setup_ini_info.h"
+#include "system/environment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+fs::path g_file;
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char pattern[] = "/tmp/kvfuzz-setupini-XXXXXX";
+  const char* root = mkdtemp(pattern);
+  if (!root) std::abort();
+  setenv("KVSIM_ROOT", root, 1);
+  fs::create_directories(fs::path(root) / "drive_c" / "pkg");
+  g_file = fs::path(root) / "drive_c" / "pkg" / "KVISETUP.INI";
+  // A setup program the plug-in sections can name.
+  std::ofstream(fs::path(root) / "drive_c" / "pkg" / "setup.exe") << "MZ";
+  (void)CEnvironment::kGetOsVersionCheck();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  {
+    std::ofstream out(g_file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  CKVISetupIniInfo reader;
+  if (!reader.kOpenRead("C:\\pkg\\KVISETUP.INI")) {
+    check(!reader.kGetCurrentKey().empty(), "a failed reading names its key");
+    return 0;
+  }
+  const CSetupIniSettings& s = CKVISetupIniInfo::kGetPublished();
+  check(s.nRebootLevel >= 1 && s.nRebootLevel <= 5, "reboot level");
+  check(s.dwUSBConnectWaitTime >= 60000 && s.dwUSBConnectWaitTime <= 600000, "wait time");
+  check(s.nIconType == 1 || s.nIconType == 2, "icon type");
+  check(s.nSetupKind >= 0 && s.nSetupKind <= 3, "setup kind");
+  check(!s.strVendorID.empty() && !s.strPortMonitorName.empty() && !s.strPortMonitorFile.empty(), "ids and monitor");
+  check(s.nPrinterType == PRINTERTYPE_SINGLE || (!s.strProductID.empty() && !s.strMultipleInterfaceID.empty()),
+        "multi-interface ids");
+  for (const CPluginInfo& info : s.lstPlugin) {
+    check(info.strSectionName.find("PLUGIN.") != std::string::npos && !info.strComponentName.empty() &&
+              !info.strSetup.empty(),
+          "plug-in record");
+  }
+  return 0;
+}

@@ -1,0 +1,218 @@
+// The application: one object per process, reachable as SETUP_GLOBAL. It
+// owns the service objects, the detail log settings, the command-line
+// results, the setup configuration, the language, the result flags of the
+// installation and the paths of its output files, and runs the start-up
+// checks in a fixed order, each ending the program with a numbered exit
+// when it fails.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/kvi_setup_ini_info.h"
+#include "platform/win32.h"
+#include "resources/rsc_common.h"
+#include "system/common_function.h"
+#include "system/environment.h"
+
+// The spooler information and the driver-information facade come with their
+// own subsystems; until then the application holds no such object.
+class CSpoolerInfomation;
+class CDriverInfomation;
+
+// The reboot choices of +E.
+enum : int {
+  RebootMethod_Undecided = -1,
+  RebootMethod_Page = 0,
+  RebootMethod_NotReboot = 1,
+  RebootMethod_DoReboot = 2,
+};
+
+// The setup kinds of the command line and the wizard.
+enum : short {
+  SETUPKIND_ADD = 0,
+  SETUPKIND_UPDATE = 1,
+  SETUPKIND_DELETE = 2,
+};
+
+// The initial-settings choices of +8.
+enum : int {
+  INITPRN_NODISPLAY = 0,
+  INITPRN_DISPLAY = 1,
+  INITPRN_SELECT = 2,
+  INITPRN_OTHER = 3,
+};
+
+// The message box styles of start-up messages.
+inline constexpr UINT kStartupMessageStyle = MB_OK | MB_ICONEXCLAMATION;   // 48
+inline constexpr UINT kStartConfirmStyle = MB_YESNO | MB_ICONQUESTION;      // 36
+
+class CKV_SETUPApp {
+ public:
+  // The application's name: the first caption, before the catalogue is
+  // loaded.
+  static constexpr const char* kAppName = "KV_SETUP";
+
+  // Creates the service objects, switches the detail log off and reads its
+  // level from the machine's registry.
+  CKV_SETUPApp();
+  ~CKV_SETUPApp();
+  CKV_SETUPApp(const CKV_SETUPApp&) = delete;
+  CKV_SETUPApp& operator=(const CKV_SETUPApp&) = delete;
+
+  // The arguments after the program name, as the runtime split them.
+  void kSetArguments(std::vector<std::string> lstArguments) { m_lstArguments = std::move(lstArguments); }
+
+  // The start-up checks that exist so far, in their fixed order. TRUE when
+  // every one passed; FALSE after the numbered exit of the first that
+  // failed (m_nStartupExit).
+  BOOL InitInstance();
+  // The process exit code; reports the status word to a parent installer
+  // and removes the detail log unless it is to be kept.
+  int ExitInstance();
+
+  // Scans the arguments into the command-line members. FALSE after a
+  // malformed argument, which m_strErrorCommandLine remembers; the switches
+  // before it keep their effect. Shows nothing.
+  BOOL kGetCommandLine();
+  // Reports a scanning error or refuses a bad combination, +H value, +G
+  // folder or +6 file with a message box. FALSE after such a message.
+  [[nodiscard]] BOOL kAnalysisCommandLine();
+
+  // Shows the catalogue text of strKey with the details on lines of their
+  // own, then closes the main window. Nothing is shown without a main
+  // window, without a text, or in silent mode (+1 once the command line is
+  // validated). Returns the button pressed, 0 when nothing was shown.
+  int kDispErrorMessage(const std::string& strKey, const std::string& strDetail1, const std::string& strDetail2,
+                        UINT uStyle);
+  // Asks the question made of the two catalogue texts (Yes/No); 1 without
+  // asking when a text is missing or there is no main window.
+  int kDispStartMessage(const std::string& strKey1, const std::string& strKey2);
+  // Posts base + kind to the parent installer named by +W and +M; always 1.
+  int kSendToIMMessage(DWORD dwMessID, WPARAM wParam, LPARAM lParam);
+  // mode 1: the temporary language; mode 0: the final one.
+  BOOL kGetLocaleInfo(int nMode);
+
+  // ---- Service objects, owned by the application ------------------------
+  std::unique_ptr<CCommonFunction> m_pCommonFunc;
+  std::unique_ptr<CEnvironment> m_pEnvironment;
+  CSpoolerInfomation* m_pSpoolerInfomation = nullptr;  // comes with the spooler lists
+  CDriverInfomation* m_pDriverInfomation = nullptr;    // comes with the driver-information facade
+  std::unique_ptr<CRscCommon> m_pRscCommon;
+
+  // ---- Result flags of the installation ----------------------------------
+  int m_bOSReboot = 0;
+  int m_bInstallError = 0;
+  int m_bBreakOff = 0;
+  int m_bWarning = 0;
+  int m_bSuccess = 0;
+  int m_bRebootSelected = 0;
+  int m_bCancel = 0;
+
+  // ---- Paths and texts ---------------------------------------------------
+  std::string m_strDetailLogFile;
+  DWORD m_dwOutputLevel = 0;
+  int m_bKeepDetailLog = 0;
+  std::string m_strLogFile;
+  std::string m_strInterfaceFile;
+  std::string m_strModulePath;  // ends in a backslash
+  std::string m_strWindowsDir;
+  std::string m_strDefaultCaption;
+  std::string m_strLangCode;
+  DWORD m_dwLangID = 0;
+  std::string m_strLangOmittedName;
+  std::string m_strLangTwoLetter;
+  std::string m_strErrKind;
+  std::string m_strErrCode;
+  std::string m_strPowerOffBitmap;
+  std::string m_strPowerOnBitmap;
+
+  // ---- Other state ---------------------------------------------------------
+  HANDLE m_hMutex = nullptr;
+  HWND m_hMainWnd = nullptr;  // the main frame window, hidden until the wizard starts
+  const CSetupIniSettings* m_pSetupIniInfo = nullptr;
+  CKVISetupIniInfo m_SetupIniReader;
+  short m_nSetupKind = SETUPKIND_ADD;
+  int m_bNQAvailable = 0;
+  int m_bNetworkSearch = 0;
+  int m_bUSBDriverExist = 0;
+  int m_bUSBInstall = 0;
+  DWORD m_dwNELIExitCode = 0;
+  int m_bCmdLineAnalyzed = 0;
+  DWORD m_dwOsKind = 0;  // the OS kind word kept at start-up
+  int m_nStartupExit = 0;  // the numbered exit of a failed start-up, 0 otherwise
+
+  // ---- Command line: switches and values ---------------------------------
+  int m_b1Switch = 0;
+  int m_b3Switch = 0;
+  std::string m_strInitializeFile;
+  int m_b4Switch = 0;
+  std::string m_strShareName;
+  int m_b6Switch = 0;
+  std::string m_strDriversNameIniFile;
+  int m_b8Switch = 0;
+  std::string m_strInitPrnMode;
+  int m_bASwitch = 0;
+  std::string m_strAddDriverName;
+  int m_bBSwitch = 0;
+  int m_bDSwitch = 0;
+  std::string m_strDeleteComponentName;
+  int m_bESwitch = 0;
+  int m_nRebootMethod = RebootMethod_Undecided;
+  int m_bFSwitch = 0;
+  std::string m_strRestrictPath;
+  int m_bHSwitch = 0;
+  int m_bHSwitchPlus = 1;
+  int m_bISwitch = 0;
+  int m_bMSwitch = 0;
+  std::string m_strInstManMessage;
+  int m_bNSwitch = 0;
+  std::string m_strPrinterNameParam;
+  int m_bPSwitch = 0;
+  std::string m_strPortParam;
+  int m_bQSwitch = 0;
+  std::string m_strQSwitchValue;
+  int m_bRSwitch = 0;
+  std::string m_strRenewDriverName;
+  int m_bImmediateEnd = 0;
+  int m_bUSwitch = 0;
+  std::string m_strUserCode;
+  int m_bWSwitch = 0;
+  std::string m_strInstManHWnd;
+  int m_bZSwitch = 0;
+
+  // ---- Command line: derived values --------------------------------------
+  std::string m_strErrorCommandLine;
+  // The scanning error's number (0 after a good scan): an empty argument
+  // is malformed too, and its text alone could not tell.
+  int m_nCommandLineError = 0;
+  std::string m_strHSwitchValue;
+  std::string m_strPrinterName;
+  std::string m_strDivertPrinterName;
+  std::string m_strDivertMode;
+  int m_bDivertPrinter = 0;
+  std::string m_strPortName;
+  std::string m_strMonitorName;
+  std::string m_strPortAddress;
+  std::string m_strPrintProtocol;
+  int m_bShowLicensePage = 1;
+  int m_bShowCompletePage = 1;
+  int m_nInitPrnSelect = INITPRN_SELECT;
+  std::string m_strInitPrnSelectValue;
+  std::string m_strInitPrnParam;
+
+ private:
+  void kResetCommandLine();
+  // Stores one well-formed switch; the error number of a bad value, else 0.
+  int kStoreSwitch(char cSwitch, char cSign, const std::string& strValue);
+  BOOL kCommandLineRefused(int nExit, const char* pszKey, const std::string& strDetail);
+  BOOL kStartupExit(int nExit, const char* pszReason, bool bWithLastError = true);
+  void kCreateMainWindow();
+
+  std::vector<std::string> m_lstArguments;
+};
+
+// The one application object of the process.
+CKV_SETUPApp& kSetupGlobal();
+#define SETUP_GLOBAL (kSetupGlobal())
