@@ -5,6 +5,8 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "driverinfo/candidate_driver.h"
@@ -89,9 +91,16 @@ class CCandidateDriverInfomation {
   BOOL kMakeCopyFileInfomation(const std::string& strInstallSection, CCandidateDriver& cde, DWORD dwInfVersion);
 
  private:
+  // A value of section "DrvInst" of a description file; empty when absent.
+  // During a build, values and key lists are remembered, since every model
+  // of an INF asks the same file again.
+  std::string kReadDscValue(const std::string& strDscFile, const std::string& strKey);
+
   // One INF file of the list: its candidates are appended; a failure number
   // and error text 2 are set on FALSE.
   DWORD kMakeCandidatesOfInf(const std::string& strInfPath, const std::string& strLangID, BOOL bListedOnly);
+  // Copies what a record took from its install section into another record.
+  static void kCopyInstallValues(const CCandidateDriver& from, CCandidateDriver& to);
   DWORD kFail(int nFailure, const char* pszErrorText, const std::string& strDetail);
 
   // The INF reader the list steps open each INF file with.
@@ -103,4 +112,13 @@ class CCandidateDriverInfomation {
   std::string m_strErrorText1;
   std::string m_strErrorText2;
   int m_nFailure = 0;
+  // The description-file memory of one build (see kReadDscValue).
+  BOOL m_bDscMemoryOn = FALSE;
+  // Per description file: its key names and the values read, both by the
+  // upper-cased key.
+  struct CDscMemory {
+    std::unordered_set<std::string> setKeys;
+    std::unordered_map<std::string, std::string> mapValues;
+  };
+  std::map<std::string, CDscMemory, CInfFile::CLessNoCase> m_mapDscMemory;
 };

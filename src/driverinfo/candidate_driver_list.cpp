@@ -194,6 +194,35 @@ bool namesFile(const std::string& strList, const std::string& strFile) {
 
 }  // namespace
 
+void CCandidateDriverInfomation::kCopyInstallValues(const CCandidateDriver& from, CCandidateDriver& to) {
+  to.strDriverFile = from.strDriverFile;
+  to.dwInfOSVersion = from.dwInfOSVersion;
+  to.strConfigFile = from.strConfigFile;
+  to.strDataFile = from.strDataFile;
+  to.strHelpFile = from.strHelpFile;
+  to.tmDriverFileTime = from.tmDriverFileTime;
+  to.strDriverPath = from.strDriverPath;
+  to.strUserModeDriver = from.strUserModeDriver;
+  to.strPrintProcessor = from.strPrintProcessor;
+  to.strPrintProcessorDLL = from.strPrintProcessorDLL;
+  to.strDefaultDataType = from.strDefaultDataType;
+  to.strDrvInstLanguageMonitor = from.strDrvInstLanguageMonitor;
+  to.strLanguageMonitorName = from.strLanguageMonitorName;
+  to.strLanguageMonitorDLL = from.strLanguageMonitorDLL;
+  to.strIniFileDir = from.strIniFileDir;
+  to.strIniFileSubDir = from.strIniFileSubDir;
+  to.strIniFileName = from.strIniFileName;
+  to.strProviderName = from.strProviderName;
+  to.strOEMManufacturer = from.strOEMManufacturer;
+  to.strOEMUrl = from.strOEMUrl;
+  to.strDefaultDestDir = from.strDefaultDestDir;
+  to.strDependentFiles = from.strDependentFiles;
+  to.strCopyFlags = from.strCopyFlags;
+  to.strColorProfiles = from.strColorProfiles;
+  // Every record owns a file list of its own.
+  to.pDriverFileList = std::make_shared<CDriverFileList>(*from.pDriverFileList);
+}
+
 DWORD CCandidateDriverInfomation::kFail(int nFailure, const char* pszErrorText, const std::string& strDetail) {
   m_nFailure = nFailure;
   m_strErrorText2 = pszErrorText;
@@ -207,6 +236,16 @@ DWORD CCandidateDriverInfomation::kFail(int nFailure, const char* pszErrorText, 
 DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearchPath, const std::string& strLangID,
                                                            BOOL bListedOnly) {
   m_lstCandidate.clear();
+  // The package does not change while it is analysed: description-file
+  // values are remembered for this build only.
+  struct CDscMemory {
+    CCandidateDriverInfomation& owner;
+    explicit CDscMemory(CCandidateDriverInfomation& o) : owner(o) { owner.m_bDscMemoryOn = TRUE; }
+    ~CDscMemory() {
+      owner.m_bDscMemoryOn = FALSE;
+      owner.m_mapDscMemory.clear();
+    }
+  } memory(*this);
   m_strErrorText1.clear();
   m_strErrorText2.clear();
   m_nFailure = 0;
@@ -339,6 +378,10 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   }
 
   const std::string strInfFolder = m_pDrvInfFile->kGetFilePath();
+  // Models that share an install section share everything read from it:
+  // the section is examined once (with its failures, for its first model)
+  // and its values are copied into the later records.
+  std::map<std::string, CCandidateDriver, CInfFile::CLessNoCase> mapInstallValues;
   for (const std::string& strDescription : lstDescriptions) {
     // 9, 10. A new record with the values of the INF and its description file.
     CCandidateDriver cde;
@@ -375,21 +418,26 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       return kFail(24, "Install", strDescription);
     }
     const std::string& strSection = cde.strInstallSection;
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "DriverFile", cde.strDriverFile)) {
-      return kFail(27, "DriverFile", strSection);
-    }
-    if (cde.strDriverFile.empty()) cde.strDriverFile = strSection;
-    if (!bVersionFromDsc) cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, cde.strDriverFile, strInfFolder);
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "ConfigFile", cde.strConfigFile)) {
-      return kFail(28, "ConfigFile", strSection);
-    }
-    if (cde.strConfigFile.empty()) cde.strConfigFile = cde.strDriverFile;
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "DataFile", cde.strDataFile)) {
-      return kFail(29, "DataFile", strSection);
-    }
-    if (cde.strDataFile.empty()) cde.strDataFile = cde.strDriverFile;
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "HelpFile", cde.strHelpFile)) {
-      return kFail(30, "HelpFile", strSection);
+    const auto itKnown = mapInstallValues.find(strSection);
+    const bool bKnown = itKnown != mapInstallValues.end();
+    if (bKnown) kCopyInstallValues(itKnown->second, cde);
+    if (!bKnown) {
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DriverFile", cde.strDriverFile)) {
+        return kFail(27, "DriverFile", strSection);
+      }
+      if (cde.strDriverFile.empty()) cde.strDriverFile = strSection;
+      if (!bVersionFromDsc) cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, cde.strDriverFile, strInfFolder);
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "ConfigFile", cde.strConfigFile)) {
+        return kFail(28, "ConfigFile", strSection);
+      }
+      if (cde.strConfigFile.empty()) cde.strConfigFile = cde.strDriverFile;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DataFile", cde.strDataFile)) {
+        return kFail(29, "DataFile", strSection);
+      }
+      if (cde.strDataFile.empty()) cde.strDataFile = cde.strDriverFile;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "HelpFile", cde.strHelpFile)) {
+        return kFail(30, "HelpFile", strSection);
+      }
     }
 
     // 16, 17. Vendor setup, comment and Plug and Play key.
@@ -402,50 +450,52 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     if (!kGetComment(strDscFile, strDescription, cde.strComment)) return kFail(31, "Comment", strDescription);
     kGetPnpDevRegKey(strDscFile, strDescription, cde.strPnpDevRegKey);
 
-    // 18. The driver file must be in the package.
-    std::string strFound;
-    if (!kSearchPackageFile(strInfFolder, cde.strDriverFile, strFound)) {
-      return kFail(33, "DriverFile", cde.strDriverFile);
-    }
-    if (!kGetShortPathName(strFound, strFound)) return kFail(34, "DriverFile", strFound);
-    if (!lastWriteTime(strFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strFound);
-    cde.strDriverPath = folderOf(strFound);
+    if (!bKnown) {
+      // 18. The driver file must be in the package.
+      std::string strFound;
+      if (!kSearchPackageFile(strInfFolder, cde.strDriverFile, strFound)) {
+        return kFail(33, "DriverFile", cde.strDriverFile);
+      }
+      if (!kGetShortPathName(strFound, strFound)) return kFail(34, "DriverFile", strFound);
+      if (!lastWriteTime(strFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strFound);
+      cde.strDriverPath = folderOf(strFound);
 
-    // 19-21. Values of the install section.
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", cde.strUserModeDriver)) {
-      return kFail(36, "UserModeDriver", strSection);
+      // 19-21. Values of the install section.
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", cde.strUserModeDriver)) {
+        return kFail(36, "UserModeDriver", strSection);
+      }
+      std::string strValue;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "PrintProcessor", strValue)) {
+        return kFail(37, "PrintProcessor", strSection);
+      }
+      const size_t comma = strValue.find(',');
+      if (comma != std::string::npos) {
+        cde.strPrintProcessor = strValue.substr(0, comma);
+        cde.strPrintProcessorDLL = strValue.substr(comma + 1);
+      }
+      if (cde.strPrintProcessor.empty() && !kGetDefaultPrintProcessor(cde.strPrintProcessor)) {
+        return kFail(38, "PrintProcessor", strSection);
+      }
+      log.kWriteLogLevel1("kMakeCandidateDriverList strPrintProcessor:%s strPrintProcessorDLL:%s\n",
+                          cde.strPrintProcessor.c_str(), cde.strPrintProcessorDLL.c_str());
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DefaultDataType", cde.strDefaultDataType)) {
+        return kFail(39, "DefaultDataType", strSection);
+      }
+      if (cde.strDefaultDataType.empty()) cde.strDefaultDataType = "RAW";
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "LanguageMonitor", strValue)) {
+        return kFail(40, "LanguageMonitor", strSection);
+      }
+      if (strValue.empty()) {
+        cde.strDrvInstLanguageMonitor = strDrvInstLanguageMonitor;
+      } else if (const size_t monitorComma = strValue.find(','); monitorComma != std::string::npos) {
+        cde.strLanguageMonitorName = trimLeft(strValue.substr(0, monitorComma));
+        cde.strLanguageMonitorDLL = trimLeft(strValue.substr(monitorComma + 1));
+      }
+      cde.strIniFileDir = strIniFileDir;
+      cde.strIniFileSubDir = strIniFileSubDir;
+      const std::string strIniBase = kSplitPath(strIniFileItem.empty() ? cde.strDriverFile : strIniFileItem).strName;
+      if (!strIniBase.empty()) cde.strIniFileName = strIniBase + ".ini";
     }
-    std::string strValue;
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "PrintProcessor", strValue)) {
-      return kFail(37, "PrintProcessor", strSection);
-    }
-    const size_t comma = strValue.find(',');
-    if (comma != std::string::npos) {
-      cde.strPrintProcessor = strValue.substr(0, comma);
-      cde.strPrintProcessorDLL = strValue.substr(comma + 1);
-    }
-    if (cde.strPrintProcessor.empty() && !kGetDefaultPrintProcessor(cde.strPrintProcessor)) {
-      return kFail(38, "PrintProcessor", strSection);
-    }
-    log.kWriteLogLevel1("kMakeCandidateDriverList strPrintProcessor:%s strPrintProcessorDLL:%s\n",
-                        cde.strPrintProcessor.c_str(), cde.strPrintProcessorDLL.c_str());
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "DefaultDataType", cde.strDefaultDataType)) {
-      return kFail(39, "DefaultDataType", strSection);
-    }
-    if (cde.strDefaultDataType.empty()) cde.strDefaultDataType = "RAW";
-    if (!m_pDrvInfFile->kGetExtensionName(strSection, "LanguageMonitor", strValue)) {
-      return kFail(40, "LanguageMonitor", strSection);
-    }
-    if (strValue.empty()) {
-      cde.strDrvInstLanguageMonitor = strDrvInstLanguageMonitor;
-    } else if (const size_t monitorComma = strValue.find(','); monitorComma != std::string::npos) {
-      cde.strLanguageMonitorName = trimLeft(strValue.substr(0, monitorComma));
-      cde.strLanguageMonitorDLL = trimLeft(strValue.substr(monitorComma + 1));
-    }
-    cde.strIniFileDir = strIniFileDir;
-    cde.strIniFileSubDir = strIniFileSubDir;
-    const std::string strIniBase = kSplitPath(strIniFileItem.empty() ? cde.strDriverFile : strIniFileItem).strName;
-    if (!strIniBase.empty()) cde.strIniFileName = strIniBase + ".ini";
 
     // 22, 23. Identifiers, provider, maker's web address, default folder.
     if (!m_pDrvInfFile->kGetHardwareID(strDescription, cde.strHardwareID)) {
@@ -454,24 +504,30 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     if (!m_pDrvInfFile->kGetCompatibleID(strDescription, cde.strCompatibleID)) {
       return kFail(42, "CompatibleID", strDescription);
     }
-    if (!m_pDrvInfFile->kGetProviderName(cde.strProviderName)) return kFail(43, "ProviderName", "");
-    if (!m_pDrvInfFile->kGetOEMUrl(cde.strOEMUrl, cde.strOEMManufacturer)) return kFail(44, "OEM URLS", "");
-    std::string strDefaultDestDir;
-    if (m_pDrvInfFile->kGetTargetDir("DefaultDestDir", strDefaultDestDir)) cde.strDefaultDestDir = strDefaultDestDir;
+    if (!bKnown) {
+      if (!m_pDrvInfFile->kGetProviderName(cde.strProviderName)) return kFail(43, "ProviderName", "");
+      if (!m_pDrvInfFile->kGetOEMUrl(cde.strOEMUrl, cde.strOEMManufacturer)) return kFail(44, "OEM URLS", "");
+      std::string strDefaultDestDir;
+      if (m_pDrvInfFile->kGetTargetDir("DefaultDestDir", strDefaultDestDir)) cde.strDefaultDestDir = strDefaultDestDir;
 
-    // 24. The files to copy, with the INF-level version (a version-0 INF
-    // keeps its colour profiles in a subfolder).
-    cde.pDriverFileList = std::make_shared<CDriverFileList>();
-    if (!kMakeCopyFileInfomation(strSection, cde, dwInfVersion)) {
-      log.kWriteLog("  strColorProfiles=[%s] strDriverPath=[%s] strNoCheckFiles=[%s] strCopyForceFiles=[%s]\n",
-                    cde.strColorProfiles.c_str(), cde.strDriverPath.c_str(), cde.strNoCheckFiles.c_str(),
-                    cde.strCopyForceFiles.c_str());
-      log.kWriteLog("  dwInfOSVersion=[%d]\n", static_cast<int>(dwInfVersion));
-      return kFail(45, "CopyFiles", strSection);
+      // 24. The files to copy, with the INF-level version (a version-0 INF
+      // keeps its colour profiles in a subfolder).
+      cde.pDriverFileList = std::make_shared<CDriverFileList>();
+      if (!kMakeCopyFileInfomation(strSection, cde, dwInfVersion)) {
+        log.kWriteLog("  strColorProfiles=[%s] strDriverPath=[%s] strNoCheckFiles=[%s] strCopyForceFiles=[%s]\n",
+                      cde.strColorProfiles.c_str(), cde.strDriverPath.c_str(), cde.strNoCheckFiles.c_str(),
+                      cde.strCopyForceFiles.c_str());
+        log.kWriteLog("  dwInfOSVersion=[%d]\n", static_cast<int>(dwInfVersion));
+        return kFail(45, "CopyFiles", strSection);
+      }
+      mapInstallValues.emplace(strSection, cde);
     }
 
-    // 25, 26. Model name, then the record joins the list.
-    m_pDrvInfFile->kGetModelName(cde.strModelName, strDescription, strDscFile);
+    // 25, 26. Model name (as CInfFile::kGetModelName reads it, through this
+    // build's memory of the description file), then the record joins the list.
+    std::string strModelName = kReadDscValue(strDscFile, "ModelName." + strDescription);
+    if (strModelName.empty()) strModelName = kReadDscValue(strDscFile, "ModelName");
+    if (!strModelName.empty()) cde.strModelName = strModelName;
     m_lstCandidate.push_back(cde);
   }
   return VEXOERR_SUCCESS;

@@ -24,16 +24,15 @@ std::string trim(const std::string& str) {
   return str.substr(first, last - first + 1);
 }
 
-// A value of section "DrvInst"; empty when the key is absent, when there is
-// no description file, or when the file cannot be read. The buffer grows
-// until the value fits, so long lists are never cut.
-std::string readDsc(const std::string& strDscFile, const std::string& strKey) {
-  if (strDscFile.empty()) return std::string();
+// A profile read of section "DrvInst" (pszKey null: the key names, each
+// ended by a zero). The buffer grows until the text fits, so long lists are
+// never cut.
+std::string readProfile(const std::string& strDscFile, const char* pszKey) {
   std::vector<char> buffer(128);
   for (;;) {
-    const DWORD dwGot = GetPrivateProfileStringA(kDrvInst, strKey.c_str(), "", buffer.data(),
+    const DWORD dwGot = GetPrivateProfileStringA(kDrvInst, pszKey, "", buffer.data(),
                                                  static_cast<DWORD>(buffer.size()), strDscFile.c_str());
-    if (static_cast<size_t>(dwGot) + 2 < buffer.size()) return trim(std::string(buffer.data(), dwGot));
+    if (static_cast<size_t>(dwGot) + 2 < buffer.size()) return std::string(buffer.data(), dwGot);
     buffer.resize(buffer.size() + 128);
   }
 }
@@ -51,9 +50,8 @@ BOOL logTrue(const char* pszFunction, int nExit, const char* pszName, const std:
 }
 
 // "ON" and "OFF" in any case; an empty value takes the default.
-BOOL readOnOff(const std::string& strDscFile, const char* pszKey, const char* pszFunction, BOOL bDefault,
+BOOL readOnOff(const std::string& strValue, const char* pszKey, const char* pszFunction, BOOL bDefault,
                BOOL& bFlag) {
-  const std::string strValue = readDsc(strDscFile, pszKey);
   if (strValue.empty()) {
     bFlag = bDefault;
   } else if (kIEquals(strValue, "ON")) {
@@ -78,6 +76,32 @@ std::string joinDir(std::string strDir, const std::string& strSubDir) {
 }
 
 }  // namespace
+
+std::string CCandidateDriverInfomation::kReadDscValue(const std::string& strDscFile, const std::string& strKey) {
+  if (strDscFile.empty()) return std::string();
+  if (!m_bDscMemoryOn) return trim(readProfile(strDscFile, strKey.c_str()));
+  auto itFile = m_mapDscMemory.find(strDscFile);
+  if (itFile == m_mapDscMemory.end()) {
+    CDscMemory memory;
+    const std::string strNames = readProfile(strDscFile, nullptr);
+    for (size_t begin = 0; begin < strNames.size();) {
+      const size_t end = strNames.find('\0', begin);
+      memory.setKeys.insert(kToUpper(trim(strNames.substr(begin, end == std::string::npos ? std::string::npos : end - begin))));
+      if (end == std::string::npos) break;
+      begin = end + 1;
+    }
+    itFile = m_mapDscMemory.emplace(strDscFile, std::move(memory)).first;
+  }
+  CDscMemory& memory = itFile->second;
+  const std::string strUpperKey = kToUpper(strKey);
+  const auto itValue = memory.mapValues.find(strUpperKey);
+  if (itValue != memory.mapValues.end()) return itValue->second;
+  // A key the file does not have (most per-driver keys) needs no read.
+  std::string strValue;
+  if (memory.setKeys.count(strUpperKey)) strValue = trim(readProfile(strDscFile, strKey.c_str()));
+  memory.mapValues.emplace(strUpperKey, strValue);
+  return strValue;
+}
 
 std::vector<std::string> CCandidateDriverInfomation::kSplitDscList(const std::string& strValue) {
   std::vector<std::string> lstItems;
@@ -120,7 +144,7 @@ BOOL CCandidateDriverInfomation::kGetDriverVersion(const std::string& strDscFile
   dwVersion = 0;
   bFromDsc = FALSE;
   bSkip = FALSE;
-  const std::string strDSCOSVersion = readDsc(strDscFile, "Version");
+  const std::string strDSCOSVersion = kReadDscValue(strDscFile, "Version");
   if (!strDSCOSVersion.empty()) {
     if (strDSCOSVersion != "0" && strDSCOSVersion != "2" && strDSCOSVersion != "3") {
       return logFalse("kGetDriverVersion", 1, "strDSCOSVersion", strDSCOSVersion);
@@ -140,7 +164,7 @@ BOOL CCandidateDriverInfomation::kGetDriverVersion(const std::string& strDscFile
 }
 
 BOOL CCandidateDriverInfomation::kGetPlatform(const std::string& strDscFile, std::string& strPlatform) {
-  const std::string strValue = readDsc(strDscFile, "Platform");
+  const std::string strValue = kReadDscValue(strDscFile, "Platform");
   if (strValue.empty()) {
     strPlatform = "NTx86";
   } else if (kIEquals(strValue, "NTx86") || kIEquals(strValue, "NTamd64")) {
@@ -152,23 +176,23 @@ BOOL CCandidateDriverInfomation::kGetPlatform(const std::string& strDscFile, std
 }
 
 BOOL CCandidateDriverInfomation::kGetPreventSameKindUpdate(const std::string& strDscFile, BOOL& bFlag) {
-  return readOnOff(strDscFile, "PreventSameKindUpdate", "kGetPreventSameKindUpdate", FALSE, bFlag);
+  return readOnOff(kReadDscValue(strDscFile, "PreventSameKindUpdate"), "PreventSameKindUpdate", "kGetPreventSameKindUpdate", FALSE, bFlag);
 }
 
 BOOL CCandidateDriverInfomation::kGetNeedReboot(const std::string& strDscFile, BOOL& bFlag) {
-  return readOnOff(strDscFile, "NeedReboot", "kGetNeedReboot", FALSE, bFlag);
+  return readOnOff(kReadDscValue(strDscFile, "NeedReboot"), "NeedReboot", "kGetNeedReboot", FALSE, bFlag);
 }
 
 BOOL CCandidateDriverInfomation::kGetInfCopy(const std::string& strDscFile, BOOL& bFlag) {
-  return readOnOff(strDscFile, "InfCopy", "kGetInfCopy", TRUE, bFlag);
+  return readOnOff(kReadDscValue(strDscFile, "InfCopy"), "InfCopy", "kGetInfCopy", TRUE, bFlag);
 }
 
 BOOL CCandidateDriverInfomation::kGetUSBPermit(const std::string& strDscFile, BOOL& bFlag) {
-  return readOnOff(strDscFile, "USBPermit", "kGetUSBPermit", FALSE, bFlag);
+  return readOnOff(kReadDscValue(strDscFile, "USBPermit"), "USBPermit", "kGetUSBPermit", FALSE, bFlag);
 }
 
 BOOL CCandidateDriverInfomation::kGetDriverVersionDownOption(const std::string& strDscFile, DWORD& dwOption) {
-  const std::string strValue = readDsc(strDscFile, "DriverVersionDownOption");
+  const std::string strValue = kReadDscValue(strDscFile, "DriverVersionDownOption");
   if (strValue.empty() || kIEquals(strValue, "NoDown")) {
     dwOption = 1;
   } else if (kIEquals(strValue, "Down")) {
@@ -198,7 +222,7 @@ BOOL CCandidateDriverInfomation::kGetSorrelRegisterStatus() {
 
 BOOL CCandidateDriverInfomation::kGetUserCodeOK(const std::string& strDscFile, BOOL& bFlag, DWORD& dwMode) {
   const BOOL bProviderPresent = kGetSorrelRegisterStatus();
-  const std::string strValue = readDsc(strDscFile, "UserCodeOK");
+  const std::string strValue = kReadDscValue(strDscFile, "UserCodeOK");
   if (kIEquals(strValue, "ON")) {
     // The driver's own user-code support is needed only where the maker's
     // product is not installed.
@@ -217,13 +241,13 @@ BOOL CCandidateDriverInfomation::kGetUserCodeOK(const std::string& strDscFile, B
 }
 
 BOOL CCandidateDriverInfomation::kGetDeleteDeviceString(const std::string& strDscFile, std::string& strOut) {
-  const std::string strValue = readDsc(strDscFile, "DeleteDeviceString");
+  const std::string strValue = kReadDscValue(strDscFile, "DeleteDeviceString");
   if (!strValue.empty()) strOut = strValue;
   return logTrue("kGetDeleteDeviceString", 1, "strDeleteDeviceString", strOut);
 }
 
 BOOL CCandidateDriverInfomation::kGetCopyForceFiles(const std::string& strDscFile, std::string& strOut) {
-  strOut = readDsc(strDscFile, "CopyForceFiles");
+  strOut = kReadDscValue(strDscFile, "CopyForceFiles");
   return logTrue("kGetCopyForceFiles", 1, "strCopyForceFiles", strOut);
 }
 
@@ -232,7 +256,7 @@ BOOL CCandidateDriverInfomation::kGetNoCheckFile(const std::string& strDscFile, 
     if (!m_pDrvInfFile->kGetDrvInstNoCheckFile(strOut)) return logFalse("kGetNoCheckFile", 1, "strNoCheckFiles", "");
     return logTrue("kGetNoCheckFile", 2, "strNoCheckFiles", strOut);
   }
-  strOut = readDsc(strDscFile, "NoCheckFiles");
+  strOut = kReadDscValue(strDscFile, "NoCheckFiles");
   return logTrue("kGetNoCheckFile", 3, "strNoCheckFiles", strOut);
 }
 
@@ -242,7 +266,7 @@ BOOL CCandidateDriverInfomation::kGetDrvNamesForDrvInst(const std::string& strDs
     if (!m_pDrvInfFile->kGetDrvNamesForDrvInst(lstNames)) return logFalse("kGetDrvNamesForDrvInst", 1, "DrvInst", "");
     return logTrue("kGetDrvNamesForDrvInst", 2, "DrvInst", "INF");
   }
-  const std::string strValue = readDsc(strDscFile, "DrvInst");
+  const std::string strValue = kReadDscValue(strDscFile, "DrvInst");
   for (const std::string& strName : kSplitDscList(strValue)) {
     // An empty item names no driver: it would otherwise make the list
     // non-empty and hide every model from a listed-only analysis.
@@ -264,7 +288,7 @@ BOOL CCandidateDriverInfomation::kGetVendorSetup(const std::string& strDscFile, 
     std::snprintf(szLang, sizeof(szLang), "%04x", static_cast<unsigned>(GetSystemDefaultLangID()));
     strLanguage = szLang;
   }
-  const std::vector<std::string> lstItems = kSplitDscList(readDsc(strDscFile, "VendorSetup"));
+  const std::vector<std::string> lstItems = kSplitDscList(kReadDscValue(strDscFile, "VendorSetup"));
   if (!lstItems.empty()) info.strVendorSetup = lstItems[0];
   if (lstItems.size() > 1) info.strVendorSetupParam = lstItems[1];
   if (lstItems.size() > 2 && kIEquals(lstItems[2], "DISPLANG")) info.strLangID = strLanguage.substr(0, 4);
@@ -278,7 +302,7 @@ BOOL CCandidateDriverInfomation::kGetDrvInstLanguageMonitor(const std::string& s
     }
     return logTrue("kGetDrvInstLanguageMonitor", 2, "LanguageMonitor", strOut);
   }
-  const std::vector<std::string> lstItems = kSplitDscList(readDsc(strDscFile, "LanguageMonitor"));
+  const std::vector<std::string> lstItems = kSplitDscList(kReadDscValue(strDscFile, "LanguageMonitor"));
   if (!lstItems.empty() && !lstItems[0].empty()) strOut = lstItems[0];
   return logTrue("kGetDrvInstLanguageMonitor", 3, "LanguageMonitor", strOut);
 }
@@ -293,7 +317,7 @@ BOOL CCandidateDriverInfomation::kGetIniFileName(const std::string& strDscFile, 
       return logFalse("kGetIniFileName", 1, "IniFileName", "");
     }
   } else {
-    const std::vector<std::string> lstItems = kSplitDscList(readDsc(strDscFile, "IniFileName"));
+    const std::vector<std::string> lstItems = kSplitDscList(kReadDscValue(strDscFile, "IniFileName"));
     if (!lstItems.empty()) strFileName = lstItems[0];
     if (lstItems.size() > 1) strDir = lstItems[1];
     if (lstItems.size() > 2) strSubDir = lstItems[2];
@@ -343,12 +367,12 @@ BOOL CCandidateDriverInfomation::kGetDriverType(const std::string& strDscFile, s
     if (!m_pDrvInfFile->kGetDriverType(strOut)) return logFalse("kGetDriverType", 1, "DriverType", "");
     return logTrue("kGetDriverType", 2, "DriverType", strOut);
   }
-  strOut = readDsc(strDscFile, "DriverType");
+  strOut = kReadDscValue(strDscFile, "DriverType");
   return logTrue("kGetDriverType", 3, "DriverType", strOut);
 }
 
 BOOL CCandidateDriverInfomation::kGetPrinterProperty(const std::string& strDscFile, BOOL& bFlag) {
-  const std::string strValue = readDsc(strDscFile, "PrinterProperty");
+  const std::string strValue = kReadDscValue(strDscFile, "PrinterProperty");
   bFlag = kIEquals(strValue, "DISPLAY") ? TRUE : FALSE;
   return logTrue("kGetPrinterProperty", 1, "strPrinterProperty", strValue);
 }
@@ -361,16 +385,16 @@ BOOL CCandidateDriverInfomation::kGetComment(const std::string& strDscFile, cons
     if (!strValue.empty()) strOut = strValue;
     return logTrue("kGetComment", 2, "Comment", strOut);
   }
-  std::string strValue = readDsc(strDscFile, "Comment." + strDriverName);
-  if (strValue.empty()) strValue = readDsc(strDscFile, "Comment");
+  std::string strValue = kReadDscValue(strDscFile, "Comment." + strDriverName);
+  if (strValue.empty()) strValue = kReadDscValue(strDscFile, "Comment");
   if (!strValue.empty()) strOut = strValue;
   return logTrue("kGetComment", 3, "Comment", strOut);
 }
 
 BOOL CCandidateDriverInfomation::kGetPnpDevRegKey(const std::string& strDscFile, const std::string& strDriverName,
                                                   std::string& strOut) {
-  std::string strValue = readDsc(strDscFile, "PnpDevRegKey." + strDriverName);
-  if (strValue.empty()) strValue = readDsc(strDscFile, "PnpDevRegKey");
+  std::string strValue = kReadDscValue(strDscFile, "PnpDevRegKey." + strDriverName);
+  if (strValue.empty()) strValue = kReadDscValue(strDscFile, "PnpDevRegKey");
   if (!strValue.empty()) strOut = strValue;
   return logTrue("kGetPnpDevRegKey", 1, "PnpDevRegKey", strOut);
 }
