@@ -11,84 +11,21 @@
 #include "driverinfo/common_function_stand_in.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/vexo_error.h"
+#include "system/common_function.h"
 
 namespace {
 
-// ---- Stand-ins for the shared utilities, until those are merged -------------
-
-// Appends the full path of every match of the pattern in the folder and,
-// depth first, in all its subfolders.
-void kStdAfxDirFileList(std::string strDir, const std::string& strPattern, std::vector<std::string>& lstFiles) {
-  if (strDir.empty() || strDir.back() != '\\') strDir += '\\';
-  WIN32_FIND_DATAA data;
-  HANDLE hFind = FindFirstFileA((strDir + strPattern).c_str(), &data);
-  if (hFind != INVALID_HANDLE_VALUE) {
-    do {
-      lstFiles.push_back(strDir + data.cFileName);
-    } while (FindNextFileA(hFind, &data));
-    FindClose(hFind);
-  } else if (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_NO_MORE_FILES) {
-    return;
-  }
-  hFind = FindFirstFileA((strDir + "*.*").c_str(), &data);
-  if (hFind == INVALID_HANDLE_VALUE) return;
-  std::vector<std::string> lstSubDirs;
-  do {
-    const std::string strName = data.cFileName;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && strName != "." && strName != "..") {
-      lstSubDirs.push_back(strDir + strName);
-    }
-  } while (FindNextFileA(hFind, &data));
-  FindClose(hFind);
-  for (const std::string& strSub : lstSubDirs) kStdAfxDirFileList(strSub, strPattern, lstFiles);
-}
-
-// The disk-folder stem of a folder name: the name without its trailing
-// digits ("DISK2" gives "DISK").
-std::string diskStem(const std::string& strName) {
-  size_t end = strName.size();
-  while (end > 0 && strName[end - 1] >= '0' && strName[end - 1] <= '9') --end;
-  return strName.substr(0, end);
-}
-
-// Finds a file of a package: in the folder, in its compressed form, or in a
-// sibling disk folder (DISK2 beside DISK1) and its subfolders. The shared
-// utility walks a wider set of similar folder names; this stand-in keeps to
-// folders that differ in their trailing number only.
+// Finds a file of the package from a folder: directly, in its compressed
+// form, or in a sibling disk folder. The shared search joins folder and name
+// without a separator when the folder lacks its trailing backslash, so one
+// is added here.
 BOOL kSearchPackageFile(const std::string& strSearchPath, const std::string& strFile, std::string& strFound) {
-  if (kStdAfxSearchFile(strSearchPath, strFile, strFound)) return TRUE;
   std::string strDir = strSearchPath;
-  while (strDir.size() > 3 && strDir.back() == '\\') strDir.pop_back();
-  const size_t slash = strDir.find_last_of('\\');
-  if (slash == std::string::npos) return FALSE;
-  const std::string strParent = strDir.substr(0, slash);
-  const std::string strStem = diskStem(strDir.substr(slash + 1));
-  if (strStem.empty() || strStem.size() == strDir.size() - slash - 1) return FALSE;  // not a numbered disk folder
-  WIN32_FIND_DATAA data;
-  HANDLE hFind = FindFirstFileA((strParent + "\\" + strStem + "*").c_str(), &data);
-  if (hFind == INVALID_HANDLE_VALUE) return FALSE;
-  std::vector<std::string> lstSiblings;
-  do {
-    const std::string strName = data.cFileName;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && kIEquals(diskStem(strName), strStem) &&
-        strName.size() > strStem.size()) {
-      lstSiblings.push_back(strParent + "\\" + strName);
-    }
-  } while (FindNextFileA(hFind, &data));
-  FindClose(hFind);
-  const std::string strCompressed = kMakeCompressedName(strFile);
-  for (const std::string& strSibling : lstSiblings) {
-    for (const std::string& strName : {strFile, strCompressed}) {
-      std::vector<std::string> lstFiles;
-      kStdAfxDirFileList(strSibling, strName, lstFiles);
-      if (!lstFiles.empty()) {
-        strFound = lstFiles.front();
-        return TRUE;
-      }
-    }
-  }
-  return FALSE;
+  if (!strDir.empty() && strDir.back() != '\\') strDir += '\\';
+  return CCommonFunction::kStdAfxSearchFile(strDir.c_str(), strFile.c_str(), strFound, 1);
 }
+
+// ---- Stand-in for the spooler information, until it is merged ---------------
 
 // The system's default print processor: "WinPrint" when the spooler has it,
 // else its first one. The spooler's enumeration is bound at run time; where
@@ -264,7 +201,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearch
 
   // 2. Every INF of the package, subfolders included.
   std::vector<std::string> lstDirFile;
-  kStdAfxDirFileList(strSearchPath, "*.inf", lstDirFile);
+  CCommonFunction::kStdAfxDirFileList(strSearchPath, "*.inf", lstDirFile);
   if (lstDirFile.empty()) {
     m_nFailure = 2;
     m_strErrorText1 = strSearchPath;

@@ -293,14 +293,14 @@ TEST_F(CandidateListTest, DescriptionFileOptionsReachEveryRecord) {
 TEST_F(CandidateListTest, CopyListsGiveOneRecordPerFile) {
   kvtest::writeFile(m_pkg, "KV.INF",
                     threeModelInf("CopyFiles=FILES1,FILES2,COLORS\nDriverFile=KVDRV.DLL\n",
-                                  "[FILES1]\nKVDRV.DLL\nKVUI.DLL,,,0x20\n[FILES2]\nKVDRV.DLL\nKVDRV.DLLX\n"
+                                  "[FILES1]\nKVDRV.DLL\nKVUI.DLL,,,0x20\n[FILES2]\nKVDRV.DLL\nKVDRV.DL\n"
                                   "[COLORS]\nKV.ICM\nKV.ICM\n"));
   kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
   writeDsc("Version=3\r\nNoCheckFiles=KVUI.DLL\r\n");
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg));
   const CCandidateDriver& c = m_info.VEXOGetCandidateDriverList().front();
-  // A name that merely contains another is a file of its own.
-  EXPECT_EQ("66000\\KVDRV.DLL,66000\\KVUI.DLL,66000\\KVDRV.DLLX,23\\KV.ICM,", c.strDependentFiles);
+  // A name that another entry merely contains is a file of its own.
+  EXPECT_EQ("66000\\KVDRV.DLL,66000\\KVUI.DLL,66000\\KVDRV.DL,23\\KV.ICM,", c.strDependentFiles);
   EXPECT_EQ("EMPTY,0x20,EMPTY,EMPTY,", c.strCopyFlags);
   EXPECT_EQ("KV.ICM,", c.strColorProfiles);
   ASSERT_EQ(4u, c.pDriverFileList->size());
@@ -308,7 +308,7 @@ TEST_F(CandidateListTest, CopyListsGiveOneRecordPerFile) {
   for (const CDriverFile& f : *c.pDriverFileList) {
     found.push_back(f.strFileName + (f.bFound ? "+" : "-") + (f.bNoCheck ? "n" : "") + (f.bColorProfile ? "c" : ""));
   }
-  EXPECT_EQ((std::vector<std::string>{"KVDRV.DLL+", "KVUI.DLL-n", "KVDRV.DLLX-", "KV.ICM-c"}), found);
+  EXPECT_EQ((std::vector<std::string>{"KVDRV.DLL+", "KVUI.DLL-n", "KVDRV.DL-", "KV.ICM-c"}), found);
   EXPECT_EQ(m_pkg, c.pDriverFileList->front().strSourceDir);
 }
 
