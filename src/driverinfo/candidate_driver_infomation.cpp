@@ -67,21 +67,6 @@ int logVersion(int nResult, int nExit, const char* pszReason) {
 CCandidateDriverInfomation::CCandidateDriverInfomation(CInfFile* pInfFile, CSetupApi* pSetupApi)
     : m_pDrvInfFile(pInfFile), m_pSetupApi(pSetupApi) {}
 
-DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearchPath, const std::string& strLangID,
-                                                           BOOL bListedOnly) {
-  // The list itself is built by the candidate list steps, which follow the
-  // INF reader and the version detection; until they are in place the
-  // analysis reports that it could not read the package, never an empty
-  // success.
-  m_strErrorText1 = strSearchPath;
-  m_strErrorText2 = "candidate list is not available";
-  kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (46) LastError=%u "
-                             "strLangID=[%s] bListedOnly=[%d] not available.\n",
-                             static_cast<unsigned>(VEXOERR_READINFERR), GetLastError(), strLangID.c_str(),
-                             bListedOnly);
-  return VEXOERR_READINFERR;
-}
-
 DWORD CCandidateDriverInfomation::kGetDriverFileVersionNo(const std::string& strInfPath,
                                                           const std::string& strDriverFile,
                                                           const std::string& strPath) {

@@ -5,6 +5,9 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "driverinfo/candidate_driver.h"
 #include "driverinfo/inf_file.h"
@@ -28,6 +31,9 @@ class CCandidateDriverInfomation {
   // that failed.
   const std::string& kGetErrorText1() const { return m_strErrorText1; }
   const std::string& kGetErrorText2() const { return m_strErrorText2; }
+  // The numbered failure of the last build (the detail log's exit number),
+  // 0 after a successful one.
+  int kGetFailureNumber() const { return m_nFailure; }
 
   // ---- Driver file version ----------------------------------------------------
   // The version (0, 2 or 3) of a driver file found from strPath, examined once
@@ -44,13 +50,75 @@ class CCandidateDriverInfomation {
   // empty for another machine, a short or damaged file, or a read error.
   static std::string kGetPlatformFromPEHeader(const std::string& strFilePath);
 
+  // ---- Driver description file ----------------------------------------------
+  // The description file that serves an INF: "DRVINST.DSC" in the INF's
+  // folder, else the INF's own name with ".dsc"; empty when neither exists.
+  std::string kDecideDSCFileName(std::string& strOut, const std::string& strInfPath);
+  // Each reader takes the description file (empty when there is none) and
+  // returns FALSE for a value it does not accept; its outputs then keep what
+  // they held. Readers with an INF counterpart read the open INF's "DrvInst"
+  // section when there is no description file.
+  BOOL kGetDriverVersion(const std::string& strDscFile, const std::string& strSignature, DWORD& dwVersion,
+                         BOOL& bFromDsc, BOOL& bSkip);
+  BOOL kGetPlatform(const std::string& strDscFile, std::string& strPlatform);
+  BOOL kGetPreventSameKindUpdate(const std::string& strDscFile, BOOL& bFlag);
+  BOOL kGetNeedReboot(const std::string& strDscFile, BOOL& bFlag);
+  BOOL kGetInfCopy(const std::string& strDscFile, BOOL& bFlag);
+  BOOL kGetDriverVersionDownOption(const std::string& strDscFile, DWORD& dwOption);
+  BOOL kGetUserCodeOK(const std::string& strDscFile, BOOL& bFlag, DWORD& dwMode);
+  BOOL kGetDeleteDeviceString(const std::string& strDscFile, std::string& strOut);
+  BOOL kGetCopyForceFiles(const std::string& strDscFile, std::string& strOut);
+  BOOL kGetNoCheckFile(const std::string& strDscFile, std::string& strOut);
+  BOOL kGetDrvNamesForDrvInst(const std::string& strDscFile, std::vector<std::string>& lstNames);
+  BOOL kGetVendorSetup(const std::string& strDscFile, const std::string& strLangID, CVendorSetupInfo& info);
+  BOOL kGetDrvInstLanguageMonitor(const std::string& strDscFile, std::string& strOut);
+  BOOL kGetIniFileName(const std::string& strDscFile, std::string& strFileName, std::string& strDir,
+                       std::string& strSubDir);
+  BOOL kGetDriverType(const std::string& strDscFile, std::string& strOut);
+  BOOL kGetUSBPermit(const std::string& strDscFile, BOOL& bFlag);
+  BOOL kGetPrinterProperty(const std::string& strDscFile, BOOL& bFlag);
+  BOOL kGetComment(const std::string& strDscFile, const std::string& strDriverName, std::string& strOut);
+  BOOL kGetPnpDevRegKey(const std::string& strDscFile, const std::string& strDriverName, std::string& strOut);
+  // TRUE when the maker's user-code provider is registered on this machine.
+  static BOOL kGetSorrelRegisterStatus();
+  // A list value split at any of ",:|^", each item trimmed of white space;
+  // empty items are kept, so that item positions stay meaningful.
+  static std::vector<std::string> kSplitDscList(const std::string& strValue);
+
+  // Fills the record's file list, dependent files, copy flags and colour
+  // profiles from the install section's copy lists. FALSE when the INF's copy
+  // lists cannot be read or name a file outside its folder.
+  BOOL kMakeCopyFileInfomation(const std::string& strInstallSection, CCandidateDriver& cde, DWORD dwInfVersion);
+
  private:
+  // A value of section "DrvInst" of a description file; empty when absent.
+  // During a build, values and key lists are remembered, since every model
+  // of an INF asks the same file again.
+  std::string kReadDscValue(const std::string& strDscFile, const std::string& strKey);
+
+  // One INF file of the list: its candidates are appended; a failure number
+  // and error text 2 are set on FALSE.
+  DWORD kMakeCandidatesOfInf(const std::string& strInfPath, const std::string& strLangID, BOOL bListedOnly);
+  // Copies what a record took from its install section into another record.
+  static void kCopyInstallValues(const CCandidateDriver& from, CCandidateDriver& to);
+  DWORD kFail(int nFailure, const char* pszErrorText, const std::string& strDetail);
+
   // The INF reader the list steps open each INF file with.
-  [[maybe_unused]] CInfFile* m_pDrvInfFile;
+  CInfFile* m_pDrvInfFile;
   CSetupApi* m_pSetupApi;
   // "INF path,driver file" to version.
   std::map<std::string, DWORD, CInfFile::CLessNoCase> m_mapDriverVersion;
   CCandidateDriverList m_lstCandidate;
   std::string m_strErrorText1;
   std::string m_strErrorText2;
+  int m_nFailure = 0;
+  // The description-file memory of one build (see kReadDscValue).
+  BOOL m_bDscMemoryOn = FALSE;
+  // Per description file: its key names and the values read, both by the
+  // upper-cased key.
+  struct CDscMemory {
+    std::unordered_set<std::string> setKeys;
+    std::unordered_map<std::string, std::string> mapValues;
+  };
+  std::map<std::string, CDscMemory, CInfFile::CLessNoCase> m_mapDscMemory;
 };

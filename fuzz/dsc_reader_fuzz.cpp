@@ -1,0 +1,71 @@
+// Drives the driver description file readers over arbitrary file contents,
+// and the whole candidate-list build over a package holding that file
+// beside a well-formed INF: every reader must accept or refuse a value
+// without crashing or reading out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "driverinfo/candidate_driver_infomation.h"
+#include "driverinfo/driver_infomation.h"
+
+namespace {
+
+const char kInf[] =
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\nProvider=KV\r\n"
+    "[Manufacturer]\r\nKV=Models\r\n[Models]\r\n\"KV A\"=KVINST,USB\\KV_A\r\n\"KV B\"=KVINST\r\n"
+    "[KVINST]\r\nCopyFiles=@KVDRV.DLL\r\nDriverFile=KVDRV.DLL\r\nPrintProcessor=WinPrint,x\r\n"
+    "[DestinationDirs]\r\nDefaultDestDir=66000\r\n";
+
+struct Harness {
+  CDriverInfomation info;
+  std::filesystem::path hostDir;
+  std::string winDir;
+
+  Harness() {
+    const auto root = std::filesystem::temp_directory_path() / ("kvfuzz-dsc-" + std::to_string(::getpid()));
+    hostDir = root / "pkg" / "DISK1";
+    std::filesystem::create_directories(hostDir);
+    setenv("KVSIM_ROOT", (root / "machine").c_str(), 0);
+    std::ofstream(hostDir / "KV.INF", std::ios::binary) << kInf;
+    std::ofstream(hostDir / "KVDRV.DLL", std::ios::binary) << "x";
+    winDir = "Z:" + hostDir.string();
+    for (char& c : winDir) {
+      if (c == '/') c = '\\';
+    }
+    if (info.VEXOInitialize("C:\\KV") != VEXOERR_SUCCESS) std::abort();
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Harness h;
+  {
+    std::ofstream out(h.hostDir / "DRVINST.DSC", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  CCandidateDriverInfomation& b = *h.info.kGetCandidateDriverInfomation();
+  const std::string dsc = h.winDir + "\\DRVINST.DSC";
+  std::string text, a, c;
+  BOOL flag = FALSE, from = FALSE, skip = FALSE;
+  DWORD number = 0;
+  std::vector<std::string> names;
+  CVendorSetupInfo vendor;
+  b.kGetDriverVersion(dsc, "$Windows NT$", number, from, skip);
+  b.kGetPlatform(dsc, text);
+  b.kGetUserCodeOK(dsc, flag, number);
+  b.kGetDrvNamesForDrvInst(dsc, names);
+  b.kGetVendorSetup(dsc, "", vendor);
+  b.kGetIniFileName(dsc, text, a, c);
+  b.kGetComment(dsc, "KV A", text);
+  CCandidateDriverInfomation::kSplitDscList(std::string(reinterpret_cast<const char*>(data), size));
+  h.info.VEXOMakeCandidateDriverList(h.winDir, "0409", (size & 1) ? TRUE : FALSE);
+  return 0;
+}

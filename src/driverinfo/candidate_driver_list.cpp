@@ -1,0 +1,534 @@
+// The candidate driver list: one record for every model line of every
+// printer INF of a package, with its files, folders, version and options.
+//
+// The build stops at the first INF that breaks a rule, with a numbered
+// failure and two error texts (the INF's path and the key or rule), so that a
+// package installs only when every printer INF in it is well formed.
+#include <cstdlib>
+#include <vector>
+
+#include "driverinfo/candidate_driver_infomation.h"
+#include "driverinfo/common_function_stand_in.h"
+#include "driverinfo/driver_info_log.h"
+#include "driverinfo/vexo_error.h"
+#include "system/common_function.h"
+
+namespace {
+
+// Finds a file of the package from a folder: directly, in its compressed
+// form, or in a sibling disk folder. The shared search joins folder and name
+// without a separator when the folder lacks its trailing backslash, so one
+// is added here.
+BOOL kSearchPackageFile(const std::string& strSearchPath, const std::string& strFile, std::string& strFound) {
+  std::string strDir = strSearchPath;
+  if (!strDir.empty() && strDir.back() != '\\') strDir += '\\';
+  return CCommonFunction::kStdAfxSearchFile(strDir.c_str(), strFile.c_str(), strFound, 1);
+}
+
+// ---- Stand-in for the spooler information, until it is merged ---------------
+
+// The system's default print processor: "WinPrint" when the spooler has it,
+// else its first one. The spooler's enumeration is bound at run time; where
+// it is missing, the processors are read where the spooler keeps them.
+BOOL kGetDefaultPrintProcessor(std::string& strOut) {
+  std::vector<std::string> lstNames;
+  using EnumFn = BOOL(WINAPI*)(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+  HMODULE hSpool = LoadLibraryA("winspool.drv");
+  EnumFn pfnEnum = hSpool ? reinterpret_cast<EnumFn>(reinterpret_cast<void*>(GetProcAddress(hSpool, "EnumPrintProcessorsA"))) : nullptr;
+  if (pfnEnum) {
+    DWORD dwNeeded = 0;
+    DWORD dwCount = 0;
+    pfnEnum(nullptr, nullptr, 1, nullptr, 0, &dwNeeded, &dwCount);
+    std::vector<BYTE> buffer(dwNeeded + 1);
+    if (dwNeeded > 0 && pfnEnum(nullptr, nullptr, 1, buffer.data(), dwNeeded, &dwNeeded, &dwCount)) {
+      // Level 1 records hold one name pointer each.
+      const auto* ppNames = reinterpret_cast<const LPSTR*>(buffer.data());
+      for (DWORD i = 0; i < dwCount && (i + 1) * sizeof(LPSTR) <= dwNeeded; ++i) {
+        lstNames.push_back(ppNames[i] ? ppNames[i] : "");
+      }
+    }
+  } else {
+    const std::string strKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" +
+                               kGetRunningEnvironment() + "\\Print Processors";
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+      for (DWORD dwIndex = 0;; ++dwIndex) {
+        char szName[256] = {};
+        DWORD dwName = sizeof(szName);
+        if (RegEnumKeyExA(hKey, dwIndex, szName, &dwName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        lstNames.emplace_back(szName, dwName);
+      }
+      RegCloseKey(hKey);
+    }
+  }
+  if (hSpool) FreeLibrary(hSpool);
+  if (lstNames.empty()) return FALSE;
+  strOut = lstNames.front();
+  for (const std::string& strName : lstNames) {
+    if (kIEquals(strName, "WinPrint")) strOut = strName;
+  }
+  return TRUE;
+}
+
+// ---- Helpers of the build -----------------------------------------------------
+
+// Last-write time as seconds since 1970.
+std::int64_t toUnixTime(const FILETIME& ft) {
+  const std::uint64_t qw = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;  // 1601 to 1970 in 100 ns
+  if (qw < kEpochDifference) return 0;
+  return static_cast<std::int64_t>((qw - kEpochDifference) / 10000000ULL);
+}
+
+BOOL lastWriteTime(const std::string& strPath, std::int64_t& tmTime) {
+  WIN32_FIND_DATAA data;
+  HANDLE hFind = FindFirstFileA(strPath.c_str(), &data);
+  if (hFind == INVALID_HANDLE_VALUE) return FALSE;
+  FindClose(hFind);
+  tmTime = toUnixTime(data.ftLastWriteTime);
+  return TRUE;
+}
+
+// The folder of a path, without the trailing backslash (a root keeps it).
+std::string folderOf(const std::string& strPath) {
+  const size_t slash = strPath.find_last_of('\\');
+  if (slash == std::string::npos) return std::string();
+  if (slash == 2 && strPath[1] == ':') return strPath.substr(0, 3);
+  return strPath.substr(0, slash);
+}
+
+std::string trimLeft(const std::string& str) {
+  const size_t first = str.find_first_not_of(" \t");
+  return first == std::string::npos ? std::string() : str.substr(first);
+}
+
+// Whether a comma-terminated list ("a,b,") holds the item, ignoring case.
+// Whole items are compared: a name must not count as present because a
+// longer name contains it.
+bool listHolds(const std::string& strList, const std::string& strItem) {
+  size_t begin = 0;
+  while (begin < strList.size()) {
+    size_t end = strList.find(',', begin);
+    if (end == std::string::npos) end = strList.size();
+    if (kIEquals(strList.substr(begin, end - begin), strItem)) return true;
+    begin = end + 1;
+  }
+  return false;
+}
+
+// Whether a maker's file list (CopyForceFiles, NoCheckFiles: names separated
+// by ",:|^" or blanks) names the file, ignoring case.
+bool namesFile(const std::string& strList, const std::string& strFile) {
+  size_t begin = 0;
+  while (begin <= strList.size()) {
+    size_t end = strList.find_first_of(",:|^ \t", begin);
+    if (end == std::string::npos) end = strList.size();
+    if (end > begin && kIEquals(strList.substr(begin, end - begin), strFile)) return true;
+    begin = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+void CCandidateDriverInfomation::kCopyInstallValues(const CCandidateDriver& from, CCandidateDriver& to) {
+  to.strDriverFile = from.strDriverFile;
+  to.dwInfOSVersion = from.dwInfOSVersion;
+  to.strConfigFile = from.strConfigFile;
+  to.strDataFile = from.strDataFile;
+  to.strHelpFile = from.strHelpFile;
+  to.tmDriverFileTime = from.tmDriverFileTime;
+  to.strDriverPath = from.strDriverPath;
+  to.strUserModeDriver = from.strUserModeDriver;
+  to.strPrintProcessor = from.strPrintProcessor;
+  to.strPrintProcessorDLL = from.strPrintProcessorDLL;
+  to.strDefaultDataType = from.strDefaultDataType;
+  to.strDrvInstLanguageMonitor = from.strDrvInstLanguageMonitor;
+  to.strLanguageMonitorName = from.strLanguageMonitorName;
+  to.strLanguageMonitorDLL = from.strLanguageMonitorDLL;
+  to.strIniFileDir = from.strIniFileDir;
+  to.strIniFileSubDir = from.strIniFileSubDir;
+  to.strIniFileName = from.strIniFileName;
+  to.strProviderName = from.strProviderName;
+  to.strOEMManufacturer = from.strOEMManufacturer;
+  to.strOEMUrl = from.strOEMUrl;
+  to.strDefaultDestDir = from.strDefaultDestDir;
+  to.strDependentFiles = from.strDependentFiles;
+  to.strCopyFlags = from.strCopyFlags;
+  to.strColorProfiles = from.strColorProfiles;
+  // Every record owns a file list of its own.
+  to.pDriverFileList = std::make_shared<CDriverFileList>(*from.pDriverFileList);
+}
+
+DWORD CCandidateDriverInfomation::kFail(int nFailure, const char* pszErrorText, const std::string& strDetail) {
+  m_nFailure = nFailure;
+  m_strErrorText2 = pszErrorText;
+  kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (%d) LastError=%u "
+                             "strInfPath=[%s] %s\n",
+                             static_cast<unsigned>(VEXOERR_READINFERR), nFailure, GetLastError(),
+                             m_strErrorText1.c_str(), strDetail.c_str());
+  return VEXOERR_READINFERR;
+}
+
+DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearchPath, const std::string& strLangID,
+                                                           BOOL bListedOnly) {
+  m_lstCandidate.clear();
+  // The package does not change while it is analysed: description-file
+  // values are remembered for this build only.
+  struct CDscMemory {
+    CCandidateDriverInfomation& owner;
+    explicit CDscMemory(CCandidateDriverInfomation& o) : owner(o) { owner.m_bDscMemoryOn = TRUE; }
+    ~CDscMemory() {
+      owner.m_bDscMemoryOn = FALSE;
+      owner.m_mapDscMemory.clear();
+    }
+  } memory(*this);
+  m_strErrorText1.clear();
+  m_strErrorText2.clear();
+  m_nFailure = 0;
+
+  // 1. The search path must be an existing folder.
+  const DWORD dwAttributes = GetFileAttributesA(strSearchPath.c_str());
+  if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !kGetShortPathName(strSearchPath, strSearchPath)) {
+    m_nFailure = 1;
+    m_strErrorText1 = strSearchPath;
+    kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (1) "
+                               "LastError=%u strSearchPath=[%s]\n",
+                               static_cast<unsigned>(VEXOERR_SOURCEPATHNG), GetLastError(), strSearchPath.c_str());
+    return VEXOERR_SOURCEPATHNG;
+  }
+
+  // 2. Every INF of the package, subfolders included.
+  std::vector<std::string> lstDirFile;
+  CCommonFunction::kStdAfxDirFileList(strSearchPath, "*.inf", lstDirFile);
+  if (lstDirFile.empty()) {
+    m_nFailure = 2;
+    m_strErrorText1 = strSearchPath;
+    kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (2) "
+                               "LastError=%u no element in lstDirFile\n",
+                               static_cast<unsigned>(VEXOERR_SOURCEPATHNG), GetLastError());
+    return VEXOERR_SOURCEPATHNG;
+  }
+
+  for (const std::string& strInfFile : lstDirFile) {
+    const DWORD dwResult = kMakeCandidatesOfInf(strInfFile, strLangID, bListedOnly);
+    if (dwResult != VEXOERR_SUCCESS) return dwResult;
+  }
+  kDriverInfoLog().kWriteLogLevel1("CCandidateDriverInfomation::kMakeCandidateDriverList() return [0] (47) "
+                                   "candidates=[%u]\n",
+                                   static_cast<unsigned>(m_lstCandidate.size()));
+  return VEXOERR_SUCCESS;
+}
+
+DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInfFile, const std::string& strLangID,
+                                                       BOOL bListedOnly) {
+  CDetailLog& log = kDriverInfoLog();
+  // 3. The INF's path is the first error text from here on.
+  m_strErrorText1 = strInfFile;
+  std::string strInfPath;
+  if (!kGetShortPathName(strInfFile, strInfPath) || !m_pDrvInfFile->kOpen(strInfPath)) {
+    log.kWriteLog("  skipped (not opened) [%s]\n", strInfFile.c_str());
+    return VEXOERR_SUCCESS;
+  }
+
+  // 4. Only printer INF files count.
+  std::string strClass;
+  if (!m_pDrvInfFile->kGetClassName(strClass)) return kFail(3, "Class", "");
+  if (!kIEquals(strClass, "Printer")) {
+    log.kWriteLogLevel1("  skipped (Class=%s) [%s]\n", strClass.c_str(), strInfFile.c_str());
+    return VEXOERR_SUCCESS;
+  }
+
+  // 5. [Version] and the platform of the model decorations.
+  std::string strCatalogFile;
+  std::string strSignature;
+  std::string strInfPlatform;
+  if (!m_pDrvInfFile->kGetCatalogFile(strCatalogFile)) return kFail(4, "CatalogFile", "");
+  if (!m_pDrvInfFile->kGetOSKind(strSignature)) return kFail(5, "Signature", "");
+  if (!m_pDrvInfFile->kGetPlatform(strInfPlatform)) return kFail(6, "Manufacturer", "");
+
+  // 6. The driver description file's options, in the order of their numbers.
+  std::string strDscFile;
+  kDecideDSCFileName(strDscFile, strInfPath);
+  std::string strDscPlatform;
+  if (!kGetPlatform(strDscFile, strDscPlatform)) return kFail(7, "Platform", strDscFile);
+  if (!kIEquals(strDscPlatform, strInfPlatform)) {
+    return kFail(8, "Platform value is not equaled", strDscPlatform + " " + strInfPlatform);
+  }
+  BOOL bPreventSameKindUpdate = FALSE;
+  BOOL bNeedReboot = FALSE;
+  DWORD dwInfVersion = 0;
+  BOOL bVersionFromDsc = FALSE;
+  BOOL bSkip = FALSE;
+  BOOL bInfCopy = TRUE;
+  DWORD dwDownOption = 1;
+  BOOL bUserCodeOK = FALSE;
+  DWORD dwUserCodeMode = 0;
+  if (!kGetPreventSameKindUpdate(strDscFile, bPreventSameKindUpdate)) return kFail(9, "PreventSameKindUpdate", "");
+  if (!kGetNeedReboot(strDscFile, bNeedReboot)) return kFail(10, "NeedReboot", "");
+  if (!kGetDriverVersion(strDscFile, strSignature, dwInfVersion, bVersionFromDsc, bSkip)) {
+    return kFail(11, "Version", "");
+  }
+  if (bSkip) {
+    log.kWriteLogLevel1("  skipped (Signature=%s) [%s]\n", strSignature.c_str(), strInfFile.c_str());
+    return VEXOERR_SUCCESS;
+  }
+  if (!kGetInfCopy(strDscFile, bInfCopy)) return kFail(12, "InfCopy", "");
+  if (!kGetDriverVersionDownOption(strDscFile, dwDownOption)) return kFail(13, "DriverVersionDownOption", "");
+  if (!kGetUserCodeOK(strDscFile, bUserCodeOK, dwUserCodeMode)) return kFail(14, "UserCodeOK", "");
+  std::string strDeleteDeviceString;
+  std::string strCopyForceFiles;
+  std::string strNoCheckFiles;
+  kGetDeleteDeviceString(strDscFile, strDeleteDeviceString);
+  kGetCopyForceFiles(strDscFile, strCopyForceFiles);
+  if (!kGetNoCheckFile(strDscFile, strNoCheckFiles)) return kFail(17, "NoCheckFiles", "");
+  std::vector<std::string> lstDrvInstNames;
+  // A list that cannot be read would decide wrongly which models are offered.
+  if (!kGetDrvNamesForDrvInst(strDscFile, lstDrvInstNames)) return kFail(46, "DrvInst", "");
+  CVendorSetupInfo vendor;
+  if (!kGetVendorSetup(strDscFile, strLangID, vendor)) return kFail(18, "VendorSetup", "");
+  std::string strDrvInstLanguageMonitor;
+  if (!kGetDrvInstLanguageMonitor(strDscFile, strDrvInstLanguageMonitor)) return kFail(19, "LanguageMonitor", "");
+  std::string strIniFileItem;
+  std::string strIniFileDir;
+  std::string strIniFileSubDir;
+  if (!kGetIniFileName(strDscFile, strIniFileItem, strIniFileDir, strIniFileSubDir)) {
+    return kFail(20, "IniFileName", "");
+  }
+  std::string strDriverType;
+  if (!kGetDriverType(strDscFile, strDriverType)) return kFail(21, "DriverType", "");
+  BOOL bUSBPermit = FALSE;
+  BOOL bPrinterProperty = FALSE;
+  if (!kGetUSBPermit(strDscFile, bUSBPermit)) return kFail(22, "USBPermit", "");
+  kGetPrinterProperty(strDscFile, bPrinterProperty);
+
+  // 7, 8. Destination folders, then every model of every model section.
+  if (!m_pDrvInfFile->kAddDestinationDirsList(strInfPath, dwInfVersion)) {
+    log.kWriteLog("  kAddDestinationDirsList fail [%s]\n", strInfPath.c_str());
+  }
+  std::vector<std::string> lstModelSections;
+  std::vector<std::string> lstDescriptions;
+  if (!m_pDrvInfFile->kGetManufacturerNameSection(lstModelSections) ||
+      !m_pDrvInfFile->kEnumDeviceDescriptions(lstModelSections, lstDescriptions)) {
+    return kFail(23, "Manufacturer", "");
+  }
+
+  const std::string strInfFolder = m_pDrvInfFile->kGetFilePath();
+  // Models that share an install section share everything read from it:
+  // the section is examined once (with its failures, for its first model)
+  // and its values are copied into the later records.
+  std::map<std::string, CCandidateDriver, CInfFile::CLessNoCase> mapInstallValues;
+  for (const std::string& strDescription : lstDescriptions) {
+    // 9, 10. A new record with the values of the INF and its description file.
+    CCandidateDriver cde;
+    cde.strDriverName = strDescription;
+    cde.strInfPath = strInfPath;
+    cde.strCatalogFile = strCatalogFile;
+    cde.strPlatform = strInfPlatform;
+    cde.dwInfOSVersion = dwInfVersion;
+    cde.bNeedReboot = bNeedReboot;
+    cde.bInfCopy = bInfCopy;
+    cde.strCopyForceFiles = strCopyForceFiles;
+    cde.bPreventSameKindUpdate = bPreventSameKindUpdate;
+    cde.dwDriverVersionDownOption = dwDownOption;
+    cde.strDriverType = strDriverType;
+    cde.strNoCheckFiles = strNoCheckFiles;
+    cde.bUserCodeOK = bUserCodeOK;
+    cde.dwUserCodeMode = dwUserCodeMode;
+    cde.strDeleteDeviceString = strDeleteDeviceString;
+    cde.bUSBPermit = bUSBPermit;
+    cde.bPrinterProperty = bPrinterProperty;
+
+    // 11. The maker's list of drivers to offer.
+    cde.bDrvInstListed = lstDrvInstNames.empty() ? TRUE : FALSE;
+    for (size_t i = 0; i < lstDrvInstNames.size(); ++i) {
+      if (kIEquals(lstDrvInstNames[i], strDescription)) {
+        cde.bDrvInstListed = TRUE;
+        if (i == 0) cde.bDrvInstFirst = TRUE;
+      }
+    }
+    if (bListedOnly && !cde.bDrvInstListed) continue;
+
+    // 12-15. Install section and the driver's own files.
+    if (!m_pDrvInfFile->kGetInstallSectionName(strDescription, cde.strInstallSection)) {
+      return kFail(24, "Install", strDescription);
+    }
+    const std::string& strSection = cde.strInstallSection;
+    const auto itKnown = mapInstallValues.find(strSection);
+    const bool bKnown = itKnown != mapInstallValues.end();
+    if (bKnown) kCopyInstallValues(itKnown->second, cde);
+    if (!bKnown) {
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DriverFile", cde.strDriverFile)) {
+        return kFail(27, "DriverFile", strSection);
+      }
+      if (cde.strDriverFile.empty()) cde.strDriverFile = strSection;
+      if (!bVersionFromDsc) cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, cde.strDriverFile, strInfFolder);
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "ConfigFile", cde.strConfigFile)) {
+        return kFail(28, "ConfigFile", strSection);
+      }
+      if (cde.strConfigFile.empty()) cde.strConfigFile = cde.strDriverFile;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DataFile", cde.strDataFile)) {
+        return kFail(29, "DataFile", strSection);
+      }
+      if (cde.strDataFile.empty()) cde.strDataFile = cde.strDriverFile;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "HelpFile", cde.strHelpFile)) {
+        return kFail(30, "HelpFile", strSection);
+      }
+    }
+
+    // 16, 17. Vendor setup, comment and Plug and Play key.
+    cde.strVendorSetup = vendor.strVendorSetup;
+    cde.strVendorSetupParam = vendor.strVendorSetupParam;
+    cde.nVendorSetupLangID = -1;
+    if (!vendor.strLangID.empty()) {
+      cde.nVendorSetupLangID = static_cast<int>(std::strtol(vendor.strLangID.c_str(), nullptr, 10));
+    }
+    if (!kGetComment(strDscFile, strDescription, cde.strComment)) return kFail(31, "Comment", strDescription);
+    kGetPnpDevRegKey(strDscFile, strDescription, cde.strPnpDevRegKey);
+
+    if (!bKnown) {
+      // 18. The driver file must be in the package.
+      std::string strFound;
+      if (!kSearchPackageFile(strInfFolder, cde.strDriverFile, strFound)) {
+        return kFail(33, "DriverFile", cde.strDriverFile);
+      }
+      if (!kGetShortPathName(strFound, strFound)) return kFail(34, "DriverFile", strFound);
+      if (!lastWriteTime(strFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strFound);
+      cde.strDriverPath = folderOf(strFound);
+
+      // 19-21. Values of the install section.
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", cde.strUserModeDriver)) {
+        return kFail(36, "UserModeDriver", strSection);
+      }
+      std::string strValue;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "PrintProcessor", strValue)) {
+        return kFail(37, "PrintProcessor", strSection);
+      }
+      const size_t comma = strValue.find(',');
+      if (comma != std::string::npos) {
+        cde.strPrintProcessor = strValue.substr(0, comma);
+        cde.strPrintProcessorDLL = strValue.substr(comma + 1);
+      }
+      if (cde.strPrintProcessor.empty() && !kGetDefaultPrintProcessor(cde.strPrintProcessor)) {
+        return kFail(38, "PrintProcessor", strSection);
+      }
+      log.kWriteLogLevel1("kMakeCandidateDriverList strPrintProcessor:%s strPrintProcessorDLL:%s\n",
+                          cde.strPrintProcessor.c_str(), cde.strPrintProcessorDLL.c_str());
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DefaultDataType", cde.strDefaultDataType)) {
+        return kFail(39, "DefaultDataType", strSection);
+      }
+      if (cde.strDefaultDataType.empty()) cde.strDefaultDataType = "RAW";
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "LanguageMonitor", strValue)) {
+        return kFail(40, "LanguageMonitor", strSection);
+      }
+      if (strValue.empty()) {
+        cde.strDrvInstLanguageMonitor = strDrvInstLanguageMonitor;
+      } else if (const size_t monitorComma = strValue.find(','); monitorComma != std::string::npos) {
+        cde.strLanguageMonitorName = trimLeft(strValue.substr(0, monitorComma));
+        cde.strLanguageMonitorDLL = trimLeft(strValue.substr(monitorComma + 1));
+      }
+      cde.strIniFileDir = strIniFileDir;
+      cde.strIniFileSubDir = strIniFileSubDir;
+      const std::string strIniBase = kSplitPath(strIniFileItem.empty() ? cde.strDriverFile : strIniFileItem).strName;
+      if (!strIniBase.empty()) cde.strIniFileName = strIniBase + ".ini";
+    }
+
+    // 22, 23. Identifiers, provider, maker's web address, default folder.
+    if (!m_pDrvInfFile->kGetHardwareID(strDescription, cde.strHardwareID)) {
+      return kFail(41, "HardwareID", strDescription);
+    }
+    if (!m_pDrvInfFile->kGetCompatibleID(strDescription, cde.strCompatibleID)) {
+      return kFail(42, "CompatibleID", strDescription);
+    }
+    if (!bKnown) {
+      if (!m_pDrvInfFile->kGetProviderName(cde.strProviderName)) return kFail(43, "ProviderName", "");
+      if (!m_pDrvInfFile->kGetOEMUrl(cde.strOEMUrl, cde.strOEMManufacturer)) return kFail(44, "OEM URLS", "");
+      std::string strDefaultDestDir;
+      if (m_pDrvInfFile->kGetTargetDir("DefaultDestDir", strDefaultDestDir)) cde.strDefaultDestDir = strDefaultDestDir;
+
+      // 24. The files to copy, with the INF-level version (a version-0 INF
+      // keeps its colour profiles in a subfolder).
+      cde.pDriverFileList = std::make_shared<CDriverFileList>();
+      if (!kMakeCopyFileInfomation(strSection, cde, dwInfVersion)) {
+        log.kWriteLog("  strColorProfiles=[%s] strDriverPath=[%s] strNoCheckFiles=[%s] strCopyForceFiles=[%s]\n",
+                      cde.strColorProfiles.c_str(), cde.strDriverPath.c_str(), cde.strNoCheckFiles.c_str(),
+                      cde.strCopyForceFiles.c_str());
+        log.kWriteLog("  dwInfOSVersion=[%d]\n", static_cast<int>(dwInfVersion));
+        return kFail(45, "CopyFiles", strSection);
+      }
+      mapInstallValues.emplace(strSection, cde);
+    }
+
+    // 25, 26. Model name (as CInfFile::kGetModelName reads it, through this
+    // build's memory of the description file), then the record joins the list.
+    std::string strModelName = kReadDscValue(strDscFile, "ModelName." + strDescription);
+    if (strModelName.empty()) strModelName = kReadDscValue(strDscFile, "ModelName");
+    if (!strModelName.empty()) cde.strModelName = strModelName;
+    m_lstCandidate.push_back(cde);
+  }
+  return VEXOERR_SUCCESS;
+}
+
+BOOL CCandidateDriverInfomation::kMakeCopyFileInfomation(const std::string& strInstallSection, CCandidateDriver& cde,
+                                                         DWORD dwInfVersion) {
+  std::vector<std::string> lstEntries;
+  std::vector<std::string> lstFlags;
+  if (!m_pDrvInfFile->kEnumCopyFilesDirNo(strInstallSection, lstEntries, lstFlags)) {
+    kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCopyFileInfomation() return FALSE (1) "
+                               "LastError=%u kEnumCopyFilesDirNo fail.\n",
+                               GetLastError());
+    return FALSE;
+  }
+  cde.strDependentFiles.clear();
+  const CInfFile::CDestinationDirsMap& mapDirs = m_pDrvInfFile->kGetDestinationDirs();
+  for (size_t i = 0; i < lstEntries.size(); ++i) {
+    std::string strEntry = lstEntries[i];
+    const size_t slash = strEntry.find_last_of('\\');
+    if (slash == std::string::npos) continue;
+    const std::string strStatement = strEntry.substr(0, slash);
+    std::string strFileName = strEntry.substr(slash + 1);
+    const BOOL bColorProfile = (strStatement == "66003" || strStatement == "23") ? TRUE : FALSE;
+    if (bColorProfile) {
+      if (!listHolds(cde.strColorProfiles, strFileName)) cde.strColorProfiles += strFileName + ",";
+      if (dwInfVersion == 0) {
+        strFileName = "Color\\" + strFileName;
+        strEntry = strStatement + "\\" + strFileName;
+      }
+    }
+    // A file listed twice (in two copy sections) is copied once.
+    if (listHolds(cde.strDependentFiles, strEntry)) continue;
+    const std::string strFlags = (i < lstFlags.size() && !lstFlags[i].empty()) ? lstFlags[i] : "EMPTY";
+    cde.strDependentFiles += strEntry + ",";
+    cde.strCopyFlags += strFlags + ",";
+
+    CDriverFile file;
+    file.strFileName = strFileName;
+    UINT uSourceId = 0;
+    if (m_pDrvInfFile->kGetDiskName(lstEntries[i].substr(slash + 1), uSourceId, file.strDiskName)) {
+      file.dwSourceId = uSourceId;
+    } else {
+      file.strDiskName.clear();
+    }
+    file.strDirId = strStatement;
+    const auto it = mapDirs.find(strStatement);
+    if (it != mapDirs.end()) file.strTargetDir = it->second;
+    std::string strFound;
+    if (kSearchPackageFile(cde.strDriverPath, strFileName, strFound)) {
+      file.bFound = TRUE;
+      file.strSourceDir = folderOf(strFound);
+      lastWriteTime(strFound, file.tmSourceFileTime);
+    } else {
+      file.strSourceDir = cde.strDriverPath;
+    }
+    file.bColorProfile = bColorProfile;
+    file.bNoCheck = namesFile(cde.strNoCheckFiles, strFileName) ? TRUE : FALSE;
+    file.bCopyForce = namesFile(cde.strCopyForceFiles, strFileName) ? TRUE : FALSE;
+    file.strCopyFlags = strFlags;
+    cde.pDriverFileList->push_back(file);
+  }
+  kDriverInfoLog().kWriteLogLevel1("CCandidateDriverInfomation::kMakeCopyFileInfomation() return TRUE (2) "
+                                   "strDependentFiles=[%s]\n",
+                                   cde.strDependentFiles.c_str());
+  return TRUE;
+}
