@@ -11,6 +11,16 @@
 extern "C" {
 #endif
 
+#ifndef MAKEWPARAM
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#endif
+#ifndef MAKELPARAM
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#endif
+#ifndef MAKELRESULT
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
+#endif
+
 // ---- Messages of dialogs and controls ------------------------------------------
 #ifndef WM_NOTIFY
 #define WM_NOTIFY 0x004E
@@ -422,6 +432,15 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName);
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad);
 BOOL WINAPI DestroyIcon(HICON hIcon);
+
+// ---- winsim only ---------------------------------------------------------------------
+// Tells the renderers which catalogue message a text is, so that a UI script
+// can answer a message box by the message's id ("msgbox IDS_X: yes") in any
+// language. Not part of Windows: the program binds it at run time with
+// GetProcAddress(GetModuleHandleA("user32.dll"), "WinsimNoteMessageText")
+// and skips the call where it is missing.
+void WINAPI WinsimNoteMessageText(LPCSTR lpMessageId, LPCSTR lpText);
+typedef void(WINAPI* PFN_WINSIMNOTEMESSAGETEXT)(LPCSTR, LPCSTR);
 
 #ifdef __cplusplus
 }
