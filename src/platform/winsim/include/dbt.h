@@ -1,3 +1,49 @@
-// winsim: declarations of the dbt subset the program calls.
+// winsim: the device-broadcast records and WM_DEVICECHANGE events.
 #pragma once
 #include "windef.h"
+
+#define DBT_DEVNODES_CHANGED 0x0007
+#define DBT_DEVICEARRIVAL 0x8000
+#define DBT_DEVICEQUERYREMOVE 0x8001
+#define DBT_DEVICEQUERYREMOVEFAILED 0x8002
+#define DBT_DEVICEREMOVEPENDING 0x8003
+#define DBT_DEVICEREMOVECOMPLETE 0x8004
+#define DBT_DEVICETYPESPECIFIC 0x8005
+#define DBT_CUSTOMEVENT 0x8006
+
+#define DBT_DEVTYP_OEM 0x00000000
+#define DBT_DEVTYP_VOLUME 0x00000002
+#define DBT_DEVTYP_PORT 0x00000003
+#define DBT_DEVTYP_DEVICEINTERFACE 0x00000005
+#define DBT_DEVTYP_HANDLE 0x00000006
+
+typedef struct _DEV_BROADCAST_HDR {
+  DWORD dbch_size;
+  DWORD dbch_devicetype;
+  DWORD dbch_reserved;
+} DEV_BROADCAST_HDR, *PDEV_BROADCAST_HDR;
+
+typedef struct _DEV_BROADCAST_DEVICEINTERFACE_A {
+  DWORD dbcc_size;
+  DWORD dbcc_devicetype;
+  DWORD dbcc_reserved;
+  GUID dbcc_classguid;
+  char dbcc_name[1];
+} DEV_BROADCAST_DEVICEINTERFACE_A, *PDEV_BROADCAST_DEVICEINTERFACE_A;
+typedef DEV_BROADCAST_DEVICEINTERFACE_A DEV_BROADCAST_DEVICEINTERFACE;
+typedef PDEV_BROADCAST_DEVICEINTERFACE_A PDEV_BROADCAST_DEVICEINTERFACE;
+
+typedef struct _DEV_BROADCAST_PORT_A {
+  DWORD dbcp_size;
+  DWORD dbcp_devicetype;
+  DWORD dbcp_reserved;
+  char dbcp_name[1];
+} DEV_BROADCAST_PORT_A, *PDEV_BROADCAST_PORT_A;
+
+typedef struct _DEV_BROADCAST_VOLUME {
+  DWORD dbcv_size;
+  DWORD dbcv_devicetype;
+  DWORD dbcv_reserved;
+  DWORD dbcv_unitmask;
+  WORD dbcv_flags;
+} DEV_BROADCAST_VOLUME, *PDEV_BROADCAST_VOLUME;
