@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "comctl32/comctl_internal.h"
+#include "machine.h"
 #include "user32/dialog_internal.h"
 
 namespace winsim::comctl {

@@ -35,16 +35,6 @@ T& ensureState(HWND hwnd) {
   return *static_cast<T*>(w->extension.get());
 }
 
-// Copies text into a caller's buffer of `size` characters; returns the
-// characters copied (without the NUL).
-LRESULT copyOut(const std::string& text, char* out, size_t size) {
-  if (!out || size == 0) return 0;
-  size_t n = std::min(text.size(), size - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-  return static_cast<LRESULT>(n);
-}
-
 bool iless(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));

@@ -81,6 +81,11 @@ std::string describeChanges(const DialogView& before, const DialogView& after);
 std::string describeBox(const BoxView& box);
 
 // ---- The open dialogs and boxes ---------------------------------------------------
+// How a dialog was left: its result, the actions taken and the controls that
+// changed since it opened.
+struct OpenItem;
+std::string describeClose(const OpenItem& item, INT_PTR result);
+
 struct OpenItem {
   enum class Kind { Dialog, Box } kind = Kind::Dialog;
   DWORD threadId = 0;
@@ -134,6 +139,10 @@ int showBox(HWND owner, BoxView box);
 void noteMessageText(const std::string& id, const std::string& text);
 std::vector<std::string> messageIdsIn(const std::string& boxText);
 
+// For tests: the next dialog or box chooses its renderer from KVSIM_UI
+// again. Only while nothing is open.
+void resetRendererForTests();
+
 // The renderers, made by the session from KVSIM_UI.
 std::unique_ptr<Renderer> makeNoneRenderer();
 std::unique_ptr<Renderer> makeScriptRenderer(const std::string& path);
@@ -147,6 +156,9 @@ void wakeOpenItems();
 // A control or dialog id of a script: numbers as they are, names through the
 // #defines of the dialog's resource script. False when the name is unknown.
 bool resolveId(const ScriptId& id, HINSTANCE module, long* out);
+// The Back button of the wizard's pages (`back` presses it).
+inline constexpr int kBackButtonId = 1012;
+
 // Runs one action on a dialog as a person would; false with the reason when
 // a person could not do it.
 bool runAction(OpenItem& item, const Action& action, std::string* why);
