@@ -183,11 +183,7 @@ LRESULT CALLBACK staticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- Edits --------------------------------------------------------------------------
 
-UINT editLimit(HWND hwnd) {
-  UINT limit = ensureState<EditState>(hwnd).limit;
-  if (limit) return limit;
-  return (styleOf(hwnd) & ES_MULTILINE) ? 0xFFFFFFFFu : 0x7FFFFFFEu;
-}
+UINT editLimit(HWND hwnd) { return ensureState<EditState>(hwnd).limit; }
 
 LRESULT CALLBACK editProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
@@ -204,7 +200,9 @@ LRESULT CALLBACK editProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return r;
     }
     case EM_LIMITTEXT:
-      ensureState<EditState>(hwnd).limit = static_cast<UINT>(wParam);
+      // 0 lifts the limit to the most the control can hold.
+      ensureState<EditState>(hwnd).limit =
+          wParam ? static_cast<UINT>(wParam) : (styleOf(hwnd) & ES_MULTILINE) ? 0xFFFFFFFFu : 0x7FFFFFFEu;
       return 0;
     case EM_GETLIMITTEXT:
       return editLimit(hwnd);
@@ -321,7 +319,8 @@ LRESULT listBoxMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case LB_SETCURSEL:
       if (multiSelect(hwnd)) return LB_ERR;
       if (!valid) {
-        s.cursel = -1;
+        // -1 clears the selection; any other bad index leaves it alone.
+        if (index == -1) s.cursel = -1;
         return LB_ERR;
       }
       s.cursel = s.caret = index;
@@ -498,6 +497,10 @@ void registerControlClasses() {
     }
   });
 }
+
+// The system classes exist from the start, as on Windows, so that a program
+// can create a button or list box without a dialog around it.
+[[maybe_unused]] static const bool kClassesRegistered = (registerControlClasses(), true);
 
 std::string classOf(HWND control) {
   char name[64] = {};

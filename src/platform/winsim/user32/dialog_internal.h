@@ -51,7 +51,7 @@ struct StaticState : user::WindowExtension {
 };
 
 struct EditState : user::WindowExtension {
-  UINT limit = 0;  // 0: the default limit of the style
+  UINT limit = 30000;  // what a person may type; the program's WM_SETTEXT is not limited
   DWORD selStart = 0, selEnd = 0;
 };
 
