@@ -3,7 +3,7 @@
 set -euo pipefail
 build=${1:?build folder}; out=${2:?package folder}
 rm -rf "$out"; mkdir -p "$out"
-cp -a examples/package/. "$out"/
+[ -d examples/package ] && cp -a examples/package/. "$out"/
 for tool in src/kv_setup tools/kvsim; do
   [ -x "$build/$tool" ] && cp "$build/$tool" "$out"/
 done

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
     return argc - 2;
   }
-  if (cmd == "exit" && argc == 3) ExitProcess(static_cast<UINT>(num(argv[2])));
+  if (cmd == "exit" && argc >= 3) ExitProcess(static_cast<UINT>(num(argv[2])));
   if (cmd == "status") {
     HWND parent = nullptr;
     UINT base = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "support/conformance.h"
 
 namespace {
 
@@ -69,7 +70,9 @@ TEST_F(Messages, RegisteringAClassTwiceFailsAndUnknownClassesAreRefused) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
   SetLastError(0xdeadbeef);
   EXPECT_EQ(CreateWindowExA(0, "KvNoSuchClass", "", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+  KV_WINE_DEPARTS("Wine reports ERROR_CLASS_DOES_NOT_EXIST") {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+  }
 }
 
 TEST_F(Messages, WindowStateAndText) {
@@ -107,7 +110,9 @@ TEST_F(Messages, WindowStateAndText) {
   EXPECT_FALSE(IsWindow(h));
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(DestroyWindow(h));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  KV_WINE_DEPARTS("Wine reports ERROR_ACCESS_DENIED for a destroyed window") {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  }
 }
 
 TEST_F(Messages, PostedMessagesArriveInOrderAndSendCallsTheProcedure) {
@@ -160,7 +165,9 @@ TEST_F(Messages, ThreadMessagesHaveNoWindow) {
   EXPECT_EQ(m.message, static_cast<UINT>(WM_APP + 1));
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(PostThreadMessageA(0x7ffffff0, WM_APP, 0, 0));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+  KV_WINE_DEPARTS("Wine reports ERROR_INVALID_PARAMETER for an unknown thread") {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+  }
 }
 
 TEST_F(Messages, TimersFireUntilKilled) {
@@ -231,6 +238,7 @@ TEST_F(Messages, ChildWindowsFollowTheirParent) {
   HWND parent = makeWindow("parent");
   HWND child = CreateWindowExA(0, recordingClass(), "child", WS_CHILD, 0, 0, 1, 1, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(1001)), nullptr, nullptr);
+  if (!child && kvtest::runningUnderWine()) GTEST_SKIP() << "child windows need a display under Wine";
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(GetParent(child), parent);
   EXPECT_TRUE(IsChild(parent, child));

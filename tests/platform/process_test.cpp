@@ -13,7 +13,9 @@ constexpr DWORD kLong = 600000;  // machine ms: a few seconds of real time on wi
 TEST(Process, ExitCodesArriveWhole) {
   // 1223 (ERROR_CANCELLED) does not fit a host exit status; it must still arrive.
   for (DWORD code : {0u, 1u, 255u, 1223u, 0x10004u}) {
-    EXPECT_EQ(kvtest::runChild("exit " + std::to_string(code)), static_cast<long>(code)) << code;
+    std::string args = "exit ";
+    args.append(std::to_string(code));
+    EXPECT_EQ(kvtest::runChild(args), static_cast<long>(code)) << code;
   }
 }
 

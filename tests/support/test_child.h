@@ -18,7 +18,10 @@ inline std::string childPath() {
 // Starts the helper with the arguments appended to its quoted path; the
 // caller closes the handles.
 inline bool startChild(const std::string& args, PROCESS_INFORMATION* pi) {
-  std::string line = "\"" + childPath() + "\" " + args;
+  std::string line = "\"";
+  line.append(childPath());
+  line.append("\" ");
+  line.append(args);
   STARTUPINFOA si{};
   si.cb = sizeof si;
   return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi) != FALSE;

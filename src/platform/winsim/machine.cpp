@@ -19,7 +19,9 @@
 namespace winsim {
 namespace {
 
-std::mutex g_rootMutex;
+// Recursive: creating the default machine fills its registry, which asks
+// for the machine root again.
+std::recursive_mutex g_rootMutex;
 std::optional<fs::path> g_root;
 
 fs::path defaultRoot() {
@@ -100,14 +102,20 @@ bool createMachine(const fs::path& root, std::string_view templateName, std::str
     if (error) *error = "cannot create " + root.string() + ": " + ec.message();
     return false;
   }
-  // Build the machine in a scratch folder beside the root and only then mark
-  // it as a machine, so that a half-made machine is never taken for a whole one.
+  // The template's registry is written through the store, which works on
+  // the machine root: point it at the new machine while it is filled. The
+  // machine is marked as one only at the end, so that a half-made machine
+  // is never taken for a whole one.
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_rootMutex);
+    g_root = fs::absolute(root, ec);
+  }
   if (!populateTemplate(root, templateName, error)) return false;
   return atomicWriteFile(root / "machine.id", std::string("template=") + std::string(templateName) + "\n");
 }
 
 const fs::path& machineRoot() {
-  std::lock_guard<std::mutex> guard(g_rootMutex);
+  std::lock_guard<std::recursive_mutex> guard(g_rootMutex);
   if (!g_root) {
     fs::path root = defaultRoot();
     std::error_code ec;
@@ -136,7 +144,7 @@ const fs::path& machineRoot() {
 }
 
 void resetMachineRoot() {
-  std::lock_guard<std::mutex> guard(g_rootMutex);
+  std::lock_guard<std::recursive_mutex> guard(g_rootMutex);
   g_root.reset();
 }
 
@@ -180,7 +188,8 @@ bool atomicWriteFile(const fs::path& path, std::string_view bytes) {
     }
     done += static_cast<size_t>(n);
   }
-  ::fsync(fd);
+  // No fsync: the rename alone is what keeps a killed process from leaving a
+  // torn file, and the machine is a simulation, not a power-loss-safe store.
   ::close(fd);
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     ::unlink(tmp.c_str());
@@ -213,8 +222,32 @@ void setCurrentDirectory(const std::string& winDir) {
   g_cwd = winDir;
 }
 
+namespace {
+
+// "\\?\C:\x" and "\\.\C:\x" name the same file as "C:\x"; the prefix only
+// switches off parsing on Windows, which winsim does not need.
+std::string_view stripDevicePrefix(std::string_view p) {
+  if (p.size() >= 6 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/') && (p[2] == '?' || p[2] == '.') &&
+      (p[3] == '\\' || p[3] == '/') && std::isalpha(static_cast<unsigned char>(p[4])) && p[5] == ':') {
+    return p.substr(4);
+  }
+  return p;
+}
+
+// Windows drops trailing dots and spaces from the last component of a path
+// ("file." opens "file"); a component made only of dots is left alone.
+void trimLastComponent(std::vector<std::string>& parts) {
+  if (parts.empty()) return;
+  std::string& last = parts.back();
+  if (last.find_first_not_of('.') == std::string::npos) return;
+  while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+  if (last.empty()) parts.pop_back();
+}
+
+}  // namespace
+
 std::string fullWinPath(std::string_view path) {
-  std::string p(path);
+  std::string p(stripDevicePrefix(path));
   std::replace(p.begin(), p.end(), '/', '\\');
   std::string drive;
   std::string rest;
@@ -248,20 +281,22 @@ std::string fullWinPath(std::string_view path) {
     }
     out.push_back(part);
   }
+  const bool trailingSeparator = !p.empty() && p.back() == '\\';
+  if (!trailingSeparator) trimLastComponent(out);
   std::string result = drive + "\\";
   for (size_t i = 0; i < out.size(); ++i) {
     if (i) result += "\\";
     result += out[i];
   }
   // A trailing separator on the input is kept, as Windows keeps it.
-  if (!out.empty() && !p.empty() && (p.back() == '\\')) result += "\\";
+  if (!out.empty() && trailingSeparator) result += "\\";
   return result;
 }
 
 std::optional<fs::path> hostPath(std::string_view winPathIn) {
   if (winPathIn.empty()) return std::nullopt;
   std::string full = fullWinPath(winPathIn);
-  if (full.size() < 3 || full[1] != ':') return std::nullopt;
+  if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return std::nullopt;
   fs::path base;
   const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(full[0])));
   if (drive == 'C') base = machineRoot() / "drive_c";
@@ -277,17 +312,19 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
         cur = exact;
         continue;
       }
-      bool found = false;
+      // Another case of the same name: the first entry that matches, so that
+      // every caller resolves the same way.
+      std::optional<fs::path> match;
       if (fs::is_directory(cur, ec)) {
-        for (auto& entry : fs::directory_iterator(cur, ec)) {
-          if (iequals(entry.path().filename().string(), part)) {
-            cur = entry.path();
-            found = true;
-            break;
-          }
+        for (auto it = fs::directory_iterator(cur, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+          const std::string name = it->path().filename().string();
+          if (iequals(name, part) && (!match || name < match->filename().string())) match = it->path();
         }
       }
-      if (found) continue;
+      if (match) {
+        cur = *match;
+        continue;
+      }
       exists = false;
     }
     cur /= part;

@@ -340,22 +340,27 @@ extern "C" BOOL WINAPI ResetEvent(HANDLE hEvent) { return changeEvent(hEvent, fa
 // existing one of that name in any process of the machine (ERROR_ALREADY_EXISTS,
 // and then not taken).
 extern "C" HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
-  HANDLE h = nullptr;
+  const unsigned tid = ws::currentThreadId();
   if (!lpName || !*lpName) {
-    h = ws::allocHandle(std::make_shared<ws::MutexObject>());
+    auto m = std::make_shared<ws::MutexObject>();
+    if (bInitialOwner) {
+      m->ownerTid = tid;
+      m->recursion = 1;
+    }
     SetLastError(ERROR_SUCCESS);
-  } else {
-    h = createNamed<ws::MutexObject>(lpName, "mutex", [](std::unique_ptr<ws::NamedPresence> p, bool) {
-      return makeNamedMutex(std::move(p));
-    });
+    return ws::allocHandle(m);
   }
-  if (h && bInitialOwner && GetLastError() != ERROR_ALREADY_EXISTS) {
-    auto m = ws::lookupHandleAs<ws::MutexObject>(h);
-    std::lock_guard<std::mutex> guard(ws::waitMutex());
-    bool abandoned = false;
-    m->tryAcquire(ws::currentThreadId(), &abandoned);
-  }
-  return h;
+  return createNamed<ws::MutexObject>(lpName, "mutex", [&](std::unique_ptr<ws::NamedPresence> p, bool existed) {
+    auto m = makeNamedMutex(std::move(p));
+    // A new mutex is owned from the start, before any other process can
+    // open its name and wait for it.
+    if (m && !existed && bInitialOwner) {
+      std::lock_guard<std::mutex> guard(ws::waitMutex());
+      bool abandoned = false;
+      m->tryAcquire(tid, &abandoned);
+    }
+    return m;
+  });
 }
 
 // OpenMutexA: the mutex of that name, or NULL with ERROR_FILE_NOT_FOUND.

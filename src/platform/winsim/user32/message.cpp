@@ -205,8 +205,10 @@ void handleSentMessages(std::unique_lock<std::mutex>& lock, ThreadQueue& queue) 
       COPYDATASTRUCT cds{m->dataTag, static_cast<DWORD>(m->data.size()), m->data.empty() ? nullptr : m->data.data()};
       result = callWindowProc(m->hwnd, m->msg, m->wParam, reinterpret_cast<LPARAM>(&cds));
     } else if (m->marshalled) {
-      std::string text(m->data.begin(), m->data.end());
-      result = callWindowProc(m->hwnd, m->msg, m->wParam, reinterpret_cast<LPARAM>(text.c_str()));
+      // WM_SETTEXT's text or WM_DEVICECHANGE's record, terminated for the text.
+      std::vector<BYTE> data = m->data;
+      data.push_back(0);
+      result = callWindowProc(m->hwnd, m->msg, m->wParam, reinterpret_cast<LPARAM>(data.data()));
     } else {
       result = callWindowProc(m->hwnd, m->msg, m->wParam, m->lParam);
     }

@@ -283,7 +283,8 @@ void serveConnection(int fd) {
       if (m->op != kOpMessage && m->op != kOpShowWindow && m->op != kOpEnableWindow) break;
       // The data of WM_COPYDATA and WM_SETTEXT travels with the frame; any
       // other message's lParam is passed as the number it is.
-      if (m->op == kOpMessage && (m->msg == WM_COPYDATA || m->msg == WM_SETTEXT)) {
+      if (m->op == kOpMessage && (m->msg == WM_COPYDATA || m->msg == WM_SETTEXT ||
+                                  (m->msg == WM_DEVICECHANGE && !frame->data.empty()))) {
         m->marshalled = true;
         m->dataTag = static_cast<ULONG_PTR>(frame->dataTag);
         m->data = std::move(frame->data);
@@ -427,6 +428,12 @@ std::vector<PublishedWindow> publishedWindows() {
   return out;
 }
 
+std::vector<ListedWindow> listWindows() {
+  std::vector<ListedWindow> out;
+  for (auto& w : publishedWindows()) out.push_back({w.hwnd, w.pid, w.cls, w.title, w.visible, w.messageOnly});
+  return out;
+}
+
 void setMachineForeground(HWND hwnd) {
   MachineLock lock;
   auto t = readTable();
@@ -539,6 +546,16 @@ std::optional<LRESULT> remoteSend(unsigned pid, HWND hwnd, UINT msg, WPARAM wPar
   } else if (msg == WM_SETTEXT) {
     const char* s = reinterpret_cast<const char*>(lParam);
     if (s) f.data.assign(s, s + std::strlen(s));
+  } else if (msg == WM_DEVICECHANGE && lParam) {
+    // The record starts with its size (DEV_BROADCAST_HDR::dbch_size).
+    DWORD size = 0;
+    std::memcpy(&size, reinterpret_cast<const void*>(lParam), sizeof size);
+    if (size < sizeof(DWORD) || size > wire::kMaxData) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return std::nullopt;
+    }
+    auto* p = reinterpret_cast<const std::uint8_t*>(lParam);
+    f.data.assign(p, p + size);
   } else if (msg == WM_GETTEXT) {
     SetLastError(ERROR_MESSAGE_SYNC_ONLY);
     return std::nullopt;

@@ -109,6 +109,19 @@ void setWindowObserver(WindowObserver observer);
 // posting anything, so that a helper thread can make the idle hook run again.
 void wakeThread(DWORD threadId);
 
+// ---- The machine's windows ----------------------------------------------------
+// The top-level windows of every running process of the machine, as kvsim
+// windows lists them.
+struct ListedWindow {
+  HWND hwnd = nullptr;
+  unsigned pid = 0;
+  std::string cls;
+  std::string title;
+  bool visible = false;
+  bool messageOnly = false;
+};
+std::vector<ListedWindow> listWindows();
+
 // ---- Device notifications ------------------------------------------------------
 // Sends WM_DEVICECHANGE with `wParam` (DBT_DEVICEARRIVAL, ...) and a copy of
 // `payload` (a DEV_BROADCAST_* record, as lParam) to every window of every

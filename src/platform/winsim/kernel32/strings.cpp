@@ -1,0 +1,178 @@
+// winsim: locale-aware comparison (CompareStringA) and the lstr* functions.
+//
+// Windows compares strings in levels, not by code: first the letters
+// without case or accent (punctuation before digits before letters), then
+// the accents, then the case (lower before upper), and last the hyphens and
+// apostrophes that a word sort skips at the first levels. lstrcmpA and
+// lstrcmpiA are that comparison, so "a" sorts before "B" for both.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <windows.h>
+
+#include "kernel32/nls.h"
+#include "modules.h"
+
+namespace {
+
+struct Weights {
+  std::vector<unsigned> primary;
+  std::vector<unsigned> accent;
+  std::vector<unsigned> caseW;
+  std::vector<unsigned> special;  // position and character of each skipped hyphen or apostrophe
+};
+
+// Latin-1 letters with an accent: their base letter.
+char32_t baseLetter(char32_t c, unsigned* accent) {
+  static const char kBase[] =  // U+00C0 .. U+00FF
+      "AAAAAAACEEEEIIII" "DNOOOOO*OUUUUYTs" "aaaaaaaceeeeiiii" "dnooooo/ouuuuyty";
+  *accent = 0;
+  if (c >= 0xC0 && c <= 0xFF) {
+    const char b = kBase[c - 0xC0];
+    if (b != '*' && b != '/') {
+      // Upper and lower case of one accented letter share an accent weight.
+      *accent = static_cast<unsigned>(c >= 0xE0 ? c - 0xDF : c - 0xBF);
+      return static_cast<unsigned char>(b);
+    }
+  }
+  return c;
+}
+
+bool isUpper(char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7); }
+
+bool isSymbol(char32_t c) {
+  return c < 0x80 && !(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z');
+}
+
+Weights weigh(const WCHAR* s, size_t n, DWORD flags) {
+  Weights w;
+  for (size_t i = 0; i < n; ++i) {
+    char32_t c = s[i];
+    if (c == 0) continue;  // NULs carry no weight
+    const bool wordSortSkip = (c == '-' || c == '\'') && !(flags & SORT_STRINGSORT);
+    if (wordSortSkip) {
+      w.special.push_back(static_cast<unsigned>(i) << 8 | static_cast<unsigned>(c));
+      continue;
+    }
+    if ((flags & NORM_IGNORESYMBOLS) && isSymbol(c)) continue;
+    unsigned accent = 0;
+    c = baseLetter(c, &accent);
+    const bool upper = isUpper(c);
+    char32_t folded = c;
+    if (c >= 'A' && c <= 'Z') folded = c + 32;
+    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7) folded = c + 32;
+    unsigned group;
+    if (isSymbol(folded)) group = 1;
+    else if (folded >= '0' && folded <= '9') group = 2;
+    else if (folded < 0x80 || (folded >= 0xC0 && folded <= 0xFF)) group = 3;
+    else group = 4;
+    w.primary.push_back(group << 24 | static_cast<unsigned>(folded));
+    w.accent.push_back(accent);
+    w.caseW.push_back(upper ? 1 : 0);
+  }
+  return w;
+}
+
+int compareLevel(const std::vector<unsigned>& a, const std::vector<unsigned>& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  }
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return 0;
+}
+
+}  // namespace
+
+// CompareStringA: CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN; 0 with
+// ERROR_INVALID_PARAMETER for a NULL string, and
+// ERROR_INVALID_FLAGS for flags Windows does not know.
+extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, PCSTR lpString1, int cchCount1,
+                                     PCSTR lpString2, int cchCount2) {
+  (void)Locale;  // one collation serves every locale of the simulated machine
+  constexpr DWORD kKnown = NORM_IGNORECASE | NORM_IGNORENONSPACE | NORM_IGNORESYMBOLS | SORT_STRINGSORT |
+                           0x10 /* LINGUISTIC_IGNORECASE */ | 0x20 /* LINGUISTIC_IGNOREDIACRITIC */ |
+                           0x8 /* SORT_DIGITSASNUMBERS */ | 0x10000 /* NORM_IGNOREKANATYPE */ |
+                           0x20000 /* NORM_IGNOREWIDTH */ | 0x8000000 /* NORM_LINGUISTIC_CASING */;
+  if (!lpString1 || !lpString2) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (dwCmpFlags & ~kKnown) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  // Any negative count means a NUL-terminated string.
+  const size_t n1 = cchCount1 < 0 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
+  const size_t n2 = cchCount2 < 0 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
+  const auto u1 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString1), n1).units;
+  const auto u2 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString2), n2).units;
+  const Weights a = weigh(u1.data(), u1.size(), dwCmpFlags);
+  const Weights b = weigh(u2.data(), u2.size(), dwCmpFlags);
+  int r = compareLevel(a.primary, b.primary);
+  if (r == 0 && !(dwCmpFlags & (NORM_IGNORENONSPACE | 0x20))) r = compareLevel(a.accent, b.accent);
+  if (r == 0 && !(dwCmpFlags & (NORM_IGNORECASE | 0x10))) r = compareLevel(a.caseW, b.caseW);
+  if (r == 0) r = compareLevel(a.special, b.special);
+  return r < 0 ? CSTR_LESS_THAN : r > 0 ? CSTR_GREATER_THAN : CSTR_EQUAL;
+}
+
+// lstrlenA: the length in bytes; 0 for NULL.
+extern "C" int WINAPI lstrlenA(LPCSTR lpString) {
+  return lpString ? static_cast<int>(std::strlen(lpString)) : 0;
+}
+
+// lstrlenW: the length in UTF-16 units; 0 for NULL.
+extern "C" int WINAPI lstrlenW(LPCWSTR lpString) {
+  return lpString ? static_cast<int>(winsim::wlen(lpString)) : 0;
+}
+
+namespace {
+int lstrCompare(LPCSTR a, LPCSTR b, DWORD flags) {
+  // NULL sorts before every string, as Windows orders it.
+  if (!a || !b) return a == b ? 0 : (a ? 1 : -1);
+  return CompareStringA(LOCALE_USER_DEFAULT, flags, a, -1, b, -1) - CSTR_EQUAL;
+}
+}  // namespace
+
+// lstrcmpA: negative, 0 or positive by the user locale's word sort.
+extern "C" int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) { return lstrCompare(lpString1, lpString2, 0); }
+
+// lstrcmpiA: as lstrcmpA, without regard to case.
+extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
+  return lstrCompare(lpString1, lpString2, NORM_IGNORECASE);
+}
+
+// lstrcpyA: the destination, or NULL when either pointer is NULL.
+extern "C" LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2) {
+  if (!lpString1 || !lpString2) return nullptr;
+  std::memmove(lpString1, lpString2, std::strlen(lpString2) + 1);
+  return lpString1;
+}
+
+// lstrcpynA: copies at most iMaxLength - 1 bytes and always ends the result
+// with a NUL when iMaxLength is at least 1; NULL for NULL pointers.
+extern "C" LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength) {
+  if (!lpString1 || !lpString2) return nullptr;
+  if (iMaxLength <= 0) return lpString1;
+  size_t i = 0;
+  const size_t limit = static_cast<size_t>(iMaxLength) - 1;
+  while (i < limit && lpString2[i]) {
+    lpString1[i] = lpString2[i];
+    ++i;
+  }
+  lpString1[i] = '\0';
+  return lpString1;
+}
+
+// lstrcatA: the destination, or NULL when either pointer is NULL.
+extern "C" LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2) {
+  if (!lpString1 || !lpString2) return nullptr;
+  std::memmove(lpString1 + std::strlen(lpString1), lpString2, std::strlen(lpString2) + 1);
+  return lpString1;
+}
+
+static const winsim::ExportRegistrar kExports(
+    "kernel32.dll", {WINSIM_EXPORT(CompareStringA), WINSIM_EXPORT(lstrlenA), WINSIM_EXPORT(lstrlenW),
+                     WINSIM_EXPORT(lstrcmpA), WINSIM_EXPORT(lstrcmpiA), WINSIM_EXPORT(lstrcpyA),
+                     WINSIM_EXPORT(lstrcpynA), WINSIM_EXPORT(lstrcatA)});

@@ -1,0 +1,153 @@
+// kvparent: a reference parent installer.
+//
+//   kvparent [--answer-copydata] -- PROGRAM ARGS...
+//
+// Creates a window, registers a base message id, starts PROGRAM with
+// "+W:<window> +M:<base id>" appended, prints one line for every message the
+// program reports (the posted kinds base+0, base+1, base+2 and WM_COPYDATA
+// blocks) and exits with the program's exit code. With --answer-copydata a
+// WM_COPYDATA is answered with TRUE, else with FALSE.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/win32.h"
+
+namespace {
+
+UINT g_base = 0;
+bool g_answerCopyData = false;
+
+// Quotes an argument so that the program's command-line splitting gives it back.
+std::string quote(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+    } else {
+      if (c == '"') out.append(backslashes + 1, '\\');
+      backslashes = 0;
+    }
+    out += c;
+  }
+  out.append(backslashes, '\\');
+  return out + "\"";
+}
+
+// Copy-data text: printable characters as they are, anything else as \xNN;
+// a terminating zero is not shown.
+std::string showBytes(const unsigned char* p, DWORD n) {
+  if (n > 0 && p[n - 1] == 0) --n;
+  std::string out;
+  for (DWORD i = 0; i < n; ++i) {
+    if (p[i] >= 0x20 && p[i] < 0x7f && p[i] != '\\') {
+      out += static_cast<char>(p[i]);
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", p[i]);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (g_base && msg >= g_base && msg <= g_base + 2) {
+    std::printf("kind=%u wParam=0x%08llx lParam=0x%08llx\n", msg - g_base, static_cast<unsigned long long>(wParam),
+                static_cast<unsigned long long>(lParam));
+    std::fflush(stdout);
+    return 0;
+  }
+  if (msg == WM_COPYDATA) {
+    auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (cds) {
+      std::printf("copydata=%s dwData=0x%llx cbData=%lu\n",
+                  showBytes(static_cast<const unsigned char*>(cds->lpData), cds->lpData ? cds->cbData : 0).c_str(),
+                  static_cast<unsigned long long>(cds->dwData), static_cast<unsigned long>(cds->cbData));
+      std::fflush(stdout);
+    }
+    return g_answerCopyData ? TRUE : FALSE;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: kvparent [--answer-copydata] -- PROGRAM ARGS...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--answer-copydata") {
+      g_answerCopyData = true;
+    } else if (a == "--help" || a == "-h") {
+      std::printf(
+          "usage: kvparent [--answer-copydata] -- PROGRAM ARGS...\n"
+          "Starts PROGRAM with +W:<window> +M:<base message id> appended and prints every\n"
+          "message it reports: \"kind=N wParam=0x... lParam=0x...\" for base+N (N 0..2) and\n"
+          "\"copydata=TEXT dwData=0x... cbData=N\" for WM_COPYDATA. Exits with PROGRAM's exit code.\n");
+      return 0;
+    } else if (a == "--") {
+      ++i;
+      break;
+    } else {
+      return usage();
+    }
+  }
+  if (i >= argc) return usage();
+
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = parentProc;
+  wc.lpszClassName = "KvParentWindow";
+  if (!RegisterClassA(&wc)) {
+    std::fprintf(stderr, "kvparent: cannot register the window class (%lu)\n", static_cast<unsigned long>(GetLastError()));
+    return 2;
+  }
+  // A message-only window needs no display, in either build.
+  HWND hwnd = CreateWindowExA(0, "KvParentWindow", "kvparent", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                              nullptr);
+  if (!hwnd) {
+    std::fprintf(stderr, "kvparent: cannot create the window (%lu)\n", static_cast<unsigned long>(GetLastError()));
+    return 2;
+  }
+  g_base = RegisterWindowMessageA("KVPARENT_BASE_MESSAGE");
+  // The two ids after the base belong to it too; they must not be a registered message.
+  std::string line;
+  for (int k = i; k < argc; ++k) {
+    if (k > i) line.push_back(' ');
+    line.append(quote(argv[k]));
+  }
+  char switches[64];
+  std::snprintf(switches, sizeof switches, " +W:%08llx +M:%05x",
+                static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(hwnd)), g_base);
+  line += switches;
+
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::fprintf(stderr, "kvparent: cannot start %s (%lu)\n", argv[i], static_cast<unsigned long>(GetLastError()));
+    return 2;
+  }
+  // Pump until the program has ended, then take what it posted last.
+  for (;;) {
+    const DWORD r = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, INFINITE, QS_ALLINPUT);
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (r != WAIT_OBJECT_0 + 1) break;
+  }
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  DestroyWindow(hwnd);
+  return static_cast<int>(code);
+}
