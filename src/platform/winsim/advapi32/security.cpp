@@ -464,17 +464,9 @@ extern "C" BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAll
   return TRUE;
 }
 
-// The current process and thread: pseudo handles and the host's ids; never fail.
-extern "C" HANDLE WINAPI GetCurrentProcess(void) { return winsim::currentProcessPseudoHandle(); }
-extern "C" DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(::getpid()); }
-extern "C" HANDLE WINAPI GetCurrentThread(void) { return winsim::currentThreadPseudoHandle(); }
-extern "C" DWORD WINAPI GetCurrentThreadId(void) { return static_cast<DWORD>(::syscall(SYS_gettid)); }
-
 static const winsim::ExportRegistrar kExports(
     "advapi32.dll", {WINSIM_EXPORT(OpenProcessToken), WINSIM_EXPORT(GetTokenInformation),
                      WINSIM_EXPORT(AllocateAndInitializeSid), WINSIM_EXPORT(FreeSid), WINSIM_EXPORT(EqualSid),
                      WINSIM_EXPORT(CheckTokenMembership), WINSIM_EXPORT(LookupPrivilegeValueA),
                      WINSIM_EXPORT(AdjustTokenPrivileges)});
-static const winsim::ExportRegistrar kKernelExports(
-    "kernel32.dll", {WINSIM_EXPORT(GetCurrentProcess), WINSIM_EXPORT(GetCurrentProcessId),
-                     WINSIM_EXPORT(GetCurrentThread), WINSIM_EXPORT(GetCurrentThreadId)});
+
