@@ -15,6 +15,10 @@ INT_PTR CALLBACK setupKindProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     CheckRadioButton(dlg, IDC_RADIO_ADD, IDC_RADIO_UPDATE, IDC_RADIO_ADD);
     return TRUE;
   }
+  // Cancel asks first, as the wizard's pages do: a box on top of the page.
+  if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL &&
+      MessageBoxA(dlg, "Do you want to stop the setup?", "Printer Driver Setup", MB_YESNO | MB_ICONQUESTION) == IDNO)
+    return TRUE;
   if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     const bool usb = IsDlgButtonChecked(dlg, IDC_CHECK_USB) == BST_CHECKED;
     EndDialog(dlg, LOWORD(wParam) == IDOK ? (usb ? 10 : 1) : 2);

@@ -86,7 +86,7 @@ class TtyRenderer : public Renderer {
 
   void opened(OpenItem& item) override {
     startReader();
-    std::lock_guard<std::mutex> guard(m_itemsMutex);
+    std::lock_guard<std::recursive_mutex> guard(m_itemsMutex);
     if (item.kind == OpenItem::Kind::Dialog) {
       appendTranscript(describeDialog(item.openedView));
       render(item, m_items[&item]);
@@ -98,7 +98,7 @@ class TtyRenderer : public Renderer {
 
   bool idle(OpenItem& item) override {
     if (topmostItem() != &item) return false;  // the person answers what was drawn last
-    std::lock_guard<std::mutex> guard(m_itemsMutex);
+    std::lock_guard<std::recursive_mutex> guard(m_itemsMutex);
     if (item.kind == OpenItem::Kind::Dialog) {
       TtyItem& t = m_items[&item];
       DialogView now = snapshot(item.hwnd);
@@ -126,7 +126,7 @@ class TtyRenderer : public Renderer {
   }
 
   void closed(OpenItem& item, INT_PTR result) override {
-    std::lock_guard<std::mutex> guard(m_itemsMutex);
+    std::lock_guard<std::recursive_mutex> guard(m_itemsMutex);
     if (item.kind == OpenItem::Kind::Box) {
       appendTranscript("-- answered " + std::string(answerWord(static_cast<int>(result))) + " (terminal)\n");
       out(std::string("\n  -> ") + buttonLabel(static_cast<int>(result)) + "\n");
@@ -283,7 +283,9 @@ class TtyRenderer : public Renderer {
   std::deque<std::string> m_lines;
   std::atomic<bool> m_eof{false};
   bool m_readerStarted = false;
-  std::mutex m_itemsMutex;
+  // Recursive: an action may make the page show a message box, whose
+  // opening comes back here on the same thread.
+  std::recursive_mutex m_itemsMutex;
   std::map<OpenItem*, TtyItem> m_items;
 };
 
