@@ -29,7 +29,8 @@ void notifyCommand(HWND hwnd, WORD code) {
 }  // namespace
 
 // The progress bar keeps its position inside its range; PBM_STEPIT starts
-// over from the beginning when it passes the end, as Windows does.
+// over from the beginning when it passes the end, carrying what was left
+// of the step, as Windows does.
 LRESULT CALLBACK progressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_NCCREATE:
@@ -77,8 +78,9 @@ LRESULT CALLBACK progressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       auto& s = ensure<dlg::ProgressState>(hwnd);
       const int old = s.pos;
       long long next = static_cast<long long>(s.pos) + s.step;
-      if (next > s.high) next = s.low;
-      if (next < s.low) next = s.high;
+      const long long span = static_cast<long long>(s.high) - s.low;
+      if (span > 0 && next > s.high) next = (next - s.low) % span + s.low;
+      if (span > 0 && next < s.low) next = (next - s.low) % span + s.high;
       s.pos = static_cast<int>(std::clamp<long long>(next, std::min(s.low, s.high), std::max(s.low, s.high)));
       return old;
     }

@@ -373,11 +373,11 @@ LRESULT listBoxMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case LB_SETITEMDATA:
       if (index == -1) {
         for (auto& it : s.items) it.data = lParam;
-        return 0;
+        return TRUE;
       }
       if (!valid) return LB_ERR;
       s.items[static_cast<size_t>(index)].data = lParam;
-      return 0;
+      return TRUE;
     case LB_FINDSTRING:
     case LB_FINDSTRINGEXACT:
       return findListString(s, wParam, reinterpret_cast<const char*>(lParam), msg == LB_FINDSTRINGEXACT);
