@@ -183,6 +183,21 @@ TEST(RcParser, MalformedScriptsNameTheLine) {
   }
 }
 
+TEST(RcParser, IncludesThatIncludeThemselvesStop) {
+  auto resolver = [](const std::string&) -> std::optional<std::string> {
+    return std::string(10, ' ') + "#include \"self.h\"\n#include \"self.h\"\n#include \"self.h\"\n";
+  };
+  Script s;
+  std::string error;
+  EXPECT_FALSE(winsim::rc::parse("#include \"self.h\"\n", "t.rc", resolver, &s, &error));
+  EXPECT_NE(error.find("self.h:1: #include nested too deeply"), std::string::npos) << error;
+  auto wide = [](const std::string&) -> std::optional<std::string> { return std::string("#define X 1\n"); };
+  std::string many;
+  for (int i = 0; i < 100; ++i) many += "#include \"x.h\"\n";
+  EXPECT_FALSE(winsim::rc::parse(many, "t.rc", wide, &s, &error));
+  EXPECT_NE(error.find("t.rc:65: too many #include lines"), std::string::npos) << error;
+}
+
 TEST(RcParser, SelfReferentialDefinesDoNotLoop) {
   std::string error = parseError("#define A B\n#define B A\n1 DIALOGEX 0,0,1,1\nBEGIN\n LTEXT \"\", A, 0,0,1,1\nEND\n");
   EXPECT_NE(error.find("t.rc:5: unknown name 'A'"), std::string::npos) << error;

@@ -101,6 +101,7 @@ constexpr NamedValue kStandardTypes[] = {
 };
 
 constexpr int kMaxIncludeDepth = 8;
+constexpr int kMaxIncludes = 64;
 constexpr int kMaxDefineDepth = 16;
 constexpr int kMaxExprDepth = 64;
 constexpr size_t kMaxTokens = 4u << 20;  // a real script has a few thousand
@@ -427,6 +428,8 @@ class Lexer {
       if (target.size() < 2 || target.front() != '"' || target.back() != '"')
         fail(file, line, "#include needs a \"file\" or <file>");
       std::string inc = target.substr(1, target.size() - 2);
+      // A header included over and over must not blow up the work.
+      if (++m_includes > kMaxIncludes) fail(file, line, "too many #include lines");
       std::optional<std::string> body = m_resolver ? m_resolver(inc) : std::nullopt;
       if (!body) fail(file, line, "cannot open include file \"" + inc + "\"");
       run(*body, inc, depth + 1);
@@ -443,6 +446,7 @@ class Lexer {
   std::map<std::string, Define>* m_defines;
   std::set<std::string> m_functionMacros;
   std::vector<Token> m_tokens;
+  int m_includes = 0;
 };
 
 // ---- Parser ------------------------------------------------------------------
