@@ -1,0 +1,121 @@
+// winsim: SetupGetFileCompressionInfoA and SetupDecompressOrCopyFileA.
+#include <cstring>
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include "lz32/cabinet.h"
+#include "lz32/szdd.h"
+#include "machine.h"
+
+namespace {
+
+namespace fs = winsim::fs;
+
+struct SourceFile {
+  std::string winPath;  // the name actually found
+  fs::path host;
+  std::string bytes;
+};
+
+// The file itself, or its compressed "_" form when only that exists.
+DWORD findSource(const char* name, SourceFile* out) {
+  std::error_code ec;
+  for (const std::string& candidate : {std::string(name), winsim::lz::compressedName(name)}) {
+    auto host = winsim::hostPath(candidate);
+    if (!host || !fs::is_regular_file(*host, ec)) continue;
+    auto bytes = winsim::readWholeFile(*host);
+    if (!bytes) return ERROR_ACCESS_DENIED;
+    *out = SourceFile{candidate, *host, std::move(*bytes)};
+    return NO_ERROR;
+  }
+  return ERROR_FILE_NOT_FOUND;
+}
+
+struct Compression {
+  UINT type = FILE_COMPRESSION_NONE;
+  DWORD targetSize = 0;
+};
+
+Compression detect(const SourceFile& file) {
+  Compression c;
+  c.targetSize = static_cast<DWORD>(file.bytes.size());
+  winsim::lz::SzddHeader header;
+  winsim::lz::CabinetInfo cab;
+  if (winsim::lz::readSzddHeader(file.bytes, &header) && header.mode == 'A') {
+    c.type = FILE_COMPRESSION_WINLZA;
+    c.targetSize = header.length;
+  } else if (winsim::lz::looksLikeCabinet(file.bytes) && winsim::lz::inspectCabinet(file.host, &cab)) {
+    c.type = cab.method == 1 ? FILE_COMPRESSION_MSZIP : FILE_COMPRESSION_NTCAB;
+    c.targetSize = cab.fileLength;
+  }
+  return c;
+}
+
+DWORD fail(DWORD error) {
+  SetLastError(error);
+  return error;
+}
+
+}  // namespace
+
+// SetupGetFileCompressionInfoA: how a file is stored (none, SZDD, cabinet),
+// its size and its expanded size; the name found (the file or its "_" form)
+// is allocated with LocalAlloc for the caller to free with LocalFree.
+// Returns NO_ERROR, ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND or
+// ERROR_NOT_ENOUGH_MEMORY.
+extern "C" DWORD WINAPI SetupGetFileCompressionInfoA(PCSTR SourceFileName, PSTR* ActualSourceFileName,
+                                                     PDWORD SourceFileSize, PDWORD TargetFileSize,
+                                                     PUINT CompressionType) {
+  if (!SourceFileName || !ActualSourceFileName || !SourceFileSize || !TargetFileSize || !CompressionType) {
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  SourceFile file;
+  if (DWORD error = findSource(SourceFileName, &file)) return fail(error);
+  const Compression c = detect(file);
+  auto* name = static_cast<PSTR>(LocalAlloc(LPTR, file.winPath.size() + 1));
+  if (!name) return fail(ERROR_NOT_ENOUGH_MEMORY);
+  std::memcpy(name, file.winPath.c_str(), file.winPath.size() + 1);
+  *ActualSourceFileName = name;
+  *SourceFileSize = static_cast<DWORD>(file.bytes.size());
+  *TargetFileSize = c.targetSize;
+  *CompressionType = c.type;
+  SetLastError(NO_ERROR);
+  return NO_ERROR;
+}
+
+// SetupDecompressOrCopyFileA: expands (or, for an uncompressed file or a
+// forced FILE_COMPRESSION_NONE, copies) a file over the target, which is
+// replaced only once the whole output exists. Returns NO_ERROR,
+// ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND (no
+// target folder), ERROR_INVALID_DATA (corrupt compressed data) or
+// ERROR_WRITE_FAULT.
+extern "C" DWORD WINAPI SetupDecompressOrCopyFileA(PCSTR SourceFileName, PCSTR TargetFileName,
+                                                   PUINT CompressionType) {
+  if (!SourceFileName || !TargetFileName || (CompressionType && *CompressionType > FILE_COMPRESSION_NTCAB)) {
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  SourceFile file;
+  if (DWORD error = findSource(SourceFileName, &file)) return fail(error);
+  auto target = winsim::hostPath(TargetFileName);
+  std::error_code ec;
+  if (!target || !fs::is_directory(target->parent_path(), ec)) return fail(ERROR_PATH_NOT_FOUND);
+  const UINT type = CompressionType ? *CompressionType : detect(file).type;
+  switch (type) {
+    case FILE_COMPRESSION_WINLZA: {
+      std::string out;
+      if (winsim::lz::expandSzdd(file.bytes, &out) != winsim::lz::Expand::Ok) return fail(ERROR_INVALID_DATA);
+      if (!winsim::atomicWriteFile(*target, out)) return fail(ERROR_WRITE_FAULT);
+      break;
+    }
+    case FILE_COMPRESSION_MSZIP:
+    case FILE_COMPRESSION_NTCAB:
+      if (!winsim::lz::extractCabinet(file.host, *target)) return fail(ERROR_INVALID_DATA);
+      break;
+    default:
+      if (!winsim::atomicWriteFile(*target, file.bytes)) return fail(ERROR_WRITE_FAULT);
+      break;
+  }
+  SetLastError(NO_ERROR);
+  return NO_ERROR;
+}

@@ -1,0 +1,103 @@
+// winsim: one parsed INF file.
+//
+// The file is read once, in one pass, into sections and lines; every query
+// afterwards works on that model. Each section keeps an index from its keys
+// (after string substitution, lower-cased) to its lines, so that a keyed
+// search costs one hash lookup however large the file is: a package with ten
+// thousand models is analysed in one pass over the text and then only
+// lookups.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <windows.h>
+#include <setupapi.h>
+
+namespace winsim::setupapi {
+
+class DirTable;
+
+struct InfLine {
+  bool hasKey = false;
+  std::string key;                  // quotes removed, not yet substituted
+  std::vector<std::string> fields;  // fields 1..n, quotes removed, not yet substituted
+};
+
+struct InfSection {
+  std::string name;
+  std::vector<std::uint32_t> lines;  // indexes into InfFile::lines(), file order, blocks merged
+  // Lower-cased substituted key -> positions in `lines`, ascending.
+  std::unordered_map<std::string, std::vector<std::uint32_t>> keyIndex;
+};
+
+struct ParseOptions {
+  // Longest field kept before substitution, in characters; longer fields are
+  // cut, as Windows cuts them (511 on 2000/XP, 4095 later).
+  size_t maxFieldLength = MAX_INF_STRING_LENGTH - 1;
+};
+
+struct ParseResult {
+  DWORD error = 0;  // 0, or one of the ERROR_*SECTION*/GENERAL_SYNTAX codes
+  UINT errorLine = 0;
+};
+
+class InfFile {
+ public:
+  // Parses a whole file (ANSI, UTF-8 with or without BOM, or UTF-16LE with
+  // BOM). Returns nothing and fills `result` on a syntax error.
+  static std::unique_ptr<InfFile> parse(std::string_view bytes, const ParseOptions& options, ParseResult* result);
+
+  // Completes the model once the file's place on the machine is known: the
+  // Windows path it was opened from (for DIRID 1), the folder table for
+  // other DIRIDs and the language whose [Strings.LLLL] section applies.
+  // Builds the key indexes. `dirs` must outlive the file.
+  void bind(std::string winPath, const DirTable* dirs, LANGID language);
+  // The folder table given to bind().
+  const DirTable* dirs() const { return dirs_; }
+
+  const std::string& path() const { return path_; }
+  // The folder of the file with a trailing backslash.
+  std::string folder() const;
+  bool isWin4() const;
+  DWORD style() const { return isWin4() ? INF_STYLE_WIN4 : INF_STYLE_OLDNT; }
+
+  const std::vector<InfSection>& sections() const { return sections_; }
+  const std::vector<InfLine>& lines() const { return lines_; }
+  // Index of a section (case-insensitive), or -1.
+  int findSection(std::string_view name) const;
+  const InfLine& line(int section, std::uint32_t position) const {
+    return lines_[sections_[static_cast<size_t>(section)].lines[position]];
+  }
+  // First position >= `from` in `section` whose key matches, or -1.
+  long findKey(int section, std::string_view key, std::uint32_t from) const;
+
+  // The text with %strings% and %dirids% replaced (not recursively).
+  std::string substitute(std::string_view text) const;
+  // Field `index` of a line after substitution (0 = the key); false when the
+  // line has no such field.
+  bool field(const InfLine& line, DWORD index, std::string* out) const;
+  // Fields 1..n after substitution, joined with commas.
+  std::string lineText(const InfLine& line) const;
+
+ private:
+  friend class InfParser;
+  void chooseStrings(LANGID language);
+  bool lookupString(std::string_view key, std::string* out) const;
+
+  std::string path_;
+  const DirTable* dirs_ = nullptr;
+  std::vector<InfSection> sections_;
+  std::unordered_map<std::string, int> sectionIndex_;  // lower-cased name -> index
+  std::vector<InfLine> lines_;
+  std::unordered_map<std::string, std::string> strings_;  // lower-cased key -> raw value
+};
+
+// Lower-cases ASCII letters, as the Setup API compares names.
+std::string lowerAscii(std::string_view text);
+
+}  // namespace winsim::setupapi

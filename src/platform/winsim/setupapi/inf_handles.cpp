@@ -1,0 +1,193 @@
+// winsim: open INF handles and the helpers shared by the Setup API calls.
+#include "setupapi/inf_handles.h"
+
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+
+#include "machine.h"
+#include "machine_settings.h"
+
+namespace winsim::setupapi {
+namespace {
+
+// An INF larger than this is refused rather than read into memory.
+constexpr std::uintmax_t kMaxInfBytes = 64u << 20;
+
+std::mutex g_mutex;
+std::unordered_set<InfHandle*>& openHandles() {
+  static std::unordered_set<InfHandle*> handles;
+  return handles;
+}
+
+// Windows 2000 and XP keep at most 511 characters of a field; later
+// versions 4095.
+ParseOptions optionsForMachine() {
+  ParseOptions options;
+  const std::string os = machineSettings().osKind;
+  static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
+  for (const char* kind : kOld) {
+    if (iequals(os, kind)) options.maxFieldLength = 511;
+  }
+  return options;
+}
+
+LANGID machineLanguage() {
+  return static_cast<LANGID>(machineSettings().langId);
+}
+
+bool fileExists(const std::string& winPath) {
+  auto host = hostPath(winPath);
+  std::error_code ec;
+  return host && fs::is_regular_file(*host, ec);
+}
+
+}  // namespace
+
+HINF registerInf(std::unique_ptr<InfHandle> handle) {
+  std::lock_guard<std::mutex> guard(g_mutex);
+  InfHandle* raw = handle.release();
+  openHandles().insert(raw);
+  return raw;
+}
+
+InfHandle* lookupInf(HINF inf) {
+  if (!inf || inf == INVALID_HANDLE_VALUE) return nullptr;
+  std::lock_guard<std::mutex> guard(g_mutex);
+  auto* h = static_cast<InfHandle*>(inf);
+  return openHandles().count(h) ? h : nullptr;
+}
+
+bool closeInf(HINF inf) {
+  if (!inf || inf == INVALID_HANDLE_VALUE) return false;
+  std::unique_ptr<InfHandle> owned;
+  {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    auto* h = static_cast<InfHandle*>(inf);
+    if (!openHandles().erase(h)) return false;
+    owned.reset(h);
+  }
+  return true;
+}
+
+bool resolveContext(const INFCONTEXT* context, LineRef* ref) {
+  if (!context) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  InfHandle* handle = lookupInf(context->Inf);
+  if (!handle) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  for (size_t i = 0; i < handle->files.size(); ++i) {
+    if (handle->files[i].get() != context->CurrentInf) continue;
+    const auto& sections = handle->files[i]->sections();
+    if (context->Section >= sections.size() || context->Line >= sections[context->Section].lines.size()) break;
+    ref->handle = handle;
+    ref->inf = context->Inf;
+    ref->file = i;
+    ref->section = static_cast<int>(context->Section);
+    ref->pos = context->Line;
+    return true;
+  }
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return false;
+}
+
+void fillContext(const LineRef& ref, INFCONTEXT* context) {
+  context->Inf = ref.inf;
+  context->CurrentInf = ref.handle->files[ref.file].get();
+  context->Section = static_cast<UINT>(ref.section);
+  context->Line = ref.pos;
+}
+
+namespace {
+
+// The first matching line of `section` in files[file..], from position `from`
+// of the first of them.
+bool searchFrom(InfHandle* handle, HINF inf, std::string_view section, const char* key, size_t file,
+                std::uint32_t from, LineRef* out) {
+  for (; file < handle->files.size(); ++file, from = 0) {
+    const InfFile& f = *handle->files[file];
+    const int s = f.findSection(section);
+    if (s < 0) continue;
+    long pos = -1;
+    if (key) {
+      pos = f.findKey(s, key, from);
+    } else if (from < f.sections()[static_cast<size_t>(s)].lines.size()) {
+      pos = from;
+    }
+    if (pos < 0) continue;
+    *out = LineRef{handle, inf, file, s, static_cast<std::uint32_t>(pos)};
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool findFirst(HINF inf, InfHandle* handle, const char* section, const char* key, LineRef* out) {
+  return searchFrom(handle, inf, section, key, 0, 0, out);
+}
+
+bool findNext(const LineRef& from, const char* key, LineRef* out) {
+  const std::string name = from.infFile().sections()[static_cast<size_t>(from.section)].name;
+  return searchFrom(from.handle, from.inf, name, key, from.file, from.pos + 1, out);
+}
+
+DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
+              UINT* errorLine) {
+  auto host = hostPath(winPath);
+  std::error_code ec;
+  if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
+  if (fs::is_directory(*host, ec)) return ERROR_ACCESS_DENIED;
+  const auto size = fs::file_size(*host, ec);
+  if (ec) return ERROR_FILE_NOT_FOUND;
+  if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
+  auto bytes = readWholeFile(*host);
+  if (!bytes) return ERROR_ACCESS_DENIED;
+  ParseResult result;
+  auto file = InfFile::parse(*bytes, optionsForMachine(), &result);
+  if (!file) {
+    if (errorLine) *errorLine = result.errorLine;
+    return result.error;
+  }
+  // A file without a WIN4 signature opens only when the caller accepts
+  // the old NT format.
+  if (!file->isWin4() && !(style & INF_STYLE_OLDNT)) {
+    if (errorLine) *errorLine = 0;
+    return ERROR_WRONG_INF_STYLE;
+  }
+  file->bind(winPath, dirs, machineLanguage());
+  *out = std::move(file);
+  return 0;
+}
+
+std::string locateInf(const std::string& name) {
+  if (name.find_first_of("\\/") != std::string::npos || (name.size() >= 2 && name[1] == ':')) {
+    return fullWinPath(name);
+  }
+  const std::string windows = windowsFolder();
+  const std::string candidates[] = {windows + "\\inf\\" + name, windows + "\\system32\\" + name};
+  for (const auto& c : candidates) {
+    if (fileExists(c)) return c;
+  }
+  return candidates[0];
+}
+
+BOOL answerText(const std::string& text, PSTR buffer, DWORD size, PDWORD required) {
+  const DWORD need = static_cast<DWORD>(text.size() + 1);
+  if (required) *required = need;
+  if (buffer) {
+    if (size < need) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    std::memcpy(buffer, text.c_str(), need);
+  }
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+}  // namespace winsim::setupapi

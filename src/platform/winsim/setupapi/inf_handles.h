@@ -1,0 +1,65 @@
+// winsim: open INF handles, line contexts and the helpers the Setup API
+// entry points share.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include "setupapi/dir_table.h"
+#include "setupapi/inf_file.h"
+
+namespace winsim::setupapi {
+
+// What an HINF stands for: the file opened first and the files appended to
+// it, searched in that order.
+struct InfHandle {
+  std::unique_ptr<DirTable> dirs;
+  std::vector<std::unique_ptr<InfFile>> files;
+};
+
+HINF registerInf(std::unique_ptr<InfHandle> handle);
+// nullptr for NULL, INVALID_HANDLE_VALUE or a handle that is not open.
+InfHandle* lookupInf(HINF inf);
+bool closeInf(HINF inf);
+
+// One line of an open handle.
+struct LineRef {
+  InfHandle* handle = nullptr;
+  HINF inf = nullptr;
+  size_t file = 0;
+  int section = -1;
+  std::uint32_t pos = 0;
+
+  const InfFile& infFile() const { return *handle->files[file]; }
+  const InfLine& line() const { return infFile().line(section, pos); }
+};
+// Validates a context given by a caller; false (ERROR_INVALID_PARAMETER set)
+// when it does not name a line of an open handle.
+bool resolveContext(const INFCONTEXT* context, LineRef* ref);
+void fillContext(const LineRef& ref, INFCONTEXT* context);
+
+// The first line of `section` (with `key` when given) in the handle's files
+// in order, and the next one after `from`.
+bool findFirst(HINF inf, InfHandle* handle, const char* section, const char* key, LineRef* out);
+bool findNext(const LineRef& from, const char* key, LineRef* out);
+
+// Reads, parses and checks an INF file. Returns 0 or the error for
+// SetLastError; `errorLine` receives the line of a syntax error (0 for a
+// style error).
+DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
+              UINT* errorLine);
+// A bare file name is looked for in the INF folder, then in system32; a
+// name with a path is made absolute.
+std::string locateInf(const std::string& name);
+
+// The two-call sizing pattern of the Setup API: `required` always receives
+// the size with the NUL; no buffer is success; a buffer too small is FALSE
+// with ERROR_INSUFFICIENT_BUFFER. Success sets the last error to 0.
+BOOL answerText(const std::string& text, PSTR buffer, DWORD size, PDWORD required);
+
+}  // namespace winsim::setupapi
