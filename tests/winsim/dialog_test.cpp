@@ -216,6 +216,20 @@ TEST_F(DialogScript, WithoutUiBoxesTakeTheirDefaultButton) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
+// The USB model page ends while it starts when there is one model: nobody
+// sees it, the script needs no line for it, the transcript notes it.
+TEST_F(DialogScript, PageEndedWhileStartingIsNotShown) {
+  useScript("");
+  auto proc = [](HWND dlg, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+    if (msg == WM_INITDIALOG) EndDialog(dlg, 1);
+    return msg == WM_INITDIALOG;
+  };
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_USBPRINTERLIST), nullptr, proc, 0), 1);
+  EXPECT_NE(transcript().find("== page 149 \"Printer Driver Setup\" ended while starting with 1 (IDOK)"),
+            std::string::npos)
+      << transcript();
+}
+
 TEST_F(DialogScript, MissingTemplateFailsTheCall) {
   useScript("");
   SetLastError(0xdeadbeef);
