@@ -21,6 +21,10 @@ constexpr const char* kScript = R"(
 7 BITMAP "pic.bmp"
 9 RCDATA "blob.bin"
 157 AVI "clip.avi"
+STRINGTABLE
+BEGIN
+  5, "Printer Driver Setup"
+END
 100 DIALOGEX 0, 0, 200, 200
 CAPTION "Controls"
 BEGIN
@@ -277,6 +281,15 @@ TEST_F(DialogControls, PicturesAnimationAndResources) {
       EXPECT_NE(r, nullptr);  // "#9" names resource 9
     }
   }
+
+  // String resources are cut to the buffer.
+  char text[8];
+  EXPECT_EQ(LoadStringA(s_module, 5, text, sizeof text), 7);
+  EXPECT_STREQ(text, "Printer");
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(LoadStringA(s_module, 6, text, sizeof text), 0);
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
 
   // The animation opens the module's clip 157, not a missing one.
   HWND anim = item(60);

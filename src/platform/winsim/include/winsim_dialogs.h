@@ -432,6 +432,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName);
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad);
 BOOL WINAPI DestroyIcon(HICON hIcon);
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
 
 // ---- winsim only ---------------------------------------------------------------------
 // Tells the renderers which catalogue message a text is, so that a UI script

@@ -2,7 +2,9 @@
 // functions of kernel32 and user32 over them.
 #include "user32/resources.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -289,6 +291,29 @@ extern "C" HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int
   return loadImageResource(hInst, name, type);
 }
 
+// LoadStringA: copies the STRINGTABLE string `uID` of the module, cut to the
+// buffer, and returns its length; 0 with an empty buffer and
+// ERROR_RESOURCE_NAME_NOT_FOUND when there is none (or the module has no
+// usable resources), 0 for a buffer of no characters.
+extern "C" int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
+  if (!lpBuffer || cchBufferMax <= 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  lpBuffer[0] = '\0';
+  std::string error;
+  const winsim::ModuleResources* m = winsim::moduleResources(hInstance, &error);
+  auto it = m ? m->script.strings.find(uID & 0xFFFF) : decltype(m->script.strings)::const_iterator{};
+  if (!m || uID > 0xFFFF || it == m->script.strings.end()) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return 0;
+  }
+  const size_t n = std::min(it->second.size(), static_cast<size_t>(cchBufferMax - 1));
+  std::memcpy(lpBuffer, it->second.data(), n);
+  lpBuffer[n] = '\0';
+  return static_cast<int>(n);
+}
+
 // DestroyIcon: releases nothing (icons live as long as the process); TRUE.
 extern "C" BOOL WINAPI DestroyIcon(HICON /*hIcon*/) { return TRUE; }
 
@@ -296,4 +321,5 @@ static const winsim::ExportRegistrar kResourceExports("kernel32.dll", {
     WINSIM_EXPORT(FindResourceA), WINSIM_EXPORT(LoadResource), WINSIM_EXPORT(LockResource),
     WINSIM_EXPORT(SizeofResource), WINSIM_EXPORT(FreeResource)});
 static const winsim::ExportRegistrar kImageExports("user32.dll", {
-    WINSIM_EXPORT(LoadIconA), WINSIM_EXPORT(LoadBitmapA), WINSIM_EXPORT(LoadImageA), WINSIM_EXPORT(DestroyIcon)});
+    WINSIM_EXPORT(LoadIconA), WINSIM_EXPORT(LoadBitmapA), WINSIM_EXPORT(LoadImageA), WINSIM_EXPORT(DestroyIcon),
+    WINSIM_EXPORT(LoadStringA)});

@@ -1,0 +1,89 @@
+// Fuzzes the reading of the package's resource files: the UTF-16 message
+// catalogue (through the wide profile functions), the language definitions
+// and the licence text. Any input must be read, or refused with an error
+// text, without a crash.
+//
+// The first byte chooses what the rest of the input becomes:
+//   0  the catalogue KV_MSG.INI, as UTF-16 LE after a byte order mark
+//   1  the catalogue without a byte order mark
+//   2  ResourceDef.ini
+//   3  the licence text DI_ENU.txt
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "platform/win32.h"
+#include "resources/rsc_common.h"
+
+namespace {
+
+std::string g_strPackage;
+
+const char kDefinitions[] =
+    "[Precondition]\r\nDefaultLangID=0x0409\r\n[English]\r\nOmittedName=ENU\r\nTwoLetter=EN\r\nLangID=0x0409\r\n"
+    "PrimaryLangID=9\r\nSubLangID=1\r\nIRCFileName=MSG.INI\r\nIRCSectionName=English\r\n";
+
+void writeFile(const std::string& strName, const std::string& strBytes) {
+  HANDLE h = CreateFileA((g_strPackage + strName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) std::abort();
+  DWORD dwWritten = 0;
+  WriteFile(h, strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, nullptr);
+  CloseHandle(h);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // A scratch machine of its own, with a fast clock.
+  char szRoot[] = "/tmp/kvfuzz-catalogue-XXXXXX";
+  if (!mkdtemp(szRoot)) std::abort();
+  setenv("KVSIM_ROOT", szRoot, 1);
+  setenv("KVSIM_TIMESCALE", "0.01", 1);
+  char szTemp[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, szTemp);
+  g_strPackage = std::string(szTemp) + "fuzzpkg";
+  CreateDirectoryA(g_strPackage.c_str(), nullptr);
+  g_strPackage += "\\";
+  CreateDirectoryA((g_strPackage + "DrvInst").c_str(), nullptr);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const int nMode = data[0] % 4;
+  const std::string strInput(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  writeFile("ResourceDef.ini", nMode == 2 ? strInput : std::string(kDefinitions));
+  if (nMode == 0) writeFile("DrvInst\\KV_MSG.INI", "\xFF\xFE" + strInput);
+  if (nMode == 1) writeFile("DrvInst\\KV_MSG.INI", strInput);
+  if (nMode == 3) writeFile("DrvInst\\DI_ENU.txt", strInput);
+
+  // The whole component for the definitions and the licence text, and for
+  // one catalogue input in eight (it reads the definitions again each time,
+  // which is slow); the reader alone for the other catalogue inputs.
+  CRscCommon rsc("KV_");
+  rsc.kSetModulePath(g_strPackage);
+  const bool bWhole = nMode >= 2 || (size > 1 && data[1] % 8 == 0);
+  if (bWhole && rsc.kCollectiveFileAnalyze()) {
+    if (rsc.kDecideLanguage(nMode == 2 ? "" : "0x0409")) {
+      for (const char* pszId : {"IDS_A", "ids_a", "AFX_IDS_APP_TITLE", ""}) (void)rsc.kGetMessageText(pszId);
+    }
+    (void)rsc.kTempDecideLanguage(strInput.substr(0, 16));
+    std::string strLicense;
+    (void)rsc.kGetLicenseFile(strLicense, "");
+  }
+  (void)rsc.kGetErrorMessage();
+
+  // The reader on its own, with a section name taken from the input.
+  CRscBase base;
+  CRscIRCFile irc(base);
+  std::unordered_map<std::string, CIRCMessage> messages;
+  int nExit = 0;
+  const std::string strFile = g_strPackage + "DrvInst\\KV_MSG.INI";
+  (void)irc.kReadCatalogueSection(strFile, nMode <= 1 ? "English" : strInput.substr(0, 8), messages, nExit);
+  for (const auto& entry : messages) (void)CRscMsg::kReplaceEscape(entry.second.strMessage);
+  (void)irc.kCheckExistSectionName(strFile, "English");
+  return 0;
+}

@@ -1,0 +1,94 @@
+// Drives the INF reader over arbitrary INF text: every operation a package
+// can reach must answer TRUE or FALSE without crashing or reading out of
+// bounds, whatever the file holds.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "driverinfo/inf_file.h"
+#include "driverinfo/setup_api.h"
+
+namespace {
+
+struct Harness {
+  std::unique_ptr<CSetupApi> api;
+  std::unique_ptr<CInfFile> inf;
+  std::filesystem::path hostFile;
+  std::string winFile;
+
+  Harness() {
+    const auto root = std::filesystem::temp_directory_path() / ("kvfuzz-inf-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root / "pkg");
+    setenv("KVSIM_ROOT", root.c_str(), 0);
+    hostFile = root / "pkg" / "fuzz.inf";
+    winFile = "Z:" + hostFile.string();
+    for (char& c : winFile) {
+      if (c == '/') c = '\\';
+    }
+    BOOL bBound = FALSE;
+    api = std::make_unique<CSetupApi>("C:\\KV", &bBound);
+    if (!bBound) std::abort();
+    inf = std::make_unique<CInfFile>(api.get());
+  }
+};
+
+void exercise(CInfFile& inf) {
+  std::string value, a, b, c;
+  std::vector<std::string> sections, descriptions, files, flags, dirs, names;
+  inf.kGetClassName(value);
+  inf.kGetOSKind(value);
+  inf.kGetProviderName(value);
+  inf.kGetCatalogFile(value);
+  inf.kGetComment(value);
+  inf.kGetDriverType(value);
+  inf.kGetDrvInstNoCheckFile(value);
+  inf.kGetDrvInstLanguageMonitor(value);
+  inf.kGetIniFileName(a, b, c);
+  CVendorSetupInfo vendor;
+  inf.kGetVendorSetup("0409", vendor);
+  inf.kGetDrvNamesForDrvInst(names);
+  inf.kGetPlatform(value);
+  inf.kGetOEMUrl(a, b);
+  inf.kEnumDestinationDirs(dirs);
+  inf.kAddDestinationDirsList("", 3);
+  if (!inf.kGetManufacturerNameSection(sections)) return;
+  inf.kEnumDeviceDescriptions(sections, descriptions);
+  if (descriptions.size() > 8) descriptions.resize(8);
+  for (const std::string& description : descriptions) {
+    std::string install;
+    inf.kGetInstallSectionName(description, install);
+    inf.kGetHardwareID(description, value);
+    inf.kGetCompatibleID(description, value);
+    if (install.empty()) continue;
+    inf.kGetExtensionName(install, "DriverFile", value);
+    inf.kGetExtensionName(install, "PrintProcessor", value);
+    if (inf.kEnumCopyFilesDirNo(install, files, flags)) {
+      if (files.size() != flags.size()) std::abort();
+      for (const std::string& file : files) {
+        const size_t slash = file.find('\\');
+        UINT id = 0;
+        inf.kGetDiskName(file.substr(slash + 1), id, value);
+      }
+    }
+    inf.kGetTargetDir(install, value);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Harness harness;
+  {
+    std::ofstream out(harness.hostFile, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  if (harness.inf->kOpen(harness.winFile)) exercise(*harness.inf);
+  return 0;
+}

@@ -1,0 +1,253 @@
+// The candidate driver list builder and the detection of driver file
+// versions and platforms.
+#include "driverinfo/candidate_driver_infomation.h"
+
+#include <cstring>
+#include <vector>
+
+#include "driverinfo/common_function_stand_in.h"
+#include "driverinfo/driver_info_log.h"
+#include "driverinfo/setup_api.h"
+#include "driverinfo/vexo_error.h"
+#include "system/handle_owner.h"
+
+namespace {
+
+// Machine types of the PE file header that a printer driver can have.
+constexpr WORD kMachineI386 = 0x014C;
+constexpr WORD kMachineAmd64 = 0x8664;
+// The DOS header is 64 bytes; the offset of the PE headers stands at byte 60.
+constexpr DWORD kDosHeaderSize = 64;
+constexpr DWORD kPeOffsetPosition = 60;
+// Signature, file header and optional header as far as they are read.
+constexpr DWORD kPeHeadersSize = 264;
+// Signature (4 bytes) and the machine field (2 bytes) must be in the file.
+constexpr DWORD kPeMachineEnd = 6;
+
+// The low word of the file's operating-system field names its windowing
+// layer; only an exact match counts, since the layer values are not bits
+// (VOS__PM32, 3, shares a bit with VOS__WINDOWS16).
+bool isWindowsLayer(DWORD dwFileOS, DWORD dwLayer) { return LOWORD(dwFileOS) == dwLayer; }
+
+bool isCabinetType(UINT uType) { return uType == FILE_COMPRESSION_MSZIP || uType == FILE_COMPRESSION_NTCAB; }
+
+// The temporary file of one examination, deleted on every way out.
+class CTempFile {
+ public:
+  explicit CTempFile(std::string strPath) : m_strPath(std::move(strPath)) {}
+  ~CTempFile() {
+    if (!DeleteFileA(m_strPath.c_str())) {
+      kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kGetDriverFileVersion() (11) LastError=%u DeleteFile "
+                                 "fail.\n",
+                                 GetLastError());
+    }
+  }
+  CTempFile(const CTempFile&) = delete;
+  CTempFile& operator=(const CTempFile&) = delete;
+  const std::string& kPath() const { return m_strPath; }
+
+ private:
+  std::string m_strPath;
+};
+
+int logVersion(int nResult, int nExit, const char* pszReason) {
+  if (nResult == 0) {
+    kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kGetDriverFileVersion() return [%d] (%d) LastError=%u %s\n",
+                               nResult, nExit, GetLastError(), pszReason);
+  } else {
+    kDriverInfoLog().kWriteLogLevel1(
+        "CCandidateDriverInfomation::kGetDriverFileVersion() return [%d] (%d) LastError=%u %s\n", nResult, nExit,
+        GetLastError(), pszReason);
+  }
+  return nResult;
+}
+
+}  // namespace
+
+CCandidateDriverInfomation::CCandidateDriverInfomation(CInfFile* pInfFile, CSetupApi* pSetupApi)
+    : m_pDrvInfFile(pInfFile), m_pSetupApi(pSetupApi) {}
+
+DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearchPath, const std::string& strLangID,
+                                                           BOOL bListedOnly) {
+  // The list itself is built by the candidate list steps, which follow the
+  // INF reader and the version detection; until they are in place the
+  // analysis reports that it could not read the package, never an empty
+  // success.
+  m_strErrorText1 = strSearchPath;
+  m_strErrorText2 = "candidate list is not available";
+  kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (46) LastError=%u "
+                             "strLangID=[%s] bListedOnly=[%d] not available.\n",
+                             static_cast<unsigned>(VEXOERR_READINFERR), GetLastError(), strLangID.c_str(),
+                             bListedOnly);
+  return VEXOERR_READINFERR;
+}
+
+DWORD CCandidateDriverInfomation::kGetDriverFileVersionNo(const std::string& strInfPath,
+                                                          const std::string& strDriverFile,
+                                                          const std::string& strPath) {
+  const std::string strKey = strInfPath + "," + strDriverFile;
+  DWORD dwVersion = 0;
+  const auto it = m_mapDriverVersion.find(strKey);
+  if (it != m_mapDriverVersion.end()) {
+    dwVersion = it->second;
+  } else {
+    std::string strPlatform;
+    kGetDriverFileVersion(strDriverFile, strPath, dwVersion, strPlatform);
+    m_mapDriverVersion[strKey] = dwVersion;
+  }
+  kDriverInfoLog().kWriteLogLevel1("CCandidateDriverInfomation::kGetDriverFileVersionNo() return [%d] (1) "
+                                   "strInfPath=[%s] strDriverFile=[%s] strPath=[%s]\n",
+                                   static_cast<int>(dwVersion), strInfPath.c_str(), strDriverFile.c_str(),
+                                   strPath.c_str());
+  return dwVersion;
+}
+
+int CCandidateDriverInfomation::kGetDriverFileVersion(const std::string& strDriverFile, const std::string& strPath,
+                                                      DWORD& dwVersion, std::string& strPlatform) {
+  dwVersion = 0;
+  strPlatform.clear();
+
+  // 1. The file in the package, in its own or its compressed name.
+  std::string strFound;
+  if (!kStdAfxSearchFile(strPath, strDriverFile, strFound)) return logVersion(0, 2, "kStdAfxSearchFile fail.");
+  if (!kGetShortPathName(strFound, strFound)) return logVersion(0, 1, "kGetShortPathName fail.");
+
+  // 2. A temporary file to examine, so that the package is never changed.
+  char szTempDir[MAX_PATH] = {};
+  const DWORD dwTempDir = GetTempPathA(MAX_PATH, szTempDir);
+  if (dwTempDir == 0 || dwTempDir >= MAX_PATH) return logVersion(0, 3, "GetTempPath returned zero.");
+  char szTempFile[MAX_PATH] = {};
+  if (GetTempFileNameA(szTempDir, "NEL", 0, szTempFile) == 0) return logVersion(0, 4, "GetTempFileName fail.");
+  const CTempFile temp(szTempFile);
+
+  // 3. A plain file is copied; a cabinet is expanded by the Setup API, which
+  // reads cabinets where LZ would copy the archive unchanged.
+  PSTR pszActual = nullptr;
+  DWORD dwSourceSize = 0;
+  DWORD dwTargetSize = 0;
+  UINT uType = FILE_COMPRESSION_NONE;
+  const DWORD dwInfo =
+      m_pSetupApi->kSetupGetFileCompressionInfo(strFound.c_str(), &pszActual, &dwSourceSize, &dwTargetSize, &uType);
+  std::string strActual = strFound;
+  if (dwInfo == NO_ERROR && pszActual) {
+    strActual = pszActual;
+    LocalFree(pszActual);
+  }
+  if (dwInfo == NO_ERROR && uType == FILE_COMPRESSION_NONE) {
+    if (!CopyFileA(strActual.c_str(), temp.kPath().c_str(), FALSE)) return logVersion(0, 5, "CopyFile fail.");
+  } else if (dwInfo == NO_ERROR && isCabinetType(uType)) {
+    if (m_pSetupApi->kSetupDecompressOrCopyFile(strActual.c_str(), temp.kPath().c_str(), nullptr) != NO_ERROR) {
+      return logVersion(0, 12, "SetupDecompressOrCopyFile fail.");
+    }
+  } else {
+    // 4. LZ expansion; a file that cannot be opened leaves the temporary file
+    // empty, and the version resource is then simply not found.
+    OFSTRUCT ofSource = {};
+    std::string strOpen = strFound;
+    INT hSource = LZOpenFileA(strOpen.data(), &ofSource, OF_READ);
+    if (hSource < 0 && !strFound.empty()) {
+      std::string strCompressed = strFound;
+      strCompressed.back() = '_';
+      std::string strShort;
+      if (kGetShortPathName(strCompressed, strShort)) strCompressed = strShort;
+      hSource = LZOpenFileA(strCompressed.data(), &ofSource, OF_READ);
+    }
+    OFSTRUCT ofTarget = {};
+    std::string strTarget = temp.kPath();
+    const INT hTarget = LZOpenFileA(strTarget.data(), &ofTarget, OF_CREATE);
+    if (hSource >= 0 && hTarget >= 0) {
+      const LONG lCopied = LZCopy(hSource, hTarget);
+      if (lCopied < 0) {
+        LZClose(hSource);
+        LZClose(hTarget);
+        return logVersion(0, 9, "LZCopy fail.");
+      }
+    }
+    if (hSource >= 0) LZClose(hSource);
+    if (hTarget >= 0) LZClose(hTarget);
+    if (!kResetReadOnly(temp.kPath())) return logVersion(0, 10, "kResetReadOnly fail.");
+  }
+
+  // 5. The version resource decides.
+  int nResult = 0;
+  DWORD dwHandle = 0;
+  const DWORD dwSize = GetFileVersionInfoSizeA(temp.kPath().c_str(), &dwHandle);
+  if (dwSize > 0) {
+    std::vector<BYTE> data(dwSize, 0);
+    VS_FIXEDFILEINFO* pFixed = nullptr;
+    UINT uLength = 0;
+    if (GetFileVersionInfoA(temp.kPath().c_str(), 0, dwSize, data.data()) &&
+        VerQueryValueA(data.data(), "\\", reinterpret_cast<LPVOID*>(&pFixed), &uLength) && pFixed &&
+        uLength >= sizeof(VS_FIXEDFILEINFO)) {
+      const DWORD dwMinor = LOWORD(pFixed->dwFileVersionMS);
+      if (isWindowsLayer(pFixed->dwFileOS, VOS__WINDOWS16)) {
+        dwVersion = 0;
+        strPlatform = "NTx86";
+        nResult = 1;
+      } else if (isWindowsLayer(pFixed->dwFileOS, VOS__WINDOWS32) && dwMinor == 2) {
+        dwVersion = 2;
+        strPlatform = "NTx86";
+        nResult = 1;
+      } else if (isWindowsLayer(pFixed->dwFileOS, VOS__WINDOWS32) && dwMinor == 3) {
+        dwVersion = 3;
+        strPlatform = kGetPlatformFromPEHeader(temp.kPath());
+        nResult = 1;
+      }
+    }
+  }
+  kDriverInfoLog().kWriteLogLevel1("  strDriverFile=[%s] dwVersion=[%u] strPlatform=[%s]\n", strDriverFile.c_str(),
+                                   dwVersion, strPlatform.c_str());
+  // 6. The temporary file goes with `temp`.
+  return logVersion(nResult, 13, nResult ? "recognised." : "no printer driver version resource.");
+}
+
+std::string CCandidateDriverInfomation::kGetPlatformFromPEHeader(const std::string& strFilePath) {
+  CDetailLog& log = kDriverInfoLog();
+  log.kWriteLogLevel1("kGetPlatformFromPEHeader [%s]\n", strFilePath.c_str());
+  CHandleOwner file(CreateFileA(strFilePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.kIsValid()) {
+    log.kWriteLog("kGetPlatformFromPEHeader exception!! LastError=%u\n", GetLastError());
+    return std::string();
+  }
+  DWORD dwSizeHigh = 0;
+  const DWORD dwSizeLow = GetFileSize(file.kGet(), &dwSizeHigh);
+  if (dwSizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+    log.kWriteLog("kGetPlatformFromPEHeader exception!! LastError=%u\n", GetLastError());
+    return std::string();
+  }
+  const std::uint64_t qwSize = (static_cast<std::uint64_t>(dwSizeHigh) << 32) | dwSizeLow;
+
+  BYTE dosHeader[kDosHeaderSize] = {};
+  DWORD dwRead = 0;
+  if (!ReadFile(file.kGet(), dosHeader, kDosHeaderSize, &dwRead, nullptr) || dwRead != kDosHeaderSize) {
+    log.kWriteLog("kGetPlatformFromPEHeader exception!! LastError=%u short DOS header.\n", GetLastError());
+    return std::string();
+  }
+  DWORD dwPeOffset = 0;
+  std::memcpy(&dwPeOffset, dosHeader + kPeOffsetPosition, sizeof(dwPeOffset));
+  // The offset comes from the file: it must leave room for the signature and
+  // the machine field before the end, or the file is not read further.
+  if (static_cast<std::uint64_t>(dwPeOffset) + kPeMachineEnd > qwSize) {
+    log.kWriteLog("kGetPlatformFromPEHeader exception!! LastError=%u PE offset %u beyond the file size.\n",
+                  GetLastError(), dwPeOffset);
+    return std::string();
+  }
+  LONG lHigh = 0;
+  if (SetFilePointer(file.kGet(), static_cast<LONG>(dwPeOffset), &lHigh, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
+    log.kWriteLog("kGetPlatformFromPEHeader exception!! LastError=%u\n", GetLastError());
+    return std::string();
+  }
+  BYTE headers[kPeHeadersSize] = {};
+  if (!ReadFile(file.kGet(), headers, kPeHeadersSize, &dwRead, nullptr) || dwRead < kPeMachineEnd) {
+    log.kWriteLog("kGetPlatformFromPEHeader exception!! LastError=%u short PE header.\n", GetLastError());
+    return std::string();
+  }
+  WORD wMachine = 0;
+  std::memcpy(&wMachine, headers + 4, sizeof(wMachine));
+  if (wMachine == kMachineI386) return "NTx86";
+  if (wMachine == kMachineAmd64) return "NTamd64";
+  log.kWriteLog("kGetPlatformFromPEHeader pe.FileHeader.Machine = %d is unsupported.\n", wMachine);
+  return std::string();
+}
