@@ -13,6 +13,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winsvc.h>
 #include <winspool.h>
 #include <setupapi.h>
 #include <lzexpand.h>
@@ -25,6 +26,7 @@
 #include <newdev.h>
 #else
 #include <windows.h>
+#include <winsvc.h>
 #include <winspool.h>
 #include <setupapi.h>
 #include <lzexpand.h>
