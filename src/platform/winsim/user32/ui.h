@@ -1,0 +1,166 @@
+// winsim: the UI renderers: how the modal dialogs and message boxes of a
+// program reach a person at a terminal (`tty`), a UI script (`script:FILE`)
+// or nobody (`none`), chosen by KVSIM_UI, and the transcript they all write.
+//
+// The dialog manager and MessageBoxA call the functions below on the thread
+// that shows the dialog or box; the renderer acts from that thread's idle
+// hook, so the dialog's own timers, threads and messages keep running while
+// the renderer waits for a person or a script's `wait`.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "user32/dialog_internal.h"
+#include "user32/ui_script.h"
+
+namespace winsim::ui {
+
+// ---- What a renderer sees ---------------------------------------------------------
+struct ControlView {
+  HWND hwnd = nullptr;
+  int id = 0;
+  dlg::ControlKind kind = dlg::ControlKind::Other;
+  std::string text;
+  bool visible = true;
+  bool enabled = true;
+  bool isDefault = false;  // the default push button
+  UINT check = 0;          // check boxes and radio buttons
+  bool readOnly = false;   // edits
+  bool multiline = false;  // edits
+  std::vector<std::string> lines;             // list and combo boxes
+  std::vector<bool> selected;                 // list and combo boxes, list views: per line
+  std::vector<std::string> columns;           // list views
+  std::vector<std::vector<std::string>> rows;  // list views
+  std::vector<int> checkStates;               // list views with check boxes: 0 none, 1 off, 2 on
+  int low = 0, high = 0, pos = 0;             // progress bars
+  bool playing = false;                       // animations
+
+  bool operator==(const ControlView&) const = default;
+};
+
+struct DialogView {
+  HWND hwnd = nullptr;
+  std::string dialogId;  // the template's number or name
+  std::string caption;
+  std::vector<ControlView> controls;  // in template order
+
+  const ControlView* find(int id) const;
+};
+
+DialogView snapshot(HWND dlg);
+
+struct BoxView {
+  std::string caption;
+  std::string text;
+  UINT style = 0;
+  std::vector<int> buttons;  // IDOK, IDYES, ... in the order they are shown
+  int defaultButton = IDOK;
+  std::vector<std::string> messageIds;  // catalogue ids whose text the box shows
+};
+
+// "MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2".
+std::string styleName(UINT style);
+const char* buttonLabel(int id);  // "Yes", "Cancel", ...
+std::string resultName(INT_PTR result);  // "1 (IDOK)"
+
+// Text of the transcript for a dialog and a box (lines starting with two
+// blanks). `number`, when given, numbers each control a person can use and
+// gives the number (or 0); the terminal renderer uses it.
+struct Numbering {
+  virtual ~Numbering() = default;
+  virtual int numberFor(const ControlView& c, int line) = 0;  // line -1: the control itself
+};
+std::string describeDialog(const DialogView& view, Numbering* number = nullptr);
+std::string describeChanges(const DialogView& before, const DialogView& after);
+std::string describeBox(const BoxView& box);
+
+// ---- The open dialogs and boxes ---------------------------------------------------
+// How a dialog was left: its result, the actions taken and the controls that
+// changed since it opened.
+struct OpenItem;
+std::string describeClose(const OpenItem& item, INT_PTR result);
+
+struct OpenItem {
+  enum class Kind { Dialog, Box } kind = Kind::Dialog;
+  DWORD threadId = 0;
+  // A dialog.
+  HWND hwnd = nullptr;
+  DialogView openedView;
+  HINSTANCE module = nullptr;
+  // A box.
+  BoxView box;
+  std::atomic<int> answer{0};
+  // What the renderer has done with it, for the transcript ("check 1012; ok").
+  std::vector<std::string> done;
+  // Script renderer: the actions still to run, and its clock.
+  std::deque<Action> pending;
+  int statementLine = 0;
+  std::uint64_t waitUntilMs = 0;
+  std::uint64_t idleSinceMs = 0;
+  bool waiting = false;
+};
+
+class Renderer {
+ public:
+  virtual ~Renderer() = default;
+  virtual const char* name() const = 0;
+  // The item's loop is about to start (dialogs: after WM_INITDIALOG).
+  virtual void opened(OpenItem& item) = 0;
+  // On the item's thread, when it has nothing else to do; true when the
+  // renderer acted (the thread then looks at its messages again).
+  virtual bool idle(OpenItem& item) = 0;
+  // The item's loop has ended (dialogs: before the window is destroyed).
+  virtual void closed(OpenItem& item, INT_PTR result) = 0;
+};
+
+// Ends the run at once because the UI cannot go on (a script that does not
+// expect a page, a closed terminal): the message goes to stderr and the
+// transcript, and the process exits with status 3.
+[[noreturn]] void failRun(const std::string& message);
+inline constexpr int kUiFailureExitCode = 3;
+
+// The transcript: KVSIM_TRANSCRIPT, else <machine root>/transcript.log.
+std::string transcriptPath();
+void appendTranscript(const std::string& block);
+
+// ---- Called by the dialog manager and MessageBoxA -----------------------------------
+void dialogOpened(HWND dlg);
+void dialogClosed(HWND dlg, INT_PTR result);
+void dialogEndedAtStart(HWND dlg, INT_PTR result);
+int showBox(HWND owner, BoxView box);
+
+// Catalogue texts registered by the program (WinsimNoteMessageText).
+void noteMessageText(const std::string& id, const std::string& text);
+std::vector<std::string> messageIdsIn(const std::string& boxText);
+
+// For tests: the next dialog or box chooses its renderer from KVSIM_UI
+// again. Only while nothing is open.
+void resetRendererForTests();
+
+// The renderers, made by the session from KVSIM_UI.
+std::unique_ptr<Renderer> makeNoneRenderer();
+std::unique_ptr<Renderer> makeScriptRenderer(const std::string& path);
+std::unique_ptr<Renderer> makeTtyRenderer();
+
+// Helpers shared by the renderers.
+std::uint64_t nowMs();  // the machine clock
+// The open item drawn last (the one a person is looking at).
+OpenItem* topmostItem();
+void wakeOpenItems();
+// A control or dialog id of a script: numbers as they are, names through the
+// #defines of the dialog's resource script. False when the name is unknown.
+bool resolveId(const ScriptId& id, HINSTANCE module, long* out);
+// The Back button of the wizard's pages (`back` presses it).
+inline constexpr int kBackButtonId = 1012;
+
+// Runs one action on a dialog as a person would; false with the reason when
+// a person could not do it.
+bool runAction(OpenItem& item, const Action& action, std::string* why);
+
+}  // namespace winsim::ui

@@ -1,0 +1,393 @@
+// winsim: what the renderers see of a dialog (a snapshot of its controls),
+// how it is written down for the transcript and the terminal, and the
+// actions of the UI language carried out on a dialog.
+#include <algorithm>
+#include <cstdio>
+
+#include "machine.h"
+#include "user32/ui.h"
+
+namespace winsim::ui {
+namespace {
+
+std::string windowText(HWND hwnd) {
+  const int n = GetWindowTextLengthA(hwnd);
+  std::string text(static_cast<size_t>(std::max(n, 0)) + 1, '\0');
+  const int got = GetWindowTextA(hwnd, text.data(), n + 1);
+  text.resize(static_cast<size_t>(std::max(got, 0)));
+  return text;
+}
+
+ControlView viewOf(HWND c) {
+  using dlg::ControlKind;
+  ControlView v;
+  v.hwnd = c;
+  v.id = GetDlgCtrlID(c);
+  v.kind = dlg::kindOf(c);
+  v.text = windowText(c);
+  auto w = user::findWindow(c);
+  v.visible = w && w->visible;
+  v.enabled = w && w->enabled;
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(c, GWL_STYLE));
+  switch (v.kind) {
+    case ControlKind::PushButton:
+      v.isDefault = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+      break;
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+      if (auto* s = dlg::stateOf<dlg::ButtonState>(c)) v.check = s->check;
+      break;
+    case ControlKind::Edit:
+      v.readOnly = (style & ES_READONLY) != 0;
+      v.multiline = (style & ES_MULTILINE) != 0;
+      break;
+    case ControlKind::ListBox:
+    case ControlKind::ComboBox:
+      if (auto* s = dlg::stateOf<dlg::ListBoxState>(c)) {
+        const bool multi = (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) && v.kind == ControlKind::ListBox;
+        for (size_t i = 0; i < s->items.size(); ++i) {
+          v.lines.push_back(s->items[i].text);
+          v.selected.push_back(multi ? s->items[i].selected : static_cast<int>(i) == s->cursel);
+        }
+      }
+      break;
+    case ControlKind::ListView:
+      if (auto* s = dlg::stateOf<dlg::ListViewState>(c)) {
+        for (const auto& col : s->columns) v.columns.push_back(col.text);
+        const size_t width = std::max<size_t>(1, s->columns.size());
+        for (const auto& it : s->items) {
+          std::vector<std::string> row(width);
+          for (size_t k = 0; k < width && k < it.texts.size(); ++k) row[k] = it.texts[k];
+          v.rows.push_back(std::move(row));
+          v.selected.push_back((it.state & LVIS_SELECTED) != 0);
+          v.checkStates.push_back((s->exStyle & LVS_EX_CHECKBOXES) ? static_cast<int>((it.state >> 12) & 0xF) : 0);
+        }
+      }
+      break;
+    case ControlKind::Progress:
+      if (auto* s = dlg::stateOf<dlg::ProgressState>(c)) {
+        v.low = s->low;
+        v.high = s->high;
+        v.pos = s->pos;
+      }
+      break;
+    case ControlKind::Animation:
+      if (auto* s = dlg::stateOf<dlg::AnimateState>(c)) v.playing = s->playing;
+      break;
+    default:
+      break;
+  }
+  return v;
+}
+
+// Lines of a multi-line text, each prefixed.
+std::string block(const std::string& text, const std::string& prefix) {
+  std::string out;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t eol = text.find('\n', pos);
+    if (eol == std::string::npos) eol = text.size();
+    std::string line = text.substr(pos, eol - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out += prefix + line + "\n";
+    if (eol == text.size()) break;
+    pos = eol + 1;
+  }
+  return out;
+}
+
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') continue;
+    else if (c == '\t') out += "\\t";
+    else if (c == '"') out += "\\\"";
+    else out += c;
+  }
+  return out + "\"";
+}
+
+std::string progressBar(const ControlView& c) {
+  const long long span = static_cast<long long>(c.high) - c.low;
+  const int percent = span > 0 ? static_cast<int>((static_cast<long long>(c.pos) - c.low) * 100 / span) : 0;
+  const int filled = std::clamp(percent / 5, 0, 20);
+  char tail[32];
+  std::snprintf(tail, sizeof tail, "] %3d%%", percent);
+  return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(20 - filled), '-') +
+         tail;
+}
+
+std::string padRight(const std::string& s, size_t width) {
+  size_t chars = 0;
+  for (unsigned char ch : s)
+    if ((ch & 0xC0) != 0x80) ++chars;
+  return chars >= width ? s : s + std::string(width - chars, ' ');
+}
+
+size_t displayWidth(const std::string& s) {
+  size_t chars = 0;
+  for (unsigned char ch : s)
+    if ((ch & 0xC0) != 0x80) ++chars;
+  return chars;
+}
+
+std::string mark(Numbering* number, const ControlView& c, int line) {
+  if (!number) return "";
+  int n = number->numberFor(c, line);
+  if (!n) return "      ";
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%4d) ", n);
+  return buf;
+}
+
+std::string describeControl(const ControlView& c, Numbering* number) {
+  using dlg::ControlKind;
+  const std::string id = std::to_string(c.id);
+  const std::string flags = std::string(c.enabled ? "" : " (disabled)");
+  std::string out;
+  switch (c.kind) {
+    case ControlKind::Decoration:
+    case ControlKind::Picture:
+    case ControlKind::OwnerDrawButton:
+      return "";
+    case ControlKind::Label:
+      if (c.text.empty()) return "";
+      return "  " + mark(number, c, -1) + id + " text:" + (c.text.find('\n') == std::string::npos
+                                                               ? " " + c.text + "\n"
+                                                               : "\n" + block(c.text, "      | "));
+    case ControlKind::GroupBox:
+      return c.text.empty() ? "" : "  " + mark(number, c, -1) + id + " group: " + c.text + "\n";
+    case ControlKind::PushButton:
+      return "  " + mark(number, c, -1) + id + " button " + quoted(c.text) + (c.isDefault ? " (default)" : "") + flags +
+             "\n";
+    case ControlKind::CheckBox:
+      return "  " + mark(number, c, -1) + id + " check [" + (c.check == BST_CHECKED ? "x" : c.check ? "?" : " ") +
+             "] " + quoted(c.text) + flags + "\n";
+    case ControlKind::RadioButton:
+      return "  " + mark(number, c, -1) + id + " radio (" + (c.check ? "*" : " ") + ") " + quoted(c.text) + flags +
+             "\n";
+    case ControlKind::Edit:
+      out = "  " + mark(number, c, -1) + id + " edit" + (c.readOnly ? " (read-only)" : "") + flags;
+      if (c.multiline) return out + ":\n" + block(c.text, "      | ");
+      return out + ": " + quoted(c.text) + "\n";
+    case ControlKind::ListBox:
+    case ControlKind::ComboBox:
+      out = "  " + std::string(number ? "      " : "") + id + (c.kind == ControlKind::ListBox ? " list" : " combo") +
+            flags + (c.lines.empty() ? ": (empty)\n" : ":\n");
+      for (size_t i = 0; i < c.lines.size(); ++i)
+        out += "  " + mark(number, c, static_cast<int>(i)) + "    " + (c.selected[i] ? "> " : "  ") + c.lines[i] + "\n";
+      return out;
+    case ControlKind::ListView: {
+      out = "  " + std::string(number ? "      " : "") + id + " table" + flags + (c.rows.empty() ? ": (empty)\n" : ":\n");
+      std::vector<size_t> widths(c.columns.size(), 0);
+      for (size_t k = 0; k < c.columns.size(); ++k) widths[k] = displayWidth(c.columns[k]);
+      for (const auto& row : c.rows)
+        for (size_t k = 0; k < row.size() && k < widths.size(); ++k) widths[k] = std::max(widths[k], displayWidth(row[k]));
+      auto format = [&](const std::vector<std::string>& cells) {
+        std::string line;
+        for (size_t k = 0; k < cells.size(); ++k)
+          line += (k ? "  " : "") + (k + 1 < cells.size() && k < widths.size() ? padRight(cells[k], widths[k]) : cells[k]);
+        return line;
+      };
+      if (!c.columns.empty()) out += "  " + std::string(number ? "      " : "") + "      " + format(c.columns) + "\n";
+      for (size_t i = 0; i < c.rows.size(); ++i) {
+        std::string box = c.checkStates[i] == 2 ? "[x] " : c.checkStates[i] == 1 ? "[ ] " : "";
+        out += "  " + mark(number, c, static_cast<int>(i)) + "    " + (c.selected[i] ? "> " : "  ") + box +
+               format(c.rows[i]) + "\n";
+      }
+      return out;
+    }
+    case ControlKind::Progress:
+      return "  " + mark(number, c, -1) + id + " progress " + progressBar(c) + "\n";
+    case ControlKind::Animation:
+      return "  " + mark(number, c, -1) + id + " animation " + (c.playing ? "playing" : "still") + "\n";
+    case ControlKind::Other:
+      return "  " + mark(number, c, -1) + id + " control " + quoted(c.text) + flags + "\n";
+  }
+  return "";
+}
+
+}  // namespace
+
+const ControlView* DialogView::find(int id) const {
+  for (const auto& c : controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+DialogView snapshot(HWND dlg) {
+  DialogView v;
+  v.hwnd = dlg;
+  v.caption = windowText(dlg);
+  if (auto* d = dlg::dialogOf(dlg)) v.dialogId = d->templateId.toString();
+  auto w = user::findWindow(dlg);
+  if (!w) return v;
+  for (HWND c : std::vector<HWND>(w->children)) v.controls.push_back(viewOf(c));
+  return v;
+}
+
+std::string styleName(UINT style) {
+  static constexpr const char* kTypes[] = {"MB_OK",    "MB_OKCANCEL",      "MB_ABORTRETRYIGNORE", "MB_YESNOCANCEL",
+                                           "MB_YESNO", "MB_RETRYCANCEL", "MB_CANCELTRYCONTINUE"};
+  const UINT type = style & MB_TYPEMASK;
+  std::string out = type < 7 ? kTypes[type] : "type " + std::to_string(type);
+  switch (style & MB_ICONMASK) {
+    case MB_ICONHAND: out += "|MB_ICONHAND"; break;
+    case MB_ICONQUESTION: out += "|MB_ICONQUESTION"; break;
+    case MB_ICONEXCLAMATION: out += "|MB_ICONEXCLAMATION"; break;
+    case MB_ICONASTERISK: out += "|MB_ICONASTERISK"; break;
+    default: break;
+  }
+  const UINT def = (style & MB_DEFMASK) >> 8;
+  if (def) out += "|MB_DEFBUTTON" + std::to_string(def + 1);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, " (0x%X)", style);
+  return out + hex;
+}
+
+const char* buttonLabel(int id) {
+  switch (id) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "Abort";
+    case IDRETRY: return "Retry";
+    case IDIGNORE: return "Ignore";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    case IDTRYAGAIN: return "Try Again";
+    case IDCONTINUE: return "Continue";
+    default: return "?";
+  }
+}
+
+std::string resultName(INT_PTR result) {
+  std::string out = std::to_string(result);
+  switch (result) {
+    case IDOK: return out + " (IDOK)";
+    case IDCANCEL: return out + " (IDCANCEL)";
+    default: return out;
+  }
+}
+
+std::string describeDialog(const DialogView& view, Numbering* number) {
+  std::string out = "== page " + view.dialogId + " " + quoted(view.caption) + "\n";
+  for (const auto& c : view.controls)
+    if (c.visible) out += describeControl(c, number);
+  return out;
+}
+
+std::string describeChanges(const DialogView& before, const DialogView& after) {
+  std::string out;
+  for (const auto& c : after.controls) {
+    const ControlView* old = before.find(c.id);
+    if (old && *old == c) continue;
+    if (!c.visible && (!old || !old->visible)) continue;
+    if (!c.visible) {
+      out += "  " + std::to_string(c.id) + " hidden\n";
+      continue;
+    }
+    out += describeControl(c, nullptr);
+  }
+  return out;
+}
+
+std::string describeBox(const BoxView& box) {
+  std::string out = "== msgbox " + quoted(box.caption) + " " + styleName(box.style);
+  if (!box.messageIds.empty()) {
+    out += " [";
+    for (size_t i = 0; i < box.messageIds.size(); ++i) out += (i ? " " : "") + box.messageIds[i];
+    out += "]";
+  }
+  out += "\n" + block(box.text, "  | ") + "  buttons:";
+  for (int b : box.buttons) out += std::string(" ") + answerWord(b) + (b == box.defaultButton ? "*" : "");
+  return out + "\n";
+}
+
+std::string describeClose(const OpenItem& item, INT_PTR result) {
+  std::string left = "-- page " + item.openedView.dialogId + " left with " + resultName(result);
+  if (!item.done.empty()) {
+    left += " after:";
+    for (size_t i = 0; i < item.done.size(); ++i) left += (i ? "; " : " ") + item.done[i];
+  }
+  return left + "\n" + describeChanges(item.openedView, snapshot(item.hwnd));
+}
+
+bool runAction(OpenItem& item, const Action& a, std::string* why) {
+  HWND dlg = item.hwnd;
+  auto control = [&](HWND* out) {
+    long id;
+    if (!resolveId(a.control, item.module, &id)) {
+      *why = "no control is named " + a.control.toString();
+      return false;
+    }
+    *out = GetDlgItem(dlg, static_cast<int>(id));
+    if (!*out) *why = "the page has no control " + a.control.toString();
+    return *out != nullptr;
+  };
+  auto pressButton = [&](int id, bool pressIfHidden) {
+    HWND button = GetDlgItem(dlg, id);
+    if (!button) {
+      dlg::userCommand(dlg, id);
+      return true;
+    }
+    if (pressIfHidden && !IsWindowVisible(button) && IsWindowEnabled(button)) {
+      dlg::userCommand(dlg, id);
+      return true;
+    }
+    return dlg::userClick(button, why);
+  };
+  HWND c = nullptr;
+  switch (a.kind) {
+    case ActionKind::Click:
+      return control(&c) && dlg::userClick(c, why);
+    case ActionKind::Check:
+    case ActionKind::Uncheck: {
+      if (!control(&c)) return false;
+      const dlg::ControlKind kind = dlg::kindOf(c);
+      if (kind != dlg::ControlKind::CheckBox && kind != dlg::ControlKind::RadioButton) {
+        *why = "control " + a.control.toString() + " is not a check box or radio button";
+        return false;
+      }
+      const bool want = a.kind == ActionKind::Check;
+      const bool is = SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
+      if (want == is) return true;
+      if (!want && kind == dlg::ControlKind::RadioButton) {
+        *why = "radio button " + a.control.toString() + " cannot be unchecked: choose another one of its group";
+        return false;
+      }
+      return dlg::userClick(c, why);
+    }
+    case ActionKind::Select: {
+      if (!control(&c)) return false;
+      int index = a.index ? static_cast<int>(*a.index) : dlg::findLine(c, a.text);
+      if (!a.index && index < 0) {
+        *why = "list " + a.control.toString() + " has no line \"" + a.text + "\"";
+        return false;
+      }
+      return dlg::userSelect(c, index, why);
+    }
+    case ActionKind::Text:
+      return control(&c) && dlg::userSetText(c, a.text, why);
+    case ActionKind::Ok:
+      return pressButton(IDOK, false);
+    case ActionKind::Cancel:
+      // Escape reaches a hidden Cancel button too, but not a disabled one.
+      return pressButton(IDCANCEL, true);
+    case ActionKind::Back: {
+      HWND back = GetDlgItem(dlg, kBackButtonId);
+      if (!back || dlg::kindOf(back) != dlg::ControlKind::PushButton) {
+        *why = "the page has no Back button";
+        return false;
+      }
+      return dlg::userClick(back, why);
+    }
+    case ActionKind::Wait:
+      item.waitUntilMs = nowMs() + static_cast<std::uint64_t>(a.seconds * 1000);
+      item.waiting = true;
+      return true;
+  }
+  return false;
+}
+
+}  // namespace winsim::ui
