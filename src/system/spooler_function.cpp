@@ -30,6 +30,7 @@ BOOL CSpoolerFunction::kEnumerate(const char* pszFunction, const char* pszCall, 
     const DWORD dwError = GetLastError();
     if (dwError != ERROR_INSUFFICIENT_BUFFER) {
       log.kWriteLog("CSpoolerFunction::%s %s Error 1: GetLastError[%u]\n", pszFunction, pszCall, dwError);
+      SetLastError(dwError);
       return FALSE;
     }
   } else if (cbNeeded == 0) {
@@ -56,6 +57,7 @@ BOOL CSpoolerFunction::kEnumerate(const char* pszFunction, const char* pszCall, 
     if (dwError != ERROR_INSUFFICIENT_BUFFER || cbAgain <= cbNeeded) {
       log.kWriteLog("CSpoolerFunction::%s %s Error 2: GetLastError[%u]\n", pszFunction, pszCall, dwError);
       vecBuffer.clear();
+      SetLastError(dwError);
       return FALSE;
     }
     cbNeeded = cbAgain;

@@ -5,7 +5,8 @@
 // exactly that size, which the caller receives and owns: the records and the
 // strings they point to live in that one buffer, so the pointers stay valid
 // exactly as long as the buffer. A failure leaves the buffer empty and the
-// count 0, and writes its numbered line to the program's detail log.
+// count 0, writes its numbered line to the program's detail log and leaves
+// the spooler's error as the thread's last error.
 #pragma once
 
 #include <list>

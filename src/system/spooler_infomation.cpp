@@ -153,6 +153,13 @@ BOOL CSpoolerInfomation::kMakePresentDriverList() {
   vecOlder.push_back(CEnvironment::kConvPlatformToEnv("NTx86", 0));
   for (const std::string& strEnvironment : vecOlder) {
     if (!kAppendDrivers(strEnvironment.c_str())) {
+      // Windows 8 and later no longer know the environment of the 95
+      // family's drivers: such a system simply holds none of them.
+      if (GetLastError() == ERROR_INVALID_ENVIRONMENT) {
+        log.kWriteLog("CSpoolerInfomation::kMakePresentDriverList no environment [%s] on this system\n",
+                      strEnvironment.c_str());
+        continue;
+      }
       log.kWriteLog("CSpoolerInfomation::kMakePresentDriverList() return FALSE (2) LastError=%u [%s]\n",
                     GetLastError(), strEnvironment.c_str());
       return FALSE;
