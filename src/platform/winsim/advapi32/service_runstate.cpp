@@ -61,6 +61,8 @@ std::vector<Entry> parse(std::string_view text) {
     if (tab == 0 || tab == std::string_view::npos) continue;
     Entry e;
     e.name = std::string(line.substr(0, tab));
+    // A name with a line-break character could not be written back.
+    if (e.name.find('\r') != std::string::npos) continue;
     std::string_view rest = line.substr(tab + 1);
     const size_t tab2 = rest.find('\t');
     const auto state = stateFromWord(rest.substr(0, tab2));
