@@ -91,21 +91,6 @@ class CSidOwner {
   PSID m_pSid = nullptr;
 };
 
-// Owns a handle of the service control manager.
-class CServiceHandleOwner {
- public:
-  explicit CServiceHandleOwner(SC_HANDLE hHandle) : m_hHandle(hHandle) {}
-  ~CServiceHandleOwner() {
-    if (m_hHandle) CloseServiceHandle(m_hHandle);
-  }
-  CServiceHandleOwner(const CServiceHandleOwner&) = delete;
-  CServiceHandleOwner& operator=(const CServiceHandleOwner&) = delete;
-  SC_HANDLE kGet() const { return m_hHandle; }
-
- private:
-  SC_HANDLE m_hHandle;
-};
-
 BOOL equalsNoCase(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
 }  // namespace

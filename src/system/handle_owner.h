@@ -21,6 +21,13 @@ class CModuleOwner {
   HMODULE m_hModule;
 };
 
+// A function bound with GetProcAddress, converted through the plain
+// function type so that the change of signature is accepted.
+template <typename T>
+T kProcAs(FARPROC pProc) {
+  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(pProc));
+}
+
 // A kernel object or file handle, closed with CloseHandle.
 class CHandleOwner {
  public:
@@ -66,4 +73,20 @@ class CRegKeyOwner {
 
  private:
   HKEY m_hKey = nullptr;
+};
+
+// A handle of the service control manager or of one service, closed with
+// CloseServiceHandle.
+class CServiceHandleOwner {
+ public:
+  explicit CServiceHandleOwner(SC_HANDLE hHandle = nullptr) : m_hHandle(hHandle) {}
+  ~CServiceHandleOwner() {
+    if (m_hHandle) CloseServiceHandle(m_hHandle);
+  }
+  CServiceHandleOwner(const CServiceHandleOwner&) = delete;
+  CServiceHandleOwner& operator=(const CServiceHandleOwner&) = delete;
+  SC_HANDLE kGet() const { return m_hHandle; }
+
+ private:
+  SC_HANDLE m_hHandle;
 };
