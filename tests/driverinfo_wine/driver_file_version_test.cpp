@@ -21,10 +21,10 @@ constexpr std::uint16_t kAmd64 = 0x8664;
 constexpr std::uint16_t kArm64 = 0xAA64;
 
 std::string driverImage(std::uint16_t machine, std::uint32_t fileOS, std::uint32_t fileMS) {
-  kvtest::VersionSpec spec;
-  spec.fileOS = fileOS;
-  spec.fileMS = fileMS;
-  return kvtest::peImage(kvtest::versionResource(spec), machine == kAmd64 || machine == kArm64, machine);
+  kvtest::VersionSpec verInfo;
+  verInfo.fileOS = fileOS;
+  verInfo.fileMS = fileMS;
+  return kvtest::peImage(kvtest::versionResource(verInfo), machine == kAmd64 || machine == kArm64, machine);
 }
 
 class DriverFileVersionTest : public ::testing::Test {

@@ -39,12 +39,12 @@ TEST_F(VersionResource, FixedInfoTranslationAndStrings) {
   for (const Image& image : {Image{"x64.dll", true, 0x8664}, Image{"x86.dll", false, 0x14C},
                              Image{"arm64.dll", true, 0xAA64}}) {
     SCOPED_TRACE(image.name);
-    kvtest::VersionSpec spec;
-    spec.fileMS = 0x00060001;
-    spec.fileLS = 0x1DB1446A;
-    spec.strings = {{"FileVersion", "6.1.7601.17514"}, {"CompanyName", "Maker"}};
+    kvtest::VersionSpec verInfo;
+    verInfo.fileMS = 0x00060001;
+    verInfo.fileLS = 0x1DB1446A;
+    verInfo.strings = {{"FileVersion", "6.1.7601.17514"}, {"CompanyName", "Maker"}};
     const std::string path =
-        kvtest::writeFile(dir_, image.name, kvtest::peImage(kvtest::versionResource(spec), image.pe64, image.machine));
+        kvtest::writeFile(dir_, image.name, kvtest::peImage(kvtest::versionResource(verInfo), image.pe64, image.machine));
     std::vector<BYTE> data = info(path);
     ASSERT_FALSE(data.empty());
 
@@ -114,9 +114,9 @@ TEST_F(VersionResource, FilesWithoutAVersionResource) {
 // What the driver-version detection tests: the low word of dwFileOS.
 TEST_F(VersionResource, OperatingSystemFieldsSurviveTheRoundTrip) {
   for (DWORD os : {0x00040004u, 0x00010004u, 0x00000004u, 0x00040000u, 0x00010001u, 0x00000001u, 0x00030003u, 0u}) {
-    kvtest::VersionSpec spec;
-    spec.fileOS = os;
-    const std::string path = kvtest::writeFile(dir_, "os.dll", kvtest::peImage(kvtest::versionResource(spec), true, 0x8664));
+    kvtest::VersionSpec verInfo;
+    verInfo.fileOS = os;
+    const std::string path = kvtest::writeFile(dir_, "os.dll", kvtest::peImage(kvtest::versionResource(verInfo), true, 0x8664));
     std::vector<BYTE> data = info(path);
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
