@@ -17,23 +17,6 @@ const char kManufacturer[] = "Manufacturer";
 const char kDestinationDirs[] = "DestinationDirs";
 const char kDefaultDestDir[] = "DefaultDestDir";
 
-std::string format(const char* pszFormat, ...) KV_PRINTF_FORMAT(1, 2);
-std::string format(const char* pszFormat, ...) {
-  va_list args;
-  va_start(args, pszFormat);
-  va_list copy;
-  va_copy(copy, args);
-  const int nLength = std::vsnprintf(nullptr, 0, pszFormat, copy);
-  va_end(copy);
-  std::string strOut;
-  if (nLength > 0) {
-    std::vector<char> buffer(static_cast<size_t>(nLength) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), pszFormat, args);
-    strOut.assign(buffer.data(), static_cast<size_t>(nLength));
-  }
-  va_end(args);
-  return strOut;
-}
 
 // Failures are error lines, written whenever the log is on; successful exits
 // are information lines, written from level 1.
@@ -89,31 +72,31 @@ BOOL CInfFile::kOpen(const std::string& strPath) {
   const CPathParts parts = kSplitPath(strPath);
   const bool bUnc = parts.strDir.rfind("\\\\", 0) == 0;
   if (!bUnc && (parts.strDrive.empty() || parts.strDir.empty())) {
-    return logFalse("kOpen", 1, format("path is not absolute. strPath=[%s]", strPath.c_str()));
+    return logFalse("kOpen", 1, kFormatText("path is not absolute. strPath=[%s]", strPath.c_str()));
   }
 
   DWORD dwSize = 0;
   if (!m_pInfSetupApi->kSetupGetInfInformation(strPath.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0,
                                                &dwSize) ||
       dwSize < 2) {
-    return logFalse("kOpen", 2, format("SetupGetInfInformation fail. strPath=[%s] size=[%u]", strPath.c_str(), dwSize));
+    return logFalse("kOpen", 2, kFormatText("SetupGetInfInformation fail. strPath=[%s] size=[%u]", strPath.c_str(), dwSize));
   }
   // The information starts with DWORDs, so the buffer is made of them.
   std::vector<DWORD> info((dwSize + sizeof(DWORD) - 1) / sizeof(DWORD) + 1, 0);
   auto* pInfo = reinterpret_cast<PSP_INF_INFORMATION>(info.data());
   if (!m_pInfSetupApi->kSetupGetInfInformation(strPath.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, pInfo, dwSize,
                                                &dwSize)) {
-    return logFalse("kOpen", 3, format("SetupGetInfInformation fail. strPath=[%s]", strPath.c_str()));
+    return logFalse("kOpen", 3, kFormatText("SetupGetInfInformation fail. strPath=[%s]", strPath.c_str()));
   }
   if (pInfo->InfStyle != INF_STYLE_WIN4) {
-    return logFalse("kOpen", 4, format("not INF_STYLE_WIN4. InfStyle=[%u] strPath=[%s]",
+    return logFalse("kOpen", 4, kFormatText("not INF_STYLE_WIN4. InfStyle=[%u] strPath=[%s]",
                                        static_cast<unsigned>(pInfo->InfStyle), strPath.c_str()));
   }
 
   UINT uErrorLine = 0;
   HINF hInf = m_pInfSetupApi->kSetupOpenInfFile(strPath.c_str(), nullptr, INF_STYLE_WIN4, &uErrorLine);
   if (hInf == INVALID_HANDLE_VALUE) {
-    return logFalse("kOpen", 5, format("SetupOpenInfFile fail. ErrorLine=[%u] strPath=[%s]", uErrorLine,
+    return logFalse("kOpen", 5, kFormatText("SetupOpenInfFile fail. ErrorLine=[%u] strPath=[%s]", uErrorLine,
                                        strPath.c_str()));
   }
   m_hInf = hInf;
@@ -124,7 +107,7 @@ BOOL CInfFile::kOpen(const std::string& strPath) {
   }
   m_strFilePath = parts.strDrive + parts.strDir;
   m_strFileName = parts.strName + parts.strExt;
-  return logTrue("kOpen", 6, format("strPath=[%s]", strPath.c_str()));
+  return logTrue("kOpen", 6, kFormatText("strPath=[%s]", strPath.c_str()));
 }
 
 BOOL CInfFile::kGetLineText(const std::string& strSection, const std::string& strKey, std::string& strOut) {
@@ -135,7 +118,7 @@ BOOL CInfFile::kGetLineText(const std::string& strSection, const std::string& st
                                          &dwSize) ||
       dwSize <= 1) {
     return logTrue("kGetLineText", 2,
-                   format("key not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
+                   kFormatText("key not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
   }
   std::vector<char> buffer(dwSize, '\0');
   DWORD dwRead = 0;
@@ -143,11 +126,11 @@ BOOL CInfFile::kGetLineText(const std::string& strSection, const std::string& st
                                          &dwRead) ||
       dwRead <= 1) {
     return logFalse("kGetLineText", 3,
-                    format("can not read key. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
+                    kFormatText("can not read key. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
   }
   strOut.assign(buffer.data());
   return logTrue("kGetLineText", 4,
-                 format("Section=[%s] Key=[%s] Value=[%s]", strSection.c_str(), strKey.c_str(), strOut.c_str()));
+                 kFormatText("Section=[%s] Key=[%s] Value=[%s]", strSection.c_str(), strKey.c_str(), strOut.c_str()));
 }
 
 BOOL CInfFile::kGetLineStringField(PINFCONTEXT pContext, DWORD dwIndex, std::string& strOut) {
@@ -155,15 +138,15 @@ BOOL CInfFile::kGetLineStringField(PINFCONTEXT pContext, DWORD dwIndex, std::str
   strOut.clear();
   DWORD dwSize = 0;
   if (!m_pInfSetupApi->kSetupGetStringField(pContext, dwIndex, nullptr, 0, &dwSize) || dwSize <= 1) {
-    return logTrue("kGetLineStringField", 2, format("field not exist. Index=[%u]", dwIndex));
+    return logTrue("kGetLineStringField", 2, kFormatText("field not exist. Index=[%u]", dwIndex));
   }
   std::vector<char> buffer(dwSize, '\0');
   DWORD dwRead = 0;
   if (!m_pInfSetupApi->kSetupGetStringField(pContext, dwIndex, buffer.data(), dwSize, &dwRead) || dwRead <= 1) {
-    return logFalse("kGetLineStringField", 3, format("can not read field. Index=[%u]", dwIndex));
+    return logFalse("kGetLineStringField", 3, kFormatText("can not read field. Index=[%u]", dwIndex));
   }
   strOut.assign(buffer.data());
-  return logTrue("kGetLineStringField", 4, format("Index=[%u] Value=[%s]", dwIndex, strOut.c_str()));
+  return logTrue("kGetLineStringField", 4, kFormatText("Index=[%u] Value=[%s]", dwIndex, strOut.c_str()));
 }
 
 BOOL CInfFile::kGetLineStringField(const std::string& strSection, const std::string& strKey, DWORD dwIndex,
@@ -173,14 +156,14 @@ BOOL CInfFile::kGetLineStringField(const std::string& strSection, const std::str
   INFCONTEXT context = {};
   if (!m_pInfSetupApi->kSetupFindFirstLine(m_hInf, strSection.c_str(), strKey.c_str(), &context)) {
     return logTrue("kGetLineStringField", 2,
-                   format("line not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
+                   kFormatText("line not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
   }
   if (!kGetLineStringField(&context, dwIndex, strOut)) {
     return logFalse("kGetLineStringField", 3,
-                    format("can not read field. Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
+                    kFormatText("can not read field. Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
                            strKey.c_str(), dwIndex));
   }
-  return logTrue("kGetLineStringField", 4, format("Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
+  return logTrue("kGetLineStringField", 4, kFormatText("Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
                                                   strKey.c_str(), dwIndex));
 }
 
@@ -200,7 +183,7 @@ BOOL CInfFile::kGetIniFileName(std::string& strFileName, std::string& strDir, st
   if (!kGetLineStringField(kDrvInst, "IniFileName", 2, strDir)) return logFalse("kGetIniFileName", 2, "");
   if (!kGetLineStringField(kDrvInst, "IniFileName", 3, strSubDir)) return logFalse("kGetIniFileName", 3, "");
   return logTrue("kGetIniFileName", 4,
-                 format("FileName=[%s] Dir=[%s] SubDir=[%s]", strFileName.c_str(), strDir.c_str(), strSubDir.c_str()));
+                 kFormatText("FileName=[%s] Dir=[%s] SubDir=[%s]", strFileName.c_str(), strDir.c_str(), strSubDir.c_str()));
 }
 
 BOOL CInfFile::kGetVendorSetup(const std::string& strLangID, CVendorSetupInfo& info) {
@@ -213,7 +196,7 @@ BOOL CInfFile::kGetVendorSetup(const std::string& strLangID, CVendorSetupInfo& i
   if (!kGetLineStringField(kDrvInst, "VendorSetup", 3, strOption)) return logFalse("kGetVendorSetup", 3, "");
   if (kIEquals(strOption, "DISPLANG")) info.strLangID = strLangID.substr(0, 4);
   return logTrue("kGetVendorSetup", 4,
-                 format("VendorSetup=[%s] Param=[%s] LangID=[%s]", info.strVendorSetup.c_str(),
+                 kFormatText("VendorSetup=[%s] Param=[%s] LangID=[%s]", info.strVendorSetup.c_str(),
                         info.strVendorSetupParam.c_str(), info.strLangID.c_str()));
 }
 
@@ -221,12 +204,12 @@ BOOL CInfFile::kGetDrvNamesForDrvInst(std::vector<std::string>& lstNames) {
   for (DWORD dwIndex = 1;; ++dwIndex) {
     std::string strName;
     if (!kGetLineStringField(kDrvInst, kDrvInst, dwIndex, strName)) {
-      return logFalse("kGetDrvNamesForDrvInst", 1, format("Index=[%u]", dwIndex));
+      return logFalse("kGetDrvNamesForDrvInst", 1, kFormatText("Index=[%u]", dwIndex));
     }
     if (strName.empty()) break;
     lstNames.push_back(strName);
   }
-  return logTrue("kGetDrvNamesForDrvInst", 2, format("count=[%u]", static_cast<unsigned>(lstNames.size())));
+  return logTrue("kGetDrvNamesForDrvInst", 2, kFormatText("count=[%u]", static_cast<unsigned>(lstNames.size())));
 }
 
 BOOL CInfFile::kGetExtensionName(const std::string& strInstallSection, const std::string& strKey,
@@ -237,12 +220,12 @@ BOOL CInfFile::kGetExtensionName(const std::string& strInstallSection, const std
   if (!kGetLineText(strInstallSection, "DataSection", strDataSection)) {
     return logFalse("kGetExtensionName", 3, "DataSection");
   }
-  if (strDataSection.empty()) return logTrue("kGetExtensionName", 5, format("no DataSection. Key=[%s]", strKey.c_str()));
+  if (strDataSection.empty()) return logTrue("kGetExtensionName", 5, kFormatText("no DataSection. Key=[%s]", strKey.c_str()));
   if (!kGetLineText(strDataSection, strKey, strOut)) {
     return logFalse("kGetExtensionName", 4,
-                    format("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
+                    kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
   }
-  return logTrue("kGetExtensionName", 6, format("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
+  return logTrue("kGetExtensionName", 6, kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
 }
 
 BOOL CInfFile::kGetManufacturerNameSection(std::vector<std::string>& lstSections) {
@@ -262,12 +245,12 @@ BOOL CInfFile::kGetManufacturerNameSection(std::vector<std::string>& lstSections
     } else {
       if (!kCheckPlatform(strDecoration)) {
         return logFalse("kGetManufacturerNameSection", 4,
-                        format("kCheckPlatform fail. Decoration=[%s]", strDecoration.c_str()));
+                        kFormatText("kCheckPlatform fail. Decoration=[%s]", strDecoration.c_str()));
       }
       lstSections.push_back(strSection + "." + strDecoration);
     }
   } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
-  return logTrue("kGetManufacturerNameSection", 5, format("count=[%u]", static_cast<unsigned>(lstSections.size())));
+  return logTrue("kGetManufacturerNameSection", 5, kFormatText("count=[%u]", static_cast<unsigned>(lstSections.size())));
 }
 
 BOOL CInfFile::kCheckPlatform(std::string& strPlatform) {
@@ -299,7 +282,7 @@ BOOL CInfFile::kGetPlatform(std::string& strOut) {
     return logTrue("kGetPlatform", 8, "no decoration. NTx86");
   }
   if (!kCheckPlatform(strDecoration)) {
-    return logFalse("kGetPlatform", 9, format("not platform-name. [%s]", strDecoration.c_str()));
+    return logFalse("kGetPlatform", 9, kFormatText("not platform-name. [%s]", strDecoration.c_str()));
   }
   strOut = strDecoration;
   return logTrue("kGetPlatform", 7, strOut);
@@ -311,19 +294,19 @@ BOOL CInfFile::kEnumDeviceDescriptions(const std::vector<std::string>& lstSectio
   for (const std::string& strSection : lstSections) {
     INFCONTEXT context = {};
     if (!m_pInfSetupApi->kSetupFindFirstLine(m_hInf, strSection.c_str(), nullptr, &context)) {
-      return logFalse("kEnumDeviceDescriptions", 2, format("no model section [%s]", strSection.c_str()));
+      return logFalse("kEnumDeviceDescriptions", 2, kFormatText("no model section [%s]", strSection.c_str()));
     }
     do {
       std::string strDescription;
       if (!kGetLineStringField(&context, 0, strDescription)) {
-        return logFalse("kEnumDeviceDescriptions", 3, format("Section=[%s]", strSection.c_str()));
+        return logFalse("kEnumDeviceDescriptions", 3, kFormatText("Section=[%s]", strSection.c_str()));
       }
       if (strDescription.empty()) break;
       lstDescriptions.push_back(strDescription);
     } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
   }
   return logTrue("kEnumDeviceDescriptions", 4,
-                 format("count=[%u]", static_cast<unsigned>(lstDescriptions.size())));
+                 kFormatText("count=[%u]", static_cast<unsigned>(lstDescriptions.size())));
 }
 
 BOOL CInfFile::kGetDeviceDescriptionField(const std::string& strDescription, DWORD dwIndex, std::string& strOut) {
@@ -335,17 +318,17 @@ BOOL CInfFile::kGetDeviceDescriptionField(const std::string& strDescription, DWO
     std::string strValue;
     if (!kGetLineStringField(strSection, strDescription, dwIndex, strValue)) {
       return logFalse("kGetDeviceDescriptionField", 3,
-                      format("Section=[%s] Description=[%s]", strSection.c_str(), strDescription.c_str()));
+                      kFormatText("Section=[%s] Description=[%s]", strSection.c_str(), strDescription.c_str()));
     }
     if (!strValue.empty()) {
       strOut = strValue;
       return logTrue("kGetDeviceDescriptionField", 4,
-                     format("Description=[%s] Index=[%u] Value=[%s]", strDescription.c_str(), dwIndex,
+                     kFormatText("Description=[%s] Index=[%u] Value=[%s]", strDescription.c_str(), dwIndex,
                             strOut.c_str()));
     }
   }
   return logTrue("kGetDeviceDescriptionField", 5,
-                 format("no value. Description=[%s] Index=[%u]", strDescription.c_str(), dwIndex));
+                 kFormatText("no value. Description=[%s] Index=[%u]", strDescription.c_str(), dwIndex));
 }
 
 BOOL CInfFile::kGetInstallSectionName(const std::string& strDescription, std::string& strOut) {
@@ -368,7 +351,7 @@ BOOL CInfFile::kGetOEMUrl(std::string& strUrl, std::string& strManufacturer) {
   }
   if (!kGetLineStringField(&context, 0, strManufacturer)) return logFalse("kGetOEMUrl", 2, "field 0");
   if (!kGetLineStringField(&context, 1, strUrl)) return logFalse("kGetOEMUrl", 3, "field 1");
-  return logTrue("kGetOEMUrl", 4, format("Manufacturer=[%s] Url=[%s]", strManufacturer.c_str(), strUrl.c_str()));
+  return logTrue("kGetOEMUrl", 4, kFormatText("Manufacturer=[%s] Url=[%s]", strManufacturer.c_str(), strUrl.c_str()));
 }
 
 BOOL CInfFile::kGetDiskName(const std::string& strFile, UINT& uSourceId, std::string& strDiskName) {
@@ -378,7 +361,7 @@ BOOL CInfFile::kGetDiskName(const std::string& strFile, UINT& uSourceId, std::st
   if (!kIsOpen() ||
       !m_pInfSetupApi->kSetupGetSourceFileLocation(m_hInf, nullptr, strFile.c_str(), &uSourceId, nullptr, 0,
                                                    &dwSize)) {
-    return logFalse("kGetDiskName", 1, format("SetupGetSourceFileLocation fail. File=[%s]", strFile.c_str()));
+    return logFalse("kGetDiskName", 1, kFormatText("SetupGetSourceFileLocation fail. File=[%s]", strFile.c_str()));
   }
   dwSize = 0;
   bool bRead = m_pInfSetupApi->kSetupGetSourceInfo(m_hInf, uSourceId, SRCINFO_DESCRIPTION, nullptr, 0, &dwSize);
@@ -389,11 +372,11 @@ BOOL CInfFile::kGetDiskName(const std::string& strFile, UINT& uSourceId, std::st
     if (bRead) strDiskName.assign(buffer.data());
   }
   if (!bRead) {
-    return logFalse("kGetDiskName", 2, format("SetupGetSourceInfo fail. File=[%s] SourceId=[%u]", strFile.c_str(),
+    return logFalse("kGetDiskName", 2, kFormatText("SetupGetSourceInfo fail. File=[%s] SourceId=[%u]", strFile.c_str(),
                                               uSourceId));
   }
   return logTrue("kGetDiskName", 3,
-                 format("File=[%s] SourceId=[%u] DiskName=[%s]", strFile.c_str(), uSourceId, strDiskName.c_str()));
+                 kFormatText("File=[%s] SourceId=[%u] DiskName=[%s]", strFile.c_str(), uSourceId, strDiskName.c_str()));
 }
 
 BOOL CInfFile::kGetTargetDir(const std::string& strSection, std::string& strOut) {
@@ -408,17 +391,17 @@ BOOL CInfFile::kGetTargetDir(const std::string& strSection, std::string& strOut)
   // runs; where the Setup API cannot answer, the INF's own entry decides.
   if (!bResult || dwSize <= 1 || strPath.find("UNKNOWN") != std::string::npos) {
     if (!kSetupGetTargetPath(strPath, strSection)) {
-      return logFalse("kGetTargetDir", 2, format("kSetupGetTargetPath fail. Section=[%s]", strSection.c_str()));
+      return logFalse("kGetTargetDir", 2, kFormatText("kSetupGetTargetPath fail. Section=[%s]", strSection.c_str()));
     }
-    if (strPath.empty()) return logTrue("kGetTargetDir", 3, format("empty. Section=[%s]", strSection.c_str()));
+    if (strPath.empty()) return logTrue("kGetTargetDir", 3, kFormatText("empty. Section=[%s]", strSection.c_str()));
   }
   strPath = kToUpper(strPath);
   if (strPath.find("UNKNOWN") != std::string::npos) {
-    return logTrue("kGetTargetDir", 4, format("UNKNOWN. Section=[%s]", strSection.c_str()));
+    return logTrue("kGetTargetDir", 4, kFormatText("UNKNOWN. Section=[%s]", strSection.c_str()));
   }
   if (strPath.size() > 1 && strPath.back() == '\\') strPath.pop_back();
   strOut = strPath;
-  return logTrue("kGetTargetDir", 5, format("Section=[%s] Dir=[%s]", strSection.c_str(), strOut.c_str()));
+  return logTrue("kGetTargetDir", 5, kFormatText("Section=[%s] Dir=[%s]", strSection.c_str(), strOut.c_str()));
 }
 
 BOOL CInfFile::kSetupGetTargetPath(std::string& strOut, const std::string& strSection) {
@@ -451,19 +434,19 @@ BOOL CInfFile::kSetupGetTargetPath(std::string& strOut, const std::string& strSe
     if (strEnvironment.empty()) {
       kDriverInfoLog().kWriteLog("kConvPlatformToEnv : Invalid parameter detect. strPlatform=[%s] dwVersion=[%d]\n",
                                  strPlatform.c_str(), static_cast<int>(dwVersion));
-      return logFalse("kSetupGetTargetPath", 8, format("no environment for [%s]", strPlatform.c_str()));
+      return logFalse("kSetupGetTargetPath", 8, kFormatText("no environment for [%s]", strPlatform.c_str()));
     }
     if (!GetPrinterDriverDirectoryA(nullptr, strEnvironment.data(), 1, reinterpret_cast<LPBYTE>(szDir), MAX_PATH,
                                     &dwNeeded)) {
       return logFalse("kSetupGetTargetPath", 9,
-                      format("GetPrinterDriverDirectory fail. Environment=[%s]", strEnvironment.c_str()));
+                      kFormatText("GetPrinterDriverDirectory fail. Environment=[%s]", strEnvironment.c_str()));
     }
     strOut = szDir;
   } else {
-    return logFalse("kSetupGetTargetPath", 5, format("pstrTarget less than 5. [%s]", strTarget.c_str()));
+    return logFalse("kSetupGetTargetPath", 5, kFormatText("pstrTarget less than 5. [%s]", strTarget.c_str()));
   }
   return logTrue("kSetupGetTargetPath", 11,
-                 format("Section=[%s] Target=[%s] Dir=[%s]", strSection.c_str(), strTarget.c_str(), strOut.c_str()));
+                 kFormatText("Section=[%s] Target=[%s] Dir=[%s]", strSection.c_str(), strTarget.c_str(), strOut.c_str()));
 }
 
 BOOL CInfFile::kSetupGetColorDirectry(std::string& strOut) {
@@ -503,22 +486,22 @@ BOOL CInfFile::kEnumDestinationDirs(std::vector<std::string>& lstDirs) {
     std::string strStatement;
     std::string strDir;
     if (!kGetLineText(kDestinationDirs, strKey, strStatement)) {
-      return logFalse("kEnumDestinationDirs", 5, format("Key=[%s]", strKey.c_str()));
+      return logFalse("kEnumDestinationDirs", 5, kFormatText("Key=[%s]", strKey.c_str()));
     }
-    if (!kGetTargetDir(strKey, strDir)) return logFalse("kEnumDestinationDirs", 6, format("Key=[%s]", strKey.c_str()));
+    if (!kGetTargetDir(strKey, strDir)) return logFalse("kEnumDestinationDirs", 6, kFormatText("Key=[%s]", strKey.c_str()));
     if (strStatement.find(',') != std::string::npos) {
       kDriverInfoLog().kWriteLogLevel1("  Statement is unsupported.\n");
       kDriverInfoLog().kWriteLogLevel1("  Statement=%s\n", strStatement.c_str());
     }
     lstDirs.push_back(strStatement + "," + strDir);
   } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
-  return logTrue("kEnumDestinationDirs", 7, format("count=[%u]", static_cast<unsigned>(lstDirs.size())));
+  return logTrue("kEnumDestinationDirs", 7, kFormatText("count=[%u]", static_cast<unsigned>(lstDirs.size())));
 }
 
 BOOL CInfFile::kAddDestinationDirsList(const std::string& strInfPath, DWORD dwVersion) {
   std::vector<std::string> lstDirs;
   if (!kEnumDestinationDirs(lstDirs)) {
-    return logFalse("kAddDestinationDirsList", 1, format("strInfPath=[%s] dwVersion=[%u]", strInfPath.c_str(), dwVersion));
+    return logFalse("kAddDestinationDirsList", 1, kFormatText("strInfPath=[%s] dwVersion=[%u]", strInfPath.c_str(), dwVersion));
   }
   if (lstDirs.empty()) {
     // An INF without [DestinationDirs] copies into the system folder and the
@@ -540,7 +523,7 @@ BOOL CInfFile::kAddDestinationDirsList(const std::string& strInfPath, DWORD dwVe
     const size_t comma = strEntry.rfind(',');
     m_mapDestinationDirs[strEntry.substr(0, comma)] = strEntry.substr(comma + 1);
   }
-  return logTrue("kAddDestinationDirsList", 5, format("count=[%u]", static_cast<unsigned>(lstDirs.size())));
+  return logTrue("kAddDestinationDirsList", 5, kFormatText("count=[%u]", static_cast<unsigned>(lstDirs.size())));
 }
 
 BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::vector<std::string>& lstFiles,
@@ -556,12 +539,12 @@ BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::ve
   for (DWORD dwIndex = 1;; ++dwIndex) {
     std::string strField;
     if (!kGetLineStringField(strCopySection, "CopyFiles", dwIndex, strField)) {
-      return logFalse("kEnumCopyFilesDirNo", 1, format("Section=[%s] Index=[%u]", strCopySection.c_str(), dwIndex));
+      return logFalse("kEnumCopyFilesDirNo", 1, kFormatText("Section=[%s] Index=[%u]", strCopySection.c_str(), dwIndex));
     }
     if (strField.empty() && dwIndex == 1) {
       strCopySection = strInstallSection + ".NT";
       if (!kGetLineStringField(strCopySection, "CopyFiles", 1, strField) || strField.empty()) {
-        return logFalse("kEnumCopyFilesDirNo", 2, format("no CopyFiles. Section=[%s]", strInstallSection.c_str()));
+        return logFalse("kEnumCopyFilesDirNo", 2, kFormatText("no CopyFiles. Section=[%s]", strInstallSection.c_str()));
       }
     }
     if (strField.empty()) break;
@@ -574,7 +557,7 @@ BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::ve
       }
       if (strDirId.empty()) return logFalse("kEnumCopyFilesDirNo", 4, "detect not 9x or NT OS");
       if (!isPlainFileName(strFile)) {
-        return logFalse("kEnumCopyFilesDirNo", 11, format("file name carries a path. [%s]", strFile.c_str()));
+        return logFalse("kEnumCopyFilesDirNo", 11, kFormatText("file name carries a path. [%s]", strFile.c_str()));
       }
       lstFiles.push_back(strDirId + "\\" + strFile);
       lstCopyFlags.emplace_back();
@@ -588,7 +571,7 @@ BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::ve
                                          strField.c_str());
         continue;
       }
-      return logFalse("kEnumCopyFilesDirNo", 5, format("Section=[%s]", strField.c_str()));
+      return logFalse("kEnumCopyFilesDirNo", 5, kFormatText("Section=[%s]", strField.c_str()));
     }
     std::string strDirId;
     if (!kGetLineText(kDestinationDirs, strField, strDirId)) return logFalse("kEnumCopyFilesDirNo", 6, strField);
@@ -605,7 +588,7 @@ BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::ve
       if (strFile.empty()) break;
       if (!isPlainFileName(strFile)) {
         return logFalse("kEnumCopyFilesDirNo", 12,
-                        format("file name carries a path. Section=[%s] File=[%s]", strField.c_str(), strFile.c_str()));
+                        kFormatText("file name carries a path. Section=[%s] File=[%s]", strField.c_str(), strFile.c_str()));
       }
       std::string strFlags;
       if (!kGetLineStringField(&context, 4, strFlags)) return logFalse("kEnumCopyFilesDirNo", 13, strField);
@@ -613,7 +596,7 @@ BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::ve
       lstCopyFlags.push_back(strFlags);
     } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
   }
-  return logTrue("kEnumCopyFilesDirNo", 14, format("Section=[%s] count=[%u]", strInstallSection.c_str(),
+  return logTrue("kEnumCopyFilesDirNo", 14, kFormatText("Section=[%s] count=[%u]", strInstallSection.c_str(),
                                                    static_cast<unsigned>(lstFiles.size())));
 }
 
@@ -622,5 +605,5 @@ BOOL CInfFile::kGetModelName(std::string& strOut, const std::string& strDriverNa
   std::string strValue = readProfileString(strDscFile, kDrvInst, "ModelName." + strDriverName);
   if (strValue.empty()) strValue = readProfileString(strDscFile, kDrvInst, "ModelName");
   if (!strValue.empty()) strOut = strValue;
-  return logTrue("kGetModelName", 2, format("DriverName=[%s] ModelName=[%s]", strDriverName.c_str(), strOut.c_str()));
+  return logTrue("kGetModelName", 2, kFormatText("DriverName=[%s] ModelName=[%s]", strDriverName.c_str(), strOut.c_str()));
 }

@@ -7,24 +7,6 @@
 
 namespace {
 
-std::string format(const char* pszFormat, ...) KV_PRINTF_FORMAT(1, 2);
-
-std::string format(const char* pszFormat, ...) {
-  va_list args;
-  va_start(args, pszFormat);
-  va_list copy;
-  va_copy(copy, args);
-  const int nLength = std::vsnprintf(nullptr, 0, pszFormat, copy);
-  va_end(copy);
-  std::string strOut;
-  if (nLength > 0) {
-    std::vector<char> buffer(static_cast<size_t>(nLength) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), pszFormat, args);
-    strOut.assign(buffer.data(), static_cast<size_t>(nLength));
-  }
-  va_end(args);
-  return strOut;
-}
 
 // The language error text names the definition file between full-width
 // brackets. The text is kept in UTF-16 and converted to the ANSI code page of
@@ -54,38 +36,38 @@ std::string languageErrorFormat() {
 }  // namespace
 
 void CRscBase::kSetWinApiError(const char* pszApi, DWORD dwCode, const std::string& strInfomation) {
-  m_strErrorMessage = format("Windows API error.\nAPI=%s, LastCode=%d\nInfomation=%s", pszApi,
+  m_strErrorMessage = kFormatText("Windows API error.\nAPI=%s, LastCode=%d\nInfomation=%s", pszApi,
                              static_cast<int>(dwCode), strInfomation.c_str());
 }
 
 void CRscBase::kSetArgumentError(const char* pszFunction, int nCode) {
-  m_strErrorMessage = format("Argument error.\nFunction=%s, code=%d", pszFunction, nCode);
+  m_strErrorMessage = kFormatText("Argument error.\nFunction=%s, code=%d", pszFunction, nCode);
 }
 
 void CRscBase::kSetKeyAccessError(const std::string& strFile, const char* pszSection, const char* pszKey,
                                   int nCode) {
-  m_strErrorMessage = format("Error of the key access.\nFile=%s, Section=%s, Key=%s, Code=%d", strFile.c_str(),
+  m_strErrorMessage = kFormatText("Error of the key access.\nFile=%s, Section=%s, Key=%s, Code=%d", strFile.c_str(),
                              pszSection, pszKey, nCode);
 }
 
 void CRscBase::kSetFileAccessError(const std::string& strFile, const char* pszAccess, DWORD dwCode) {
-  m_strErrorMessage = format("Error of the file access.\nFile=%s, Access:%s, LastCode=%d", strFile.c_str(),
+  m_strErrorMessage = kFormatText("Error of the file access.\nFile=%s, Access:%s, LastCode=%d", strFile.c_str(),
                              pszAccess, static_cast<int>(dwCode));
 }
 
 void CRscBase::kSetNoMessageTextError(const std::string& strFile, const std::string& strSection) {
-  m_strErrorMessage = format("There is not a message text.\nIRC File=%s, Section name=%s", strFile.c_str(),
+  m_strErrorMessage = kFormatText("There is not a message text.\nIRC File=%s, Section name=%s", strFile.c_str(),
                              strSection.c_str());
 }
 
 void CRscBase::kSetNoMessageIdError(const std::string& strMessageID, const std::string& strFile) {
-  m_strErrorMessage = format("There is not a message text of the message ID.\nID=%s, IRC File=%s",
+  m_strErrorMessage = kFormatText("There is not a message text of the message ID.\nID=%s, IRC File=%s",
                              strMessageID.c_str(), strFile.c_str());
 }
 
 void CRscBase::kSetKeyAppointmentError(const std::string& strFile, const std::string& strSection, const char* pszKey,
                                        const char* pszContents) {
-  m_strErrorMessage = format("There is an error for the appointment of the key.\nFile=%s, Section=%s, Key=%s\nContents=%s",
+  m_strErrorMessage = kFormatText("There is an error for the appointment of the key.\nFile=%s, Section=%s, Key=%s\nContents=%s",
                              strFile.c_str(), strSection.c_str(), pszKey, pszContents);
 }
 

@@ -115,3 +115,20 @@ DWORD CDetailLog::kReadOutputLevel() {
   }
   return dwValue;
 }
+
+std::string kFormatText(const char* pszFormat, ...) {
+  va_list args;
+  va_start(args, pszFormat);
+  va_list copy;
+  va_copy(copy, args);
+  const int nLength = std::vsnprintf(nullptr, 0, pszFormat, copy);
+  va_end(copy);
+  std::string strOut;
+  if (nLength > 0) {
+    std::vector<char> buffer(static_cast<size_t>(nLength) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), pszFormat, args);
+    strOut.assign(buffer.data(), static_cast<size_t>(nLength));
+  }
+  va_end(args);
+  return strOut;
+}

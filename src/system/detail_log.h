@@ -26,6 +26,10 @@
 #define KV_PRINTF_FORMAT(fmt, args)
 #endif
 
+// printf-style formatting into a std::string, for log lines and messages
+// built before they are written.
+std::string kFormatText(const char* pszFormat, ...) KV_PRINTF_FORMAT(1, 2);
+
 class CDetailLog {
  public:
   // The registry key and value that switch the detail log on for a machine.

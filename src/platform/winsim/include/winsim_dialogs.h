@@ -5,6 +5,7 @@
 // window core may declare as well are guarded, so that either header can
 // come first.
 #pragma once
+// Included by winuser.h after the window styles, which the templates use too.
 #include "windef.h"
 
 #ifdef __cplusplus
@@ -50,37 +51,6 @@ extern "C" {
 #define DM_SETDEFID (0x0400 + 1)
 #define DC_HASDEFID 0x534B
 
-// ---- Window styles the templates use -----------------------------------------------
-#ifndef WS_POPUP
-#define WS_OVERLAPPED 0x00000000L
-#define WS_POPUP 0x80000000L
-#define WS_CHILD 0x40000000L
-#define WS_MINIMIZE 0x20000000L
-#define WS_VISIBLE 0x10000000L
-#define WS_DISABLED 0x08000000L
-#define WS_CLIPSIBLINGS 0x04000000L
-#define WS_CLIPCHILDREN 0x02000000L
-#define WS_MAXIMIZE 0x01000000L
-#define WS_CAPTION 0x00C00000L
-#define WS_BORDER 0x00800000L
-#define WS_DLGFRAME 0x00400000L
-#define WS_VSCROLL 0x00200000L
-#define WS_HSCROLL 0x00100000L
-#define WS_SYSMENU 0x00080000L
-#define WS_THICKFRAME 0x00040000L
-#define WS_GROUP 0x00020000L
-#define WS_TABSTOP 0x00010000L
-#define WS_MINIMIZEBOX 0x00020000L
-#define WS_MAXIMIZEBOX 0x00010000L
-#endif
-#ifndef WS_EX_APPWINDOW
-#define WS_EX_DLGMODALFRAME 0x00000001L
-#define WS_EX_TOPMOST 0x00000008L
-#define WS_EX_CLIENTEDGE 0x00000200L
-#define WS_EX_CONTROLPARENT 0x00010000L
-#define WS_EX_STATICEDGE 0x00020000L
-#define WS_EX_APPWINDOW 0x00040000L
-#endif
 
 // ---- Dialogs -----------------------------------------------------------------------
 #define DS_ABSALIGN 0x01L
