@@ -36,6 +36,8 @@ CKV_SETUPApp& kSetupGlobal() {
 CKV_SETUPApp::CKV_SETUPApp()
     : m_pCommonFunc(std::make_unique<CCommonFunction>()),
       m_pEnvironment(std::make_unique<CEnvironment>()),
+      m_pSpoolerInfomation(std::make_unique<CSpoolerInfomation>()),
+      m_pDriverInfomation(std::make_unique<CDriverInfomation>()),
       m_pRscCommon(std::make_unique<CRscCommon>("KV_")),
       m_strDefaultCaption(kAppName) {
   kProgramLog().kSetDetailLogFileSetting(FALSE, "", 0);

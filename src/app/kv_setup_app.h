@@ -11,15 +11,13 @@
 #include <vector>
 
 #include "app/kvi_setup_ini_info.h"
+#include "driverinfo/candidate_driver.h"
+#include "driverinfo/driver_infomation.h"
 #include "platform/win32.h"
 #include "resources/rsc_common.h"
 #include "system/common_function.h"
 #include "system/environment.h"
-
-// The spooler information and the driver-information facade come with their
-// own subsystems; until then the application holds no such object.
-class CSpoolerInfomation;
-class CDriverInfomation;
+#include "system/spooler_infomation.h"
 
 // The reboot choices of +E.
 enum : int {
@@ -91,14 +89,39 @@ class CKV_SETUPApp {
   int kDispStartMessage(const std::string& strKey1, const std::string& strKey2);
   // Posts base + kind to the parent installer named by +W and +M; always 1.
   int kSendToIMMessage(DWORD dwMessID, WPARAM wParam, LPARAM lParam);
+  // Sends a copy-data block of the external installer on to the parent
+  // installer and waits until the parent has handled it; always 1.
+  int kSendMessageToIM(const COPYDATASTRUCT* pCopyData);
+  // Asks the system to restart. FALSE when the version cannot be read.
+  BOOL kRebootExit();
   // mode 1: the temporary language; mode 0: the final one.
   BOOL kGetLocaleInfo(int nMode);
+
+  // Registers the wizard's window messages, in their fixed order.
+  void kRegisterMessageID();
+  // 0 when this instance may run, 1 when another one runs (it is brought to
+  // the front).
+  int kCheckDuplicationExecute();
+  // 1 when the network search library of the package loads.
+  int kCheckNQmodule();
+  // 1 when the standard TCP/IP port monitor answers.
+  int kCheckTCPIP();
+
+  // The candidate drivers of the package that suit this system, into
+  // m_lstSetupCandidate. Shows its own message and returns FALSE on failure.
+  BOOL kMakeSetupInfomation();
+  // 1 when the candidate is admitted to the list (an entry of the same name
+  // may have been removed for it), 0 when it is refused.
+  int kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate);
+  // The present driver, printer and port lists, kept and written to the
+  // detail log. Shows its own message and returns FALSE on failure.
+  BOOL kMakePresentList();
 
   // ---- Service objects, owned by the application ------------------------
   std::unique_ptr<CCommonFunction> m_pCommonFunc;
   std::unique_ptr<CEnvironment> m_pEnvironment;
-  CSpoolerInfomation* m_pSpoolerInfomation = nullptr;  // comes with the spooler lists
-  CDriverInfomation* m_pDriverInfomation = nullptr;    // comes with the driver-information facade
+  std::unique_ptr<CSpoolerInfomation> m_pSpoolerInfomation;
+  std::unique_ptr<CDriverInfomation> m_pDriverInfomation;
   std::unique_ptr<CRscCommon> m_pRscCommon;
 
   // ---- Result flags of the installation ----------------------------------
@@ -138,6 +161,13 @@ class CKV_SETUPApp {
   int m_bNetworkSearch = 0;
   int m_bUSBDriverExist = 0;
   int m_bUSBInstall = 0;
+  CCandidateDriverList m_lstSetupCandidate;  // the candidates the wizard offers
+  CCandidateDriver m_CDE;                    // the candidate chosen for a USB installation
+  CPresentDriverList m_lstPDL;               // present drivers, printers and ports at start-up
+  CPresentPrinterList m_lstPPL;
+  CPresentPortList m_lstPort;
+  HWND m_hNELIWnd = nullptr;  // the external installer's window and message, once announced
+  DWORD m_dwNELIMessage = 0;
   DWORD m_dwNELIExitCode = 0;
   int m_bCmdLineAnalyzed = 0;
   DWORD m_dwOsKind = 0;  // the OS kind word kept at start-up
