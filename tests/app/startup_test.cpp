@@ -107,7 +107,7 @@ TEST_F(Startup, ConfigurationDecidesTheEnd) {
   } rows[] = {
       {"[Setup]\nRebootLevel=7\n", "", 23, "  [Bad configuration.\n"},
       {nullptr, "", 22, "CKV_SETUPApp::InitInstance() return FALSE (22) "},
-      {"[Setup]\nRebootLevel=2\n", "", 0, "CKV_SETUPApp::InitInstance() start-up checks passed.\n"},
+      {"[Setup]\nRebootLevel=2\n", "", 0, "CKV_SETUPApp::InitInstance() return TRUE\n"},
       {"[Setup]\n", "+S", 6, "CKV_SETUPApp::InitInstance() return FALSE (6) "},
   };
   for (const auto& row : rows) {
