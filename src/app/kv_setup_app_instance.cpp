@@ -202,10 +202,13 @@ int CKV_SETUPApp::kSendToIMMessage(DWORD dwMessID, WPARAM wParam, LPARAM lParam)
   if (m_strInstManHWnd.empty()) return 1;
   const HWND hIMHWnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(hexValue(m_strInstManHWnd)));
   const UINT uMessage = static_cast<UINT>(hexValue(m_strInstManMessage)) + dwMessID;
+  // The handle is written as Windows writes a pointer (%p: every hexadecimal
+  // digit, upper case), so that the log reads the same in both builds.
   kProgramLog().kWriteLog(
-      "CKV_SETUPApp::kSendToIMMessage()  PostMessage : hIMHWnd=0x%p : dwMess=0x%08x : wParam=0x%08x : "
+      "CKV_SETUPApp::kSendToIMMessage()  PostMessage : hIMHWnd=0x%0*llX : dwMess=0x%08x : wParam=0x%08x : "
       "lParam=0x%08x\n",
-      static_cast<void*>(hIMHWnd), uMessage, static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
+      static_cast<int>(sizeof(void*) * 2), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hIMHWnd)),
+      uMessage, static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
   PostMessageA(hIMHWnd, uMessage, wParam, lParam);
   return 1;
 }
