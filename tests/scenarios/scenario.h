@@ -26,9 +26,7 @@ struct Outcome {
   std::string strTranscript;           // the pages and boxes of this run
 
   bool logHas(const std::string& strPart) const { return strDetailLog.find(strPart) != std::string::npos; }
-  bool transcriptHas(const std::string& strPart) const {
-    return strTranscript.find(strPart) != std::string::npos;
-  }
+  bool transcriptHas(const std::string& strPart) const { return strTranscript.find(strPart) != std::string::npos; }
   // Everything, for a failure message.
   std::string describe() const;
 };

@@ -12,8 +12,8 @@
 
 namespace {
 
-using scenario::parentLine;
 using scenario::Outcome;
+using scenario::parentLine;
 
 // The status word of a start-up that ended before anything was installed.
 const std::string kStatusZero = parentLine(0, 0, 0);
@@ -38,7 +38,8 @@ class StartupRefusal : public scenario::ScenarioTest {
     const std::string strWritten = r.strDetailLog.substr(at, end - at);
     EXPECT_EQ(strWritten.substr(strWritten.size() - std::min(strWritten.size(), strReason.size())), strReason)
         << r.describe();
-    EXPECT_EQ(r.strDetailLog.find("InitInstance() return FALSE (", at + strLine.size()), std::string::npos) << r.describe();
+    EXPECT_EQ(r.strDetailLog.find("InitInstance() return FALSE (", at + strLine.size()), std::string::npos)
+        << r.describe();
     EXPECT_TRUE(r.logHas("CKV_SETUPApp::ExitInstance() return [" + std::to_string(nExit) + "]\n")) << r.describe();
   }
 
@@ -52,7 +53,7 @@ class StartupRefusal : public scenario::ScenarioTest {
     EXPECT_EQ(r.lstParent.back(), kStatusZero) << r.describe();
   }
 
-  // The one box of the run: its catalogue id (empty: none known), a part of
+  // The one box of the run: its catalogue id, a part of
   // its text, the exclamation style with OK, answered by the script.
   static void expectBox(const Outcome& r, const std::string& strId, const std::string& strText) {
     const std::string strHead = "== msgbox \"Printer Driver Setup\" MB_OK|MB_ICONEXCLAMATION (0x30) [" + strId + "]\n";

@@ -8,8 +8,8 @@
 
 namespace {
 
-using scenario::parentLine;
 using scenario::Outcome;
+using scenario::parentLine;
 
 // The checks after the administrator rights (spooler, network library,
 // driver-information facade, candidate and present lists), the duplicate
