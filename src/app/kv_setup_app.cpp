@@ -58,7 +58,9 @@ BOOL CKV_SETUPApp::InitInstance() {
   if (!m_pDriverInfomation) return kStartupExit(4, "m_pDriverInfomation is NULL");
   if (!m_pRscCommon) return kStartupExit(5, "m_pRscCommon is NULL");
 
-  // The detail log of this run replaces the one of the run before.
+  // The detail log of this run replaces the one of the run before, but
+  // never the log of an instance that still runs: this one will end at the
+  // duplicate guard, and its lines follow the running instance's.
   char szTemp[MAX_PATH + 1] = {};
   const DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
   m_strDetailLogFile.clear();
@@ -66,7 +68,8 @@ BOOL CKV_SETUPApp::InitInstance() {
     m_strDetailLogFile = szTemp;
     if (m_strDetailLogFile.back() != '\\') m_strDetailLogFile += '\\';
     m_strDetailLogFile += CDetailLog::kLogFileName;
-    DeleteFileA(m_strDetailLogFile.c_str());
+    const bool bOtherRuns = kOpenSharedData() && m_pSharedData->lInstanceCount > 0;
+    if (!bOtherRuns) DeleteFileA(m_strDetailLogFile.c_str());
   }
   kProgramLog().kSetDetailLogFileSetting(TRUE, m_strDetailLogFile, m_dwOutputLevel);
   m_pRscCommon->kSetDetailLogFileSetting(TRUE, m_strDetailLogFile, m_dwOutputLevel);
