@@ -58,14 +58,15 @@ class Instance : public AppFixture {
  protected:
   static constexpr UINT kBase = 0x8123;
 
-  // Makes the test window the parent installer of m_app.
-  void adopt(const ParentWindow& parent) {
+  // Makes the test window the parent installer of the application, as +W
+  // and +M do.
+  static void adopt(const ParentWindow& parent, CKV_SETUPApp& app) {
     char szText[32];
-    std::snprintf(szText, sizeof(szText), "%llx", static_cast<unsigned long long>(
-                                                       reinterpret_cast<uintptr_t>(parent.hWnd)));
-    m_app.m_strInstManHWnd = szText;
+    std::snprintf(szText, sizeof(szText), "%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(parent.hWnd)));
+    app.m_strInstManHWnd = szText;
     std::snprintf(szText, sizeof(szText), "%x", kBase);
-    m_app.m_strInstManMessage = szText;
+    app.m_strInstManMessage = szText;
   }
 };
 
@@ -84,12 +85,7 @@ TEST_F(Instance, StatusWordReachesTheParent) {
   for (const auto& row : rows) {
     ParentWindow parent;
     CKV_SETUPApp app;
-    char szText[32];
-    std::snprintf(szText, sizeof(szText), "%llx",
-                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(parent.hWnd)));
-    app.m_strInstManHWnd = szText;
-    std::snprintf(szText, sizeof(szText), "%x", kBase);
-    app.m_strInstManMessage = szText;
+    adopt(parent, app);
     app.m_bInstallError = row.bInstallError;
     app.m_bBreakOff = row.bBreakOff;
     app.m_bCancel = row.bCancel;
@@ -118,7 +114,7 @@ TEST_F(Instance, WithoutAParentNothingLeavesTheProgram) {
 
 TEST_F(Instance, FrameRelaysTheExternalInstallerToTheParent) {
   ParentWindow parent;
-  adopt(parent);
+  adopt(parent, m_app);
   m_app.kRegisterMessageID();
   CMainFrame frame(m_app);
   ASSERT_TRUE(CMainFrame::kRegisterClass());
