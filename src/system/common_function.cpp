@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "system/environment.h"
 #include "system/handle_owner.h"
 #include "system/program_log.h"
+#include "system/reg_operation.h"
 
 namespace {
 
@@ -126,6 +128,86 @@ std::string rootOf(const std::string& strFull) {
 }
 
 bool hasWildcard(const std::string& str) { return str.find_first_of("?*") != std::string::npos; }
+
+std::string toUpper(std::string str) {
+  std::transform(str.begin(), str.end(), str.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return str;
+}
+
+std::string fileNameOf(const std::string& strPath) {
+  std::string strName;
+  CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_FILE_NAME, strName);
+  return strName;
+}
+
+// The process-status library, bound at run time: it is a separate library
+// on Windows 2000 and XP.
+constexpr const char* DI_MODULE_PSAPI = "psapi.dll";
+using PFN_ENUMPROCESSES = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using PFN_ENUMPROCESSMODULES = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
+using PFN_GETMODULEFILENAMEEXA = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+
+// The spooler's program file. Its modules do not count as files in use: the
+// installation stops the spooler, which releases them.
+constexpr const char* kSpoolerImage = "SPOOLSV.EXE";
+constexpr DWORD kFirstProcessBuffer = 1024;
+
+// A block of the process heap, freed when the owner goes.
+class CProcessHeapBlock {
+ public:
+  CProcessHeapBlock() = default;
+  ~CProcessHeapBlock() { kReset(nullptr); }
+  CProcessHeapBlock(const CProcessHeapBlock&) = delete;
+  CProcessHeapBlock& operator=(const CProcessHeapBlock&) = delete;
+  // Frees the block held and allocates one of dwBytes; FALSE when that fails.
+  BOOL kAllocate(DWORD dwBytes) {
+    kReset(HeapAlloc(GetProcessHeap(), 0, dwBytes));
+    return m_pBlock != nullptr;
+  }
+  template <typename T>
+  T* kAs() const {
+    return static_cast<T*>(m_pBlock);
+  }
+
+ private:
+  void kReset(LPVOID pBlock) {
+    if (m_pBlock) HeapFree(GetProcessHeap(), 0, m_pBlock);
+    m_pBlock = pBlock;
+  }
+  LPVOID m_pBlock = nullptr;
+};
+
+// The pending driver names of the spooler for one driver version: the
+// subkey names of its PendingUpgrades key. A version without such a key, or
+// a key that cannot be read, gives none.
+std::vector<std::string> pendingUpgradeNames(DWORD dwVersion) {
+  std::vector<std::string> lstNames;
+  const char* pszKey = nullptr;
+  if (dwVersion == 2) pszKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\PendingUpgrades\\Version-2";
+  if (dwVersion == 3) pszKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\PendingUpgrades\\Version-3";
+  if (!pszKey) return lstNames;
+  CRegOperation key(HKEY_LOCAL_MACHINE, pszKey, FALSE, KEY_ALL_ACCESS);
+  if (!key.kIsOpen()) return lstNames;
+  DWORD dwSubKeys = 0;
+  DWORD cchMaxSubKey = 0;
+  const LONG lInfo = RegQueryInfoKeyA(key.kGetKey(), nullptr, nullptr, nullptr, &dwSubKeys, &cchMaxSubKey, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (lInfo != ERROR_SUCCESS) {
+    kProgramLog().kWriteLog("  RegQueryInfoKey fail. LastError=%u key=[%s]\n", static_cast<DWORD>(lInfo), pszKey);
+    return lstNames;
+  }
+  // Room for names in a double-byte code page, and their NUL.
+  std::vector<char> name(static_cast<size_t>(cchMaxSubKey) * 2 + 1);
+  for (DWORD dwIndex = 0; dwIndex < dwSubKeys; ++dwIndex) {
+    DWORD cchName = static_cast<DWORD>(name.size());
+    if (RegEnumKeyExA(key.kGetKey(), dwIndex, name.data(), &cchName, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    lstNames.emplace_back(name.data(), std::min<size_t>(cchName, name.size() - 1));
+  }
+  return lstNames;
+}
 
 }  // namespace
 
@@ -608,4 +690,111 @@ BOOL CCommonFunction::kMakePrinterDriverNameFile(LPCSTR pszDriversNameIniFile, L
   kProgramLog().kWriteLog("CCommonFunction::kMakePrinterDriverNameFile() return TRUE (6) %s=%s\n", szKey,
                           pszDriverName);
   return TRUE;
+}
+
+// ---- The reboot decision -----------------------------------------------------
+
+BOOL CCommonFunction::kIsFileUsingExceptSpooler(const CCandidateDriver* pCDE) {
+  const char* const kFn = "kIsFileUsingExceptSpooler";
+  if (!pCDE) return logExit(kFn, FALSE, 9, ERROR_INVALID_PARAMETER, "pCDE is NULL.");
+  if (!CEnvironment::kIsWin2k()) return logExit(kFn, FALSE, 1, 0, "not Windows 2000 or later.");
+
+  std::vector<std::string> lstFileNames;
+  if (pCDE->pDriverFileList) {
+    for (const CDriverFile& file : *pCDE->pDriverFileList) lstFileNames.push_back(file.strFileName);
+  }
+  char szDriverDir[MAX_PATH + 1] = {};
+  DWORD cbNeeded = 0;
+  if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(szDriverDir), MAX_PATH, &cbNeeded)) {
+    kProgramLog().kWriteLog("  GetPrinterDriverDirectory fail. LastError=%u\n", GetLastError());
+    szDriverDir[0] = '\0';
+  }
+  const std::string strDriverDir = toUpper(szDriverDir);
+
+  CModuleOwner psapi(LoadLibraryA(DI_MODULE_PSAPI));
+  if (!psapi.kGet()) {
+    return logExit(kFn, FALSE, 2, GetLastError(), kFormatText("LoadLibrary(%s) fail.", DI_MODULE_PSAPI).c_str());
+  }
+  const auto pfnEnumProcesses = kProcAs<PFN_ENUMPROCESSES>(GetProcAddress(psapi.kGet(), "EnumProcesses"));
+  const auto pfnEnumProcessModules =
+      kProcAs<PFN_ENUMPROCESSMODULES>(GetProcAddress(psapi.kGet(), "EnumProcessModules"));
+  const auto pfnGetModuleFileNameEx =
+      kProcAs<PFN_GETMODULEFILENAMEEXA>(GetProcAddress(psapi.kGet(), "GetModuleFileNameExA"));
+  if (!pfnEnumProcesses || !pfnEnumProcessModules || !pfnGetModuleFileNameEx) {
+    return logExit(kFn, FALSE, 3, GetLastError(), kFormatText("GetProcAddress(%s) fail.", DI_MODULE_PSAPI).c_str());
+  }
+
+  // The list is complete once it no longer fills the buffer.
+  CProcessHeapBlock processes;
+  DWORD cbProcesses = 0;
+  for (DWORD cbBuffer = kFirstProcessBuffer;; cbBuffer *= 2) {
+    if (cbBuffer > kMaxBuffer || !processes.kAllocate(cbBuffer)) {
+      return logExit(kFn, FALSE, 4, GetLastError(), "HeapAlloc fail.");
+    }
+    if (!pfnEnumProcesses(processes.kAs<DWORD>(), cbBuffer, &cbProcesses)) {
+      return logExit(kFn, FALSE, 5, GetLastError(), "EnumProcesses fail.");
+    }
+    if (cbProcesses < cbBuffer) break;
+  }
+
+  const DWORD* pPids = processes.kAs<DWORD>();
+  for (DWORD i = 0; i < cbProcesses / sizeof(DWORD); ++i) {
+    // The processes this program may not read (the system's own) are passed over.
+    CHandleOwner process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pPids[i]));
+    if (!process.kIsValid()) continue;
+    HMODULE hImage = nullptr;
+    DWORD cbModules = 0;
+    if (!pfnEnumProcessModules(process.kGet(), &hImage, sizeof(hImage), &cbModules) || cbModules == 0) continue;
+    char szImage[MAX_PATH + 1] = {};
+    if (!pfnGetModuleFileNameEx(process.kGet(), hImage, szImage, MAX_PATH)) continue;
+    if (iequals(fileNameOf(szImage), kSpoolerImage)) continue;
+
+    std::vector<HMODULE> modules(cbModules / sizeof(HMODULE));
+    DWORD cbFilled = 0;
+    if (!pfnEnumProcessModules(process.kGet(), modules.data(), cbModules, &cbFilled)) continue;
+    // A module loaded between the two calls is left for the next check.
+    modules.resize(std::min<size_t>(modules.size(), cbFilled / sizeof(HMODULE)));
+    for (HMODULE hModule : modules) {
+      char szModule[MAX_PATH + 1] = {};
+      if (!pfnGetModuleFileNameEx(process.kGet(), hModule, szModule, MAX_PATH)) continue;
+      const std::string strModule = szModule;
+      if (toUpper(strModule).find(strDriverDir) == std::string::npos) continue;
+      const std::string strModuleName = fileNameOf(strModule);
+      const bool bByName = std::any_of(lstFileNames.begin(), lstFileNames.end(),
+                                       [&](const std::string& strName) { return iequals(strName, strModuleName); });
+      const bool bByPath = iequals(strModule, pCDE->strDriverPath) || iequals(strModule, pCDE->strConfigFile) ||
+                           iequals(strModule, pCDE->strDataFile) || iequals(strModule, pCDE->strHelpFile);
+      if (bByName || bByPath) {
+        logExit(kFn, TRUE, bByName ? 7 : 8, 0, bByName ? "file name matched." : "full path matched.");
+        kProgramLog().kWriteLog("  ProcessId=[%u] Image=[%s] Module=[%s]\n", pPids[i], szImage, szModule);
+        return TRUE;
+      }
+    }
+  }
+  return logExit(kFn, FALSE, 6, 0, "no process uses the files.");
+}
+
+BOOL CCommonFunction::kIsExistPendingUpgradesDriver(const CCandidateDriver* pCDE,
+                                                    const CPresentDriverList& lstPresentDriver) {
+  const char* const kFn = "kIsExistPendingUpgradesDriver";
+  if (!pCDE) return logExit(kFn, FALSE, 4, ERROR_INVALID_PARAMETER, "pCDE is NULL.");
+  const std::vector<std::string> lstPending = pendingUpgradeNames(pCDE->dwInfOSVersion);
+  for (const CPresentDriver& present : lstPresentDriver) {
+    for (const std::string& strPending : lstPending) {
+      if (!iequals(strPending, present.strName)) continue;
+      if (iequals(pCDE->strDriverName, strPending)) {
+        logExit(kFn, TRUE, 1, 0, "the driver's name is pending.");
+        kProgramLog().kWriteLog("  strDriverName=[%s]\n", strPending.c_str());
+        return TRUE;
+      }
+      // The driver file's name is compared as it is written.
+      if (fileNameOf(present.strDriverPath) == pCDE->strDriverFile) {
+        logExit(kFn, TRUE, 2, 0, "the driver file is pending.");
+        kProgramLog().kWriteLog("  strDriverName=[%s] strDriverPath=[%s]\n", strPending.c_str(),
+                                present.strDriverPath.c_str());
+        return TRUE;
+      }
+    }
+  }
+  return logExit(kFn, FALSE, 3, 0, "no pending upgrade.");
 }

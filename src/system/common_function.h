@@ -2,7 +2,9 @@
 // locating a driver file in a package (also stored compressed, or in a
 // neighbouring disk folder), splitting and resolving paths, reading INI
 // values of any length, deleting read-only files, telling whether a file is
-// in use, and numbering driver names into a names file.
+// in use, numbering driver names into a names file, and the two checks of
+// the reboot decision: a driver file loaded by a program other than the
+// spooler, and a driver upgrade the spooler holds pending.
 //
 // The class holds no state: every operation is a plain function of its
 // arguments (and static), safe to call from the user-interface thread and
@@ -13,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "driverinfo/candidate_driver.h"
 #include "platform/win32.h"
+#include "system/spooler_infomation.h"
 
 // The path elements of kStdAfxGetPathElement.
 enum : int {
@@ -103,11 +107,18 @@ class CCommonFunction {
   [[nodiscard]] static BOOL kMakePrinterDriverNameFile(LPCSTR pszDriversNameIniFile, LPCSTR pszDriverName,
                                                        BOOL* lpbOverDriversNameKey);
 
-  // Two checks of the pre-install reboot decision come with the spooler's
-  // process and pending-upgrade tables:
-  //   BOOL kIsFileUsingExceptSpooler(const CCandidateDriver* pCDE);
-  //     a file of the candidate is loaded by a process other than the spooler;
-  //   BOOL kIsExistPendingUpgradesDriver(const CCandidateDriver* pCDE, <present driver list>);
-  //     the spooler holds a pending upgrade for the candidate.
-  // They are not declared yet, so that nothing can call them before they exist.
+  // ---- The reboot decision ---------------------------------------------------
+  // Whether a file of the candidate is loaded by a process other than the
+  // spooler (whose modules the spooler's own restart releases): a module in
+  // the printer-driver directory whose file name is one of the candidate's
+  // files, or whose full path is its driver path, configuration, data or help
+  // file. FALSE before Windows 2000, when the process-status functions are
+  // missing or the processes cannot be listed, and when nothing matches.
+  [[nodiscard]] static BOOL kIsFileUsingExceptSpooler(const CCandidateDriver* pCDE);
+  // Whether the spooler holds a pending upgrade (a subkey of PendingUpgrades
+  // for the candidate's driver version 2 or 3) of a present driver that is
+  // the candidate's: of its name (without regard to case), or whose driver
+  // file has the candidate's driver file name (with regard to case).
+  [[nodiscard]] static BOOL kIsExistPendingUpgradesDriver(const CCandidateDriver* pCDE,
+                                                          const CPresentDriverList& lstPresentDriver);
 };

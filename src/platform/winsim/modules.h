@@ -34,6 +34,14 @@ const std::vector<ExportEntry>* findBuiltinModule(std::string_view moduleName);
 // The canonical lower-case name ("kernel32.dll") of a built-in module, or "".
 std::string builtinModuleName(std::string_view moduleName);
 
+// The modules of this process as the process-status functions list them:
+// the program's own image first, then every module loaded, in load order.
+struct LoadedModule {
+  HMODULE handle;
+  std::string winPath;
+};
+std::vector<LoadedModule> processModules();
+
 struct ExportRegistrar {
   ExportRegistrar(const char* moduleName, std::initializer_list<ExportEntry> entries) {
     registerExports(moduleName, entries);

@@ -1,4 +1,4 @@
-// winsim: LocalAlloc/LocalFree and GlobalAlloc/GlobalFree.
+// winsim: LocalAlloc/LocalFree, GlobalAlloc/GlobalFree and the process heap.
 //
 // Every block handed out is remembered, so that freeing a pointer twice or
 // one that never came from here is refused with ERROR_INVALID_HANDLE, as
@@ -58,5 +58,33 @@ extern "C" HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) { return allo
 // GlobalFree: as LocalFree.
 extern "C" HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) { return release(hMem); }
 
-static const winsim::ExportRegistrar kExports("kernel32.dll", {WINSIM_EXPORT(LocalAlloc), WINSIM_EXPORT(LocalFree),
-                                                                WINSIM_EXPORT(GlobalAlloc), WINSIM_EXPORT(GlobalFree)});
+// GetProcessHeap: the one heap of the process, which the Heap functions
+// below serve from the same blocks as LocalAlloc.
+extern "C" HANDLE WINAPI GetProcessHeap() {
+  static char heap;
+  return &heap;
+}
+// HeapAlloc: NULL when the block cannot be had (Windows sets no last error
+// then) or the heap is not the process heap.
+extern "C" LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
+  if (hHeap != GetProcessHeap()) return nullptr;
+  const DWORD saved = GetLastError();
+  void* p = allocate((dwFlags & HEAP_ZERO_MEMORY) ? LMEM_ZEROINIT : 0, dwBytes);
+  if (!p) SetLastError(saved);
+  return p;
+}
+// HeapFree: FALSE with ERROR_INVALID_PARAMETER for a block the heap did not
+// hand out; freeing NULL succeeds.
+extern "C" BOOL WINAPI HeapFree(HANDLE hHeap, DWORD, LPVOID lpMem) {
+  if (hHeap != GetProcessHeap() || release(lpMem)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+static const winsim::ExportRegistrar kExports("kernel32.dll",
+                                              {WINSIM_EXPORT(LocalAlloc), WINSIM_EXPORT(LocalFree),
+                                               WINSIM_EXPORT(GlobalAlloc), WINSIM_EXPORT(GlobalFree),
+                                               WINSIM_EXPORT(GetProcessHeap), WINSIM_EXPORT(HeapAlloc),
+                                               WINSIM_EXPORT(HeapFree)});

@@ -338,6 +338,24 @@ extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DW
   return nSize;
 }
 
+namespace winsim {
+
+std::vector<LoadedModule> processModules() {
+  Table& t = table();
+  std::lock_guard<std::mutex> guard(t.mutex);
+  std::vector<LoadedModule> out;
+  if (auto exe = exePath()) out.push_back({g_exeHandle, winPath(*exe)});
+  // The tags are kept in the order their handles were made, which is the
+  // order of loading; a module freed for good is no longer in the table.
+  for (const auto& tag : t.tags) {
+    const auto h = reinterpret_cast<HMODULE>(tag.get());
+    if (auto it = t.modules.find(h); it != t.modules.end()) out.push_back({h, moduleWinPath(it->second)});
+  }
+  return out;
+}
+
+}  // namespace winsim
+
 // ntdll is a module of every process; it exports nothing a program of ours
 // binds by name.
 static const winsim::ExportRegistrar kNtdll("ntdll.dll", {});

@@ -21,6 +21,7 @@
 #include "machine.h"
 #include "modules.h"
 #include "process_table.h"
+#include "psapi/process_store.h"
 
 extern char** environ;
 
@@ -64,12 +65,22 @@ struct ProcessObject : Waitable {
   DWORD exitCode = STILL_ACTIVE;
   bool terminated = false;  // TerminateProcess set the code
   bool self = false;
+  // A simulated process of the machine, as it was when the handle was opened.
+  std::optional<procs::Process> simulated;
 
   const char* kind() const override { return "process"; }
   bool needsPolling() override { return !child && !self; }
   // Looks whether a process that is not our child has ended (lock held).
   void refresh() {
     if (finished || child || self) return;
+    if (simulated) {
+      // It ends when the machine's store no longer has it.
+      const auto now = procs::find(simulated->pid);
+      if (now && now->image == simulated->image) return;
+      finished = true;
+      if (!terminated) exitCode = 0;
+      return;
+    }
     if (processAlive(who)) return;
     finished = true;
     if (!terminated) exitCode = readExitFile(who).value_or(0);
@@ -220,6 +231,47 @@ std::shared_ptr<Waitable> inputIdleWaitable(HANDLE hProcess) {
   return w;
 }
 
+std::optional<std::vector<LoadedModule>> procs::modulesOfProcess(HANDLE hProcess) {
+  std::shared_ptr<ProcessObject> p;
+  if (hProcess == currentProcessPseudoHandle()) {
+    p = std::dynamic_pointer_cast<ProcessObject>(currentProcessObject());
+  } else {
+    p = lookupHandleAs<ProcessObject>(hProcess);
+  }
+  if (!p) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return std::nullopt;
+  }
+  if (p->self) return processModules();
+  {
+    std::lock_guard<std::mutex> guard(waitMutex());
+    p->refresh();
+    if (p->finished) {
+      // An ended process has no address space left to read.
+      SetLastError(ERROR_PARTIAL_COPY);
+      return std::nullopt;
+    }
+  }
+  std::vector<LoadedModule> modules;
+  if (p->simulated) {
+    modules.push_back({imageHandle(), p->simulated->image});
+    for (size_t i = 0; i < p->simulated->modules.size(); ++i) {
+      modules.push_back({moduleHandle(i), p->simulated->modules[i]});
+    }
+    return modules;
+  }
+  // Another program of the host shows its image; what it has loaded besides
+  // is no Windows module.
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/" + std::to_string(p->who.pid) + "/exe", ec);
+  if (ec) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return std::nullopt;
+  }
+  modules.push_back({imageHandle(), winPath(exe)});
+  return modules;
+}
+
 }  // namespace winsim
 
 namespace ws = winsim;
@@ -313,9 +365,25 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
   return TRUE;
 }
 
-// OpenProcess: a handle to a running process of the host, or NULL with
-// ERROR_INVALID_PARAMETER when there is no such process.
+// OpenProcess: a handle to a simulated process of the machine or to a
+// running process of the host; NULL with ERROR_INVALID_PARAMETER when there
+// is no such process, ERROR_ACCESS_DENIED for the System process.
 extern "C" HANDLE WINAPI OpenProcess(DWORD, BOOL, DWORD dwProcessId) {
+  if (dwProcessId == ws::procs::kSystemPid) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  if (dwProcessId >= ws::procs::kFirstPid) {
+    auto simulated = ws::procs::find(dwProcessId);
+    if (!simulated) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    auto p = std::make_shared<ws::ProcessObject>();
+    p->who = {dwProcessId, 0};
+    p->simulated = std::move(simulated);
+    return ws::allocHandle(p);
+  }
   {
     std::lock_guard<std::mutex> guard(ws::waitMutex());
     auto it = ws::children().find(dwProcessId);
@@ -355,6 +423,11 @@ extern "C" BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
   auto p = ws::lookupHandleAs<ws::ProcessObject>(hProcess);
   if (!p || p->self) {
     SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (p->simulated) {
+    // The machine's other programs end through `kvsim proc clear` only.
+    SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   std::lock_guard<std::mutex> guard(ws::waitMutex());
