@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "driverinfo/common_function_stand_in.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/setup_api.h"
 #include "driverinfo/vexo_error.h"
+#include "system/common_function.h"
 #include "system/handle_owner.h"
 
 namespace {
@@ -92,10 +92,16 @@ int CCandidateDriverInfomation::kGetDriverFileVersion(const std::string& strDriv
   dwVersion = 0;
   strPlatform.clear();
 
-  // 1. The file in the package, in its own or its compressed name.
+  // 1. The file in the package: in the folder, in its compressed name, or
+  // in a sibling disk folder, as the candidate builder finds it.
+  std::string strSearched;
+  if (!CCommonFunction::kStdAfxSearchFile(strPath.c_str(), strDriverFile.c_str(), strSearched, 1)) {
+    return logVersion(0, 2, "kStdAfxSearchFile fail.");
+  }
   std::string strFound;
-  if (!kStdAfxSearchFile(strPath, strDriverFile, strFound)) return logVersion(0, 2, "kStdAfxSearchFile fail.");
-  if (!kGetShortPathName(strFound, strFound)) return logVersion(0, 1, "kGetShortPathName fail.");
+  if (!CCommonFunction::kGetShortPathName(strSearched.c_str(), strFound)) {
+    return logVersion(0, 1, "kGetShortPathName fail.");
+  }
 
   // 2. A temporary file to examine, so that the package is never changed.
   char szTempDir[MAX_PATH] = {};
@@ -134,7 +140,7 @@ int CCandidateDriverInfomation::kGetDriverFileVersion(const std::string& strDriv
       std::string strCompressed = strFound;
       strCompressed.back() = '_';
       std::string strShort;
-      if (kGetShortPathName(strCompressed, strShort)) strCompressed = strShort;
+      if (CCommonFunction::kGetShortPathName(strCompressed.c_str(), strShort)) strCompressed = strShort;
       hSource = LZOpenFileA(strCompressed.data(), &ofSource, OF_READ);
     }
     OFSTRUCT ofTarget = {};
@@ -150,7 +156,7 @@ int CCandidateDriverInfomation::kGetDriverFileVersion(const std::string& strDriv
     }
     if (hSource >= 0) LZClose(hSource);
     if (hTarget >= 0) LZClose(hTarget);
-    if (!kResetReadOnly(temp.kPath())) return logVersion(0, 10, "kResetReadOnly fail.");
+    if (!CCommonFunction::kResetReadOnly(temp.kPath())) return logVersion(0, 10, "kResetReadOnly fail.");
   }
 
   // 5. The version resource decides.

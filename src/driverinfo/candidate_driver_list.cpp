@@ -8,66 +8,18 @@
 #include <vector>
 
 #include "driverinfo/candidate_driver_infomation.h"
-#include "driverinfo/common_function_stand_in.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/vexo_error.h"
 #include "system/common_function.h"
+#include "system/spooler_infomation.h"
+#include "system/text_utility.h"
 
 namespace {
 
 // Finds a file of the package from a folder: directly, in its compressed
-// form, or in a sibling disk folder. The shared search joins folder and name
-// without a separator when the folder lacks its trailing backslash, so one
-// is added here.
+// form, or in a sibling disk folder (DISK2 beside DISK1).
 BOOL kSearchPackageFile(const std::string& strSearchPath, const std::string& strFile, std::string& strFound) {
-  std::string strDir = strSearchPath;
-  if (!strDir.empty() && strDir.back() != '\\') strDir += '\\';
-  return CCommonFunction::kStdAfxSearchFile(strDir.c_str(), strFile.c_str(), strFound, 1);
-}
-
-// ---- Stand-in for the spooler information, until it is merged ---------------
-
-// The system's default print processor: "WinPrint" when the spooler has it,
-// else its first one. The spooler's enumeration is bound at run time; where
-// it is missing, the processors are read where the spooler keeps them.
-BOOL kGetDefaultPrintProcessor(std::string& strOut) {
-  std::vector<std::string> lstNames;
-  using EnumFn = BOOL(WINAPI*)(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-  HMODULE hSpool = LoadLibraryA("winspool.drv");
-  EnumFn pfnEnum = hSpool ? reinterpret_cast<EnumFn>(reinterpret_cast<void*>(GetProcAddress(hSpool, "EnumPrintProcessorsA"))) : nullptr;
-  if (pfnEnum) {
-    DWORD dwNeeded = 0;
-    DWORD dwCount = 0;
-    pfnEnum(nullptr, nullptr, 1, nullptr, 0, &dwNeeded, &dwCount);
-    std::vector<BYTE> buffer(dwNeeded + 1);
-    if (dwNeeded > 0 && pfnEnum(nullptr, nullptr, 1, buffer.data(), dwNeeded, &dwNeeded, &dwCount)) {
-      // Level 1 records hold one name pointer each.
-      const auto* ppNames = reinterpret_cast<const LPSTR*>(buffer.data());
-      for (DWORD i = 0; i < dwCount && (i + 1) * sizeof(LPSTR) <= dwNeeded; ++i) {
-        lstNames.push_back(ppNames[i] ? ppNames[i] : "");
-      }
-    }
-  } else {
-    const std::string strKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" +
-                               kGetRunningEnvironment() + "\\Print Processors";
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
-      for (DWORD dwIndex = 0;; ++dwIndex) {
-        char szName[256] = {};
-        DWORD dwName = sizeof(szName);
-        if (RegEnumKeyExA(hKey, dwIndex, szName, &dwName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        lstNames.emplace_back(szName, dwName);
-      }
-      RegCloseKey(hKey);
-    }
-  }
-  if (hSpool) FreeLibrary(hSpool);
-  if (lstNames.empty()) return FALSE;
-  strOut = lstNames.front();
-  for (const std::string& strName : lstNames) {
-    if (kIEquals(strName, "WinPrint")) strOut = strName;
-  }
-  return TRUE;
+  return CCommonFunction::kStdAfxSearchFile(strSearchPath.c_str(), strFile.c_str(), strFound, 1);
 }
 
 // ---- Helpers of the build -----------------------------------------------------
@@ -188,9 +140,10 @@ DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearch
   m_nFailure = 0;
 
   // 1. The search path must be an existing folder.
+  std::string strShortSearchPath;
   const DWORD dwAttributes = GetFileAttributesA(strSearchPath.c_str());
   if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      !kGetShortPathName(strSearchPath, strSearchPath)) {
+      !CCommonFunction::kGetShortPathName(strSearchPath.c_str(), strShortSearchPath)) {
     m_nFailure = 1;
     m_strErrorText1 = strSearchPath;
     kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (1) "
@@ -198,6 +151,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearch
                                static_cast<unsigned>(VEXOERR_SOURCEPATHNG), GetLastError(), strSearchPath.c_str());
     return VEXOERR_SOURCEPATHNG;
   }
+  strSearchPath = strShortSearchPath;
 
   // 2. Every INF of the package, subfolders included.
   std::vector<std::string> lstDirFile;
@@ -227,7 +181,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   // 3. The INF's path is the first error text from here on.
   m_strErrorText1 = strInfFile;
   std::string strInfPath;
-  if (!kGetShortPathName(strInfFile, strInfPath) || !m_pDrvInfFile->kOpen(strInfPath)) {
+  if (!CCommonFunction::kGetShortPathName(strInfFile.c_str(), strInfPath) || !m_pDrvInfFile->kOpen(strInfPath)) {
     log.kWriteLog("  skipped (not opened) [%s]\n", strInfFile.c_str());
     return VEXOERR_SUCCESS;
   }
@@ -393,9 +347,12 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       if (!kSearchPackageFile(strInfFolder, cde.strDriverFile, strFound)) {
         return kFail(33, "DriverFile", cde.strDriverFile);
       }
-      if (!kGetShortPathName(strFound, strFound)) return kFail(34, "DriverFile", strFound);
-      if (!lastWriteTime(strFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strFound);
-      cde.strDriverPath = folderOf(strFound);
+      std::string strShortFound;
+      if (!CCommonFunction::kGetShortPathName(strFound.c_str(), strShortFound)) {
+        return kFail(34, "DriverFile", strFound);
+      }
+      if (!lastWriteTime(strShortFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strShortFound);
+      cde.strDriverPath = folderOf(strShortFound);
 
       // 19-21. Values of the install section.
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", cde.strUserModeDriver)) {
@@ -410,7 +367,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
         cde.strPrintProcessor = strValue.substr(0, comma);
         cde.strPrintProcessorDLL = strValue.substr(comma + 1);
       }
-      if (cde.strPrintProcessor.empty() && !kGetDefaultPrintProcessor(cde.strPrintProcessor)) {
+      if (cde.strPrintProcessor.empty() && !CSpoolerInfomation().kGetDefaultPrintProcessor(cde.strPrintProcessor)) {
         return kFail(38, "PrintProcessor", strSection);
       }
       log.kWriteLogLevel1("kMakeCandidateDriverList strPrintProcessor:%s strPrintProcessorDLL:%s\n",
@@ -430,7 +387,9 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       }
       cde.strIniFileDir = strIniFileDir;
       cde.strIniFileSubDir = strIniFileSubDir;
-      const std::string strIniBase = kSplitPath(strIniFileItem.empty() ? cde.strDriverFile : strIniFileItem).strName;
+      std::string strIniBase;
+      CCommonFunction::kStdAfxGetPathElement(strIniFileItem.empty() ? cde.strDriverFile : strIniFileItem,
+                                             PATH_ELEMENT_BASE_NAME, strIniBase);
       if (!strIniBase.empty()) cde.strIniFileName = strIniBase + ".ini";
     }
 

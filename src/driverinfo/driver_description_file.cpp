@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "driverinfo/candidate_driver_infomation.h"
-#include "driverinfo/common_function_stand_in.h"
 #include "driverinfo/driver_info_log.h"
+#include "system/common_function.h"
+#include "system/environment.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -118,17 +120,23 @@ std::vector<std::string> CCandidateDriverInfomation::kSplitDscList(const std::st
 
 std::string CCandidateDriverInfomation::kDecideDSCFileName(std::string& strOut, const std::string& strInfPath) {
   strOut.clear();
-  const CPathParts parts = kSplitPath(strInfPath);
+  std::string strFolder;
+  CCommonFunction::kStdAfxGetPathElement(strInfPath, PATH_ELEMENT_DRIVE_DIR_SLASH, strFolder);
   // One DRVINST.DSC serves every INF of its folder.
-  std::string strCandidate = parts.strDrive + parts.strDir + "DRVINST.DSC";
-  if (!kGetShortPathName(strCandidate, strCandidate) || !kStdAfxFileIsExisted(strCandidate)) strCandidate.clear();
+  std::string strCandidate;
+  if (!CCommonFunction::kGetShortPathName((strFolder + "DRVINST.DSC").c_str(), strCandidate) ||
+      !CCommonFunction::kStdAfxFileIsExisted(strCandidate.c_str())) {
+    strCandidate.clear();
+  }
   if (!strCandidate.empty()) {
     strOut = strCandidate;
   } else {
     // Otherwise a file named after the INF itself (OEMSETUP.INF: OEMSETUP.dsc).
-    std::string strOwn = parts.strDrive + parts.strDir + parts.strName + ".dsc";
+    std::string strOwn;
+    CCommonFunction::kStdAfxGetPathElement(strInfPath, PATH_ELEMENT_WITHOUT_EXTENSION, strOwn);
+    strOwn += ".dsc";
     std::string strShort;
-    if (kGetShortPathName(strOwn, strShort)) strOwn = strShort;
+    if (CCommonFunction::kGetShortPathName(strOwn.c_str(), strShort)) strOwn = strShort;
     HANDLE hFile = CreateFileA(strOwn.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile != INVALID_HANDLE_VALUE) {
       CloseHandle(hFile);
@@ -324,13 +332,14 @@ BOOL CCandidateDriverInfomation::kGetIniFileName(const std::string& strDscFile, 
   }
 
   std::string strSystemDir;
-  if (!kGetSystemDirectory(strSystemDir)) {
-    kDriverInfoLog().kWriteLog("  Buffer size be lack. need[%d] expect[%d]\n", 0, MAX_PATH);
+  if (!CCommonFunction::kStdAfxGetSystemDirectory(strSystemDir) || strSystemDir.size() >= MAX_PATH) {
+    kDriverInfoLog().kWriteLog("  Buffer size be lack. need[%d] expect[%d]\n", static_cast<int>(strSystemDir.size() + 1),
+                               MAX_PATH);
     return logFalse("kGetIniFileName", 2, "strDir", strDir);
   }
   char szDir[MAX_PATH] = {};
   DWORD dwNeeded = 0;
-  std::string strEnvironment = kGetRunningEnvironment();
+  std::string strEnvironment = CEnvironment::kGetEnvironment();
   std::string strResolved;
   if (strDir == "10") {
     const UINT uLength = GetWindowsDirectoryA(szDir, MAX_PATH);

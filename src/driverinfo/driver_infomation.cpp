@@ -4,10 +4,10 @@
 #include <new>
 
 #include "driverinfo/candidate_driver_infomation.h"
-#include "driverinfo/common_function_stand_in.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/inf_file.h"
 #include "driverinfo/setup_api.h"
+#include "system/common_function.h"
 
 namespace {
 
@@ -158,10 +158,10 @@ BOOL CDriverInfomation::kSetupDecompressOrCopyFile(const std::string& strSource,
   (void)dwUnused;
   std::string strShortSource;
   std::string strShortTarget;
-  if (!kGetShortPathName(strSource, strShortSource)) {
+  if (!CCommonFunction::kGetShortPathName(strSource.c_str(), strShortSource)) {
     return logCopy(FALSE, 1, "kGetShortPathName fail. Source=[" + strSource + "]");
   }
-  if (!kGetShortPathName(strTarget, strShortTarget)) {
+  if (!CCommonFunction::kGetShortPathName(strTarget.c_str(), strShortTarget)) {
     return logCopy(FALSE, 2, "kGetShortPathName fail. Target=[" + strTarget + "]");
   }
   if (pstrCompressedCopy) pstrCompressedCopy->clear();
@@ -169,14 +169,14 @@ BOOL CDriverInfomation::kSetupDecompressOrCopyFile(const std::string& strSource,
 
   // The compressed "_" form is what the package holds when the file itself
   // is missing.
-  const std::string strCompressedSource = kMakeCompressedName(strShortSource);
+  const std::string strCompressedSource = CCommonFunction::kMakeCompressedName(strShortSource);
   const bool bCompressedUsed = !fileExists(strShortSource) && fileExists(strCompressedSource);
 
   // A compressed file that the package stores under the "_" name is also
   // kept beside the target, under the target's "_" name, when asked for.
   auto keepCompressedCopy = [&]() -> BOOL {
     if (!pstrCompressedCopy || !bCompressedUsed) return TRUE;
-    const std::string strCopy = kMakeCompressedName(strShortTarget);
+    const std::string strCopy = CCommonFunction::kMakeCompressedName(strShortTarget);
     if (!CopyFileA(strCompressedSource.c_str(), strCopy.c_str(), FALSE)) {
       return logCopy(FALSE, 6, "CopyFile of the compressed file fail. [" + strCopy + "]");
     }

@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "driverinfo/common_function_stand_in.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/setup_api.h"
+#include "system/common_function.h"
+#include "system/environment.h"
+#include "system/spooler_function.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -52,11 +55,7 @@ std::string readProfileString(const std::string& strFile, const char* pszSection
 
 }  // namespace
 
-bool CInfFile::CLessNoCase::operator()(const std::string& a, const std::string& b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-    return std::toupper(x) < std::toupper(y);
-  });
-}
+bool CInfFile::CLessNoCase::operator()(const std::string& a, const std::string& b) const { return kILess(a, b); }
 
 CInfFile::CInfFile(CSetupApi* pSetupApi) : m_pInfSetupApi(pSetupApi) {}
 
@@ -69,9 +68,12 @@ void CInfFile::kClose() {
 
 BOOL CInfFile::kOpen(const std::string& strPath) {
   kClose();
-  const CPathParts parts = kSplitPath(strPath);
-  const bool bUnc = parts.strDir.rfind("\\\\", 0) == 0;
-  if (!bUnc && (parts.strDrive.empty() || parts.strDir.empty())) {
+  std::string strDrive;
+  std::string strDirectory;
+  CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_DRIVE, strDrive);
+  CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_DIR_SLASH, strDirectory);
+  const bool bUnc = strDirectory.rfind("\\\\", 0) == 0;
+  if (!bUnc && (strDrive.empty() || strDirectory.empty())) {
     return logFalse("kOpen", 1, kFormatText("path is not absolute. strPath=[%s]", strPath.c_str()));
   }
 
@@ -105,8 +107,8 @@ BOOL CInfFile::kOpen(const std::string& strPath) {
     kDriverInfoLog().kWriteLogLevel1("CInfFile::kOpen() SetupOpenAppendInfFile fail. LastError=%u\n",
                                      GetLastError());
   }
-  m_strFilePath = parts.strDrive + parts.strDir;
-  m_strFileName = parts.strName + parts.strExt;
+  CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_DRIVE_DIR_SLASH, m_strFilePath);
+  CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_FILE_NAME, m_strFileName);
   return logTrue("kOpen", 6, kFormatText("strPath=[%s]", strPath.c_str()));
 }
 
@@ -420,7 +422,9 @@ BOOL CInfFile::kSetupGetTargetPath(std::string& strOut, const std::string& strSe
     }
     strOut = szDir;
   } else if (kIEquals(strTarget, "66002")) {
-    if (!kGetSystemDirectory(strOut)) return logFalse("kSetupGetTargetPath", 4, "GetSystemDirectory fail.");
+    if (!CCommonFunction::kStdAfxGetSystemDirectory(strOut)) {
+      return logFalse("kSetupGetTargetPath", 4, "GetSystemDirectory fail.");
+    }
   } else if (kIEquals(strTarget, "66003") || kIEquals(strTarget, "23")) {
     if (!kSetupGetColorDirectry(strOut)) return logFalse("kSetupGetTargetPath", 10, "kSetupGetColorDirectry fail.");
   } else if (strTarget.size() >= 5) {
@@ -430,10 +434,8 @@ BOOL CInfFile::kSetupGetTargetPath(std::string& strOut, const std::string& strSe
     const DWORD dwVersion = kIEquals(strSignature, "$Windows 95$") || kIEquals(strSignature, "$CHICAGO$") ? 0 : 3;
     std::string strPlatform;
     if (!kGetPlatform(strPlatform)) return logFalse("kSetupGetTargetPath", 7, "kGetPlatform fail.");
-    std::string strEnvironment = kConvPlatformToEnv(strPlatform, dwVersion);
+    std::string strEnvironment = CEnvironment::kConvPlatformToEnv(strPlatform, dwVersion);
     if (strEnvironment.empty()) {
-      kDriverInfoLog().kWriteLog("kConvPlatformToEnv : Invalid parameter detect. strPlatform=[%s] dwVersion=[%d]\n",
-                                 strPlatform.c_str(), static_cast<int>(dwVersion));
       return logFalse("kSetupGetTargetPath", 8, kFormatText("no environment for [%s]", strPlatform.c_str()));
     }
     if (!GetPrinterDriverDirectoryA(nullptr, strEnvironment.data(), 1, reinterpret_cast<LPBYTE>(szDir), MAX_PATH,
@@ -454,7 +456,7 @@ BOOL CInfFile::kSetupGetColorDirectry(std::string& strOut) {
   // Every system the program runs on (Windows 2000 and later) keeps its
   // profiles where mscms says; Windows 7 and later are answered the same way
   // as Vista, so that a colour profile never lands in an empty folder name.
-  if (!kIsWin2kOrLater()) return logTrue("kSetupGetColorDirectry", 5, "not NT 5 or later.");
+  if (!CEnvironment::kIsWin2k()) return logTrue("kSetupGetColorDirectry", 5, "not NT 5 or later.");
   CModuleOwner mscms(LoadLibraryA("mscms.dll"));
   if (!mscms.kGet()) return logFalse("kSetupGetColorDirectry", 1, "LoadLibrary(mscms.dll) fail.");
   using PFN_GetColorDirectory = BOOL(WINAPI*)(PCSTR, PSTR, PDWORD);
@@ -507,16 +509,15 @@ BOOL CInfFile::kAddDestinationDirsList(const std::string& strInfPath, DWORD dwVe
     // An INF without [DestinationDirs] copies into the system folder and the
     // driver folder of the running system.
     std::string strSystem;
-    if (!kGetSystemDirectory(strSystem)) return logFalse("kAddDestinationDirsList", 2, "GetSystemDirectory fail.");
-    std::string strEnvironment = kGetRunningEnvironment();
-    char szDir[MAX_PATH] = {};
-    DWORD dwNeeded = 0;
-    if (!GetPrinterDriverDirectoryA(nullptr, strEnvironment.data(), 1, reinterpret_cast<LPBYTE>(szDir), MAX_PATH,
-                                    &dwNeeded)) {
+    if (!CCommonFunction::kStdAfxGetSystemDirectory(strSystem)) {
+      return logFalse("kAddDestinationDirsList", 2, "GetSystemDirectory fail.");
+    }
+    std::string strDriverDir;
+    if (!CSpoolerFunction().kGetDriverDirectory(strDriverDir)) {
       return logFalse("kAddDestinationDirsList", 3, "GetPrinterDriverDirectory fail.");
     }
     m_mapDestinationDirs["11"] = strSystem;
-    m_mapDestinationDirs["66000"] = szDir;
+    m_mapDestinationDirs["66000"] = strDriverDir;
     return logTrue("kAddDestinationDirsList", 4, "defaults 11 and 66000.");
   }
   for (const std::string& strEntry : lstDirs) {

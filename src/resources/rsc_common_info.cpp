@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "system/text_utility.h"
+
 namespace {
 
 // A key that is missing comes back with this default.
@@ -14,8 +16,6 @@ constexpr DWORD kMaxValueBuffer = 65536 + 16;
 // misbehaving reader from growing the buffer for ever.
 constexpr DWORD kMaxListBuffer = 16 * 1024 * 1024;
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 }  // namespace
 
 std::string kRscJoinPath(const std::string& strFolder, const std::string& strName) {
@@ -25,19 +25,6 @@ std::string kRscJoinPath(const std::string& strFolder, const std::string& strNam
   return strFolder + "\\" + strName;
 }
 
-std::string kRscToUpper(const std::string& strText) {
-  std::string strOut = strText;
-  for (char& c : strOut) c = upperAscii(c);
-  return strOut;
-}
-
-BOOL kRscEqualNoCase(const std::string& strA, const std::string& strB) {
-  if (strA.size() != strB.size()) return FALSE;
-  for (size_t i = 0; i < strA.size(); ++i) {
-    if (upperAscii(strA[i]) != upperAscii(strB[i])) return FALSE;
-  }
-  return TRUE;
-}
 
 BOOL CRscCommonInfo::kGetPrivateProfile(const std::string& strFile, const char* pszSection, const char* pszKey,
                                         std::string& strValue, int& nCode) {
@@ -56,7 +43,7 @@ BOOL CRscCommonInfo::kGetPrivateProfile(const std::string& strFile, const char* 
   }
   if (dwLength >= dwSize) dwLength = dwSize - 1;
   const std::string strRead(buffer.data(), dwLength);
-  if (kRscEqualNoCase(strRead, kNoKey)) {
+  if (kIEquals(strRead, kNoKey)) {
     const DWORD dwError = GetLastError();
     m_Log.kWriteLog("CRscCommonInfo::kGetPrivateProfile() return FALSE (1) LastError=%u Key not found. File=%s, "
                     "Section=%s, Key=%s\n",

@@ -33,7 +33,3 @@ class CRscCommonInfo : public CRscPart {
 
 // Joins a folder and a name with exactly one backslash between them.
 std::string kRscJoinPath(const std::string& strFolder, const std::string& strName);
-// Upper case of the ASCII letters; other characters stay as they are.
-std::string kRscToUpper(const std::string& strText);
-// TRUE when the two texts are equal without regard to the case of ASCII letters.
-BOOL kRscEqualNoCase(const std::string& strA, const std::string& strB);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "system/handle_owner.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ BOOL kRscParseLangID(const std::string& strText, DWORD& dwValue) {
 }
 
 BOOL CRscLanguage::kCheckLangID(const std::string& strText) const {
-  const std::string strUpper = kRscToUpper(strText);
+  const std::string strUpper = kToUpper(strText);
   if (strUpper.compare(0, 2, "0X") == 0) {
     if (strUpper.size() == 2) {
       m_Log.kWriteLogLevel99("CRscLanguage::kCheckLangID() return FALSE (1) Only 0X. [%s]\n", strText.c_str());
@@ -144,7 +145,7 @@ BOOL CRscLanguage::kGetLanguage(const std::string& strFile, const std::string& s
 
   std::string strPrimaryUse;
   (void)m_rCommonInfo.kGetPrivateProfile(strFile, strSection.c_str(), "PrimaryUSE", strPrimaryUse, nCode);
-  lang.strPrimaryUSE.assign(1, kRscEqualNoCase(strPrimaryUse, "N") ? 'N' : 'Y');
+  lang.strPrimaryUSE.assign(1, kIEquals(strPrimaryUse, "N") ? 'N' : 'Y');
 
   if (!kReadOptionalKey(strFile, strSection, "IRCFileName", lang.strIRCFileName) ||
       !kReadOptionalKey(strFile, strSection, "IRCSectionName", lang.strIRCSectionName) ||
@@ -164,7 +165,7 @@ void CRscLanguage::kEnterLanguage(const CLangInfo& lang) {
   const std::string names[] = {lang.strSectionName, lang.strLMLauncher, lang.strOmittedName, lang.strTwoLetter,
                                lang.strLangID};
   for (const std::string& strName : names) {
-    if (!strName.empty()) m_mapLanguage[kRscToUpper(strName)] = lang;
+    if (!strName.empty()) m_mapLanguage[kToUpper(strName)] = lang;
   }
   if (lang.strPrimaryUSE == "Y") m_mapLanguage[lang.strPrimaryLangID] = lang;
 }
@@ -199,7 +200,7 @@ BOOL CRscLanguage::kResourceAnalysis() {
     return FALSE;
   }
   for (const std::string& strSection : lstSection) {
-    if (kRscEqualNoCase(strSection, kPreconditionSection) || kRscEqualNoCase(strSection, kFileInformationSection)) {
+    if (kIEquals(strSection, kPreconditionSection) || kIEquals(strSection, kFileInformationSection)) {
       continue;
     }
     CLangInfo lang;
@@ -220,7 +221,7 @@ BOOL CRscLanguage::kSearchLanguage(const std::string& strName) {
   // nothing, rather than as some other number.
   DWORD dwLangID = 0;
   const BOOL bLangID = kCheckLangID(strName) && kRscParseLangID(strName, dwLangID);
-  const std::string strKey = bLangID ? decimalText(dwLangID) : kRscToUpper(strName);
+  const std::string strKey = bLangID ? decimalText(dwLangID) : kToUpper(strName);
   auto it = m_mapLanguage.find(strKey);
   if (it == m_mapLanguage.end() && bLangID) {
     // A regional variant without an entry of its own: its primary language.

@@ -2,14 +2,15 @@
 #include "system/common_function.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "system/environment.h"
 #include "system/handle_owner.h"
 #include "system/program_log.h"
 #include "system/reg_operation.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -29,12 +30,6 @@ BOOL logExit(const char* pszFunction, BOOL bResult, int nExit, DWORD dwError, co
 const char* orEmpty(LPCSTR psz) { return psz ? psz : ""; }
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool iequals(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           return std::toupper(x) == std::toupper(y);
-         });
-}
 
 // A path split as the C runtime splits it.
 struct CPathParts {
@@ -73,16 +68,6 @@ CPathParts splitPath(const std::string& strPath) {
 std::string withoutTrailingSeparator(const std::string& strDir) {
   if (strDir.size() > 1 && isSeparator(strDir.back())) return strDir.substr(0, strDir.size() - 1);
   return strDir;
-}
-
-// The name a file is stored under in compressed form: the last character of
-// its extension replaced by "_" (FILE.DLL becomes FILE.DL_), or "._" added
-// when it has no extension.
-std::string compressedName(const std::string& strPath) {
-  const CPathParts parts = splitPath(strPath);
-  const std::string strBase = parts.strDrive + parts.strDir + parts.strName;
-  if (parts.strExt.empty()) return strBase + "._";
-  return strBase + parts.strExt.substr(0, parts.strExt.size() - 1) + "_";
 }
 
 // A private-profile read into a buffer that grows until the answer fits.
@@ -128,12 +113,6 @@ std::string rootOf(const std::string& strFull) {
 }
 
 bool hasWildcard(const std::string& str) { return str.find_first_of("?*") != std::string::npos; }
-
-std::string toUpper(std::string str) {
-  std::transform(str.begin(), str.end(), str.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return str;
-}
 
 std::string fileNameOf(const std::string& strPath) {
   std::string strName;
@@ -253,6 +232,16 @@ BOOL CCommonFunction::kStdAfxGetPathElement(const std::string& strPath, int nCod
   kProgramLog().kWriteLogLevel99("CCommonFunction::kStdAfxGetPathElement() return TRUE (1) [%s] %d -> [%s]\n",
                                  strPath.c_str(), nCode, strElement.c_str());
   return TRUE;
+}
+
+std::string CCommonFunction::kMakeCompressedName(const std::string& strPath) {
+  const CPathParts parts = splitPath(strPath);
+  const std::string strBase = parts.strDrive + parts.strDir + parts.strName;
+  const std::string strCompressed =
+      parts.strExt.empty() ? strBase + "._" : strBase + parts.strExt.substr(0, parts.strExt.size() - 1) + "_";
+  kProgramLog().kWriteLogLevel99("CCommonFunction::kMakeCompressedName() return (1) [%s] -> [%s]\n", strPath.c_str(),
+                                 strCompressed.c_str());
+  return strCompressed;
 }
 
 // The result is what changing to the root and resolving the path there
@@ -388,7 +377,7 @@ BOOL CCommonFunction::kStdAfxGetPrivateProfile(LPCSTR pszIniFile, LPCSTR pszSect
 BOOL CCommonFunction::kStdAfxGetPrivateProfile(LPCSTR pszIniFile, LPCSTR pszSection, LPCSTR pszKey,
                                                std::string& strValue, BOOL& bKeyExists) {
   strValue = readProfileString(pszSection, pszKey, kNoKey, pszIniFile, 128);
-  if (iequals(strValue, kNoKey)) {
+  if (kIEquals(strValue, kNoKey)) {
     strValue.clear();
     bKeyExists = FALSE;
     logExit("kStdAfxGetPrivateProfile", FALSE, 2, GetLastError(), "no such key.");
@@ -492,7 +481,7 @@ BOOL CCommonFunction::kStdAfxFileIsUsed(LPCSTR pstrFilePath) {
 BOOL CCommonFunction::kIsHexString(LPCSTR pszTarget) {
   if (!pszTarget) return logExit("kIsHexString", FALSE, 1, ERROR_INVALID_PARAMETER, "pszTarget is NULL.");
   for (const char* p = pszTarget; *p; ++p) {
-    if (!std::strchr("0123456789ABCDEF", std::toupper(static_cast<unsigned char>(*p)))) {
+    if (!std::strchr("0123456789ABCDEF", kUpperAscii(*p))) {
       return logExit("kIsHexString", FALSE, 2, 0, "not a hexadecimal digit.");
     }
   }
@@ -590,7 +579,7 @@ BOOL CCommonFunction::kStdAfxSearchFile(LPCSTR pszSearchPath, LPCSTR pszSearchFi
     strFoundPath = strDirect;
     return logExit(kFn, TRUE, 2, 0);
   }
-  const std::string strCompressed = compressedName(strDirect);
+  const std::string strCompressed = kMakeCompressedName(strDirect);
   if (kStdAfxFileIsExisted(strCompressed.c_str())) {
     strFoundPath = strCompressed;
     return logExit(kFn, TRUE, 3, 0);
@@ -617,10 +606,13 @@ BOOL CCommonFunction::kStdAfxSearchFile(LPCSTR pszSearchPath, LPCSTR pszSearchFi
   const size_t nWild = static_cast<size_t>(std::clamp(nMode, 0, 3));
   const size_t nCut = std::min(nWild, strFile.size());
   const std::string strFilePattern = strFile.substr(0, strFile.size() - nCut) + std::string(nCut, '?');
-  const std::string strCompressedFile = compressedName(strFile);
+  const std::string strCompressedFile = kMakeCompressedName(strFile);
 
   // The walk is finite for every folder name; the cap is a second guard.
   const size_t nMaxPatterns = 4 * (strTruth.size() + 2) * (strTruth.size() + 2);
+  // Later patterns match the folders earlier ones matched; a folder already
+  // searched without a match is not searched again.
+  std::set<std::string> setSearched;
   std::string strPattern;
   BOOL bNext = kStdAfxGetNearlyDirName(strTruth, strTruth, strPattern);
   for (size_t nRound = 0; bNext && nRound < nMaxPatterns; ++nRound) {
@@ -630,6 +622,7 @@ BOOL CCommonFunction::kStdAfxSearchFile(LPCSTR pszSearchPath, LPCSTR pszSearchFi
       do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0) continue;
+        if (!setSearched.insert(data.cFileName).second) continue;
         const std::string strSibling = strParent + "\\" + data.cFileName;
         std::vector<std::string> lstFiles;
         (void)kStdAfxDirFileList(strSibling, strFilePattern, lstFiles);
@@ -679,7 +672,7 @@ BOOL CCommonFunction::kMakePrinterDriverNameFile(LPCSTR pszDriversNameIniFile, L
   for (;; ++uNumber) {
     std::snprintf(szKey, sizeof(szKey), "DriverName%02u", uNumber);
     const std::string strKey = szKey;
-    if (std::none_of(lstKeys.begin(), lstKeys.end(), [&](const std::string& k) { return iequals(k, strKey); })) break;
+    if (std::none_of(lstKeys.begin(), lstKeys.end(), [&](const std::string& k) { return kIEquals(k, strKey); })) break;
   }
   if (!WritePrivateProfileStringA(kDriversSection, szKey, pszDriverName, pszDriversNameIniFile)) {
     logExit(kFn, FALSE, 4, GetLastError(), "WritePrivateProfileString fail.");
@@ -709,7 +702,7 @@ BOOL CCommonFunction::kIsFileUsingExceptSpooler(const CCandidateDriver* pCDE) {
     kProgramLog().kWriteLog("  GetPrinterDriverDirectory fail. LastError=%u\n", GetLastError());
     szDriverDir[0] = '\0';
   }
-  const std::string strDriverDir = toUpper(szDriverDir);
+  const std::string strDriverDir = kToUpper(szDriverDir);
 
   CModuleOwner psapi(LoadLibraryA(DI_MODULE_PSAPI));
   if (!psapi.kGet()) {
@@ -747,7 +740,7 @@ BOOL CCommonFunction::kIsFileUsingExceptSpooler(const CCandidateDriver* pCDE) {
     if (!pfnEnumProcessModules(process.kGet(), &hImage, sizeof(hImage), &cbModules) || cbModules == 0) continue;
     char szImage[MAX_PATH + 1] = {};
     if (!pfnGetModuleFileNameEx(process.kGet(), hImage, szImage, MAX_PATH)) continue;
-    if (iequals(fileNameOf(szImage), kSpoolerImage)) continue;
+    if (kIEquals(fileNameOf(szImage), kSpoolerImage)) continue;
 
     std::vector<HMODULE> modules(cbModules / sizeof(HMODULE));
     DWORD cbFilled = 0;
@@ -758,12 +751,12 @@ BOOL CCommonFunction::kIsFileUsingExceptSpooler(const CCandidateDriver* pCDE) {
       char szModule[MAX_PATH + 1] = {};
       if (!pfnGetModuleFileNameEx(process.kGet(), hModule, szModule, MAX_PATH)) continue;
       const std::string strModule = szModule;
-      if (toUpper(strModule).find(strDriverDir) == std::string::npos) continue;
+      if (kToUpper(strModule).find(strDriverDir) == std::string::npos) continue;
       const std::string strModuleName = fileNameOf(strModule);
       const bool bByName = std::any_of(lstFileNames.begin(), lstFileNames.end(),
-                                       [&](const std::string& strName) { return iequals(strName, strModuleName); });
-      const bool bByPath = iequals(strModule, pCDE->strDriverPath) || iequals(strModule, pCDE->strConfigFile) ||
-                           iequals(strModule, pCDE->strDataFile) || iequals(strModule, pCDE->strHelpFile);
+                                       [&](const std::string& strName) { return kIEquals(strName, strModuleName); });
+      const bool bByPath = kIEquals(strModule, pCDE->strDriverPath) || kIEquals(strModule, pCDE->strConfigFile) ||
+                           kIEquals(strModule, pCDE->strDataFile) || kIEquals(strModule, pCDE->strHelpFile);
       if (bByName || bByPath) {
         logExit(kFn, TRUE, bByName ? 7 : 8, 0, bByName ? "file name matched." : "full path matched.");
         kProgramLog().kWriteLog("  ProcessId=[%u] Image=[%s] Module=[%s]\n", pPids[i], szImage, szModule);
@@ -781,8 +774,8 @@ BOOL CCommonFunction::kIsExistPendingUpgradesDriver(const CCandidateDriver* pCDE
   const std::vector<std::string> lstPending = pendingUpgradeNames(pCDE->dwInfOSVersion);
   for (const CPresentDriver& present : lstPresentDriver) {
     for (const std::string& strPending : lstPending) {
-      if (!iequals(strPending, present.strName)) continue;
-      if (iequals(pCDE->strDriverName, strPending)) {
+      if (!kIEquals(strPending, present.strName)) continue;
+      if (kIEquals(pCDE->strDriverName, strPending)) {
         logExit(kFn, TRUE, 1, 0, "the driver's name is pending.");
         kProgramLog().kWriteLog("  strDriverName=[%s]\n", strPending.c_str());
         return TRUE;

@@ -39,6 +39,10 @@ class CCommonFunction {
   // directory, file name and extension (at most 255 characters each). Never
   // fails; an unknown code gives the empty string.
   static BOOL kStdAfxGetPathElement(const std::string& strPath, int nCode, std::string& strElement);
+  // The name a file is stored under in compressed form: the last character
+  // of its extension replaced by "_" (FILE.DLL becomes FILE.DL_), or "._"
+  // added when it has no extension (FILE becomes FILE._). Never fails.
+  static std::string kMakeCompressedName(const std::string& strPath);
   // The full path of pszRelativePath resolved against strRoot (against the
   // current directory when strRoot is empty). The process's current
   // directory is never changed, so this is safe beside other threads.

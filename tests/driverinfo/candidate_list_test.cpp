@@ -10,12 +10,15 @@
 #include "driverinfo/candidate_driver_infomation.h"
 #include "driverinfo/driver_infomation.h"
 #include "support/scratch.h"
+#include "system/environment.h"
 
 namespace {
 
 class CandidateListTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The analysis reads what the start-up classification found.
+    (void)CEnvironment::kGetOsVersionCheck();
     ASSERT_EQ(VEXOERR_SUCCESS, m_info.VEXOInitialize("C:\\KV\\INSTDLL\\DrvInst"));
     m_pkg = kvtest::scratchDir("pkg") + "\\DISK1";
     std::filesystem::create_directories(kvtest::hostFor(m_pkg));

@@ -13,12 +13,15 @@
 #include "support/pe_builder.h"
 #include "support/scratch.h"
 #include "support/szdd_encoder.h"
+#include "system/environment.h"
 
 namespace {
 
 class DriverInfomationTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The analysis reads what the start-up classification found.
+    (void)CEnvironment::kGetOsVersionCheck();
     ASSERT_EQ(VEXOERR_SUCCESS, m_info.VEXOInitialize("C:\\KV\\INSTDLL\\DrvInst"));
     m_src = kvtest::scratchDir("src");
     m_dst = kvtest::scratchDir("dst");

@@ -13,6 +13,7 @@
 #include "support/pe_builder.h"
 #include "support/scratch.h"
 #include "support/szdd_encoder.h"
+#include "system/environment.h"
 
 namespace {
 
@@ -30,13 +31,20 @@ std::string driverImage(std::uint16_t machine, std::uint32_t fileOS, std::uint32
 class DriverFileVersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The analysis reads what the start-up classification found.
+    (void)CEnvironment::kGetOsVersionCheck();
     BOOL bBound = FALSE;
     m_api = std::make_unique<CSetupApi>("C:\\NoSuchFolder", &bBound);
     ASSERT_TRUE(bBound);
     m_inf = std::make_unique<CInfFile>(m_api.get());
     m_builder = std::make_unique<CCandidateDriverInfomation>(m_inf.get(), m_api.get());
-    m_dir = kvtest::scratchDir("ver");
+    // The package's first disk folder, alone in its parent: the search also
+    // walks the folders beside it.
+    m_package = kvtest::scratchDir("ver");
+    m_dir = m_package + "\\DISK1";
+    std::filesystem::create_directories(kvtest::hostFor(m_dir));
   }
+  void TearDown() override { kvtest::removeScratchDir(m_package); }
 
   struct Outcome {
     int result;
@@ -52,6 +60,7 @@ class DriverFileVersionTest : public ::testing::Test {
   std::unique_ptr<CSetupApi> m_api;
   std::unique_ptr<CInfFile> m_inf;
   std::unique_ptr<CCandidateDriverInfomation> m_builder;
+  std::string m_package;
   std::string m_dir;
 };
 
@@ -108,6 +117,23 @@ TEST_F(DriverFileVersionTest, CompressedDriversAreExpandedFirst) {
     EXPECT_EQ(3u, o.version) << name;
     EXPECT_EQ("NTamd64", o.platform) << name;
   }
+}
+
+// The version is read from the driver file the candidate builder finds,
+// also when the package keeps it on another disk.
+TEST_F(DriverFileVersionTest, ADriverOnASiblingDiskIsExamined) {
+  std::filesystem::create_directories(kvtest::hostFor(m_package + "\\DISK2\\X64"));
+  kvtest::writeFile(m_package + "\\DISK2\\X64", "kvdrv.dll", driverImage(kAmd64, 0x00040004, 0x00000003));
+  kvtest::writeFile(m_package + "\\DISK2", "lzdrv.dl_",
+                    kvtest::szddEncode(driverImage(kI386, 0x00040004, 0x00000002), 'l'));
+  const Outcome plain = examine("kvdrv.dll");
+  EXPECT_EQ(1, plain.result);
+  EXPECT_EQ(3u, plain.version);
+  EXPECT_EQ("NTamd64", plain.platform);
+  const Outcome compressed = examine("lzdrv.dll");
+  EXPECT_EQ(1, compressed.result);
+  EXPECT_EQ(2u, compressed.version);
+  EXPECT_EQ("NTx86", compressed.platform);
 }
 
 TEST_F(DriverFileVersionTest, TheTemporaryCopyIsRemoved) {

@@ -11,6 +11,7 @@
 #include "driverinfo/inf_file.h"
 #include "driverinfo/setup_api.h"
 #include "support/scratch.h"
+#include "system/environment.h"
 
 namespace kvtest {
 
@@ -43,6 +44,8 @@ inline std::string encodeInf(const std::string& text, InfEncoding encoding) {
 class InfFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The analysis reads what the start-up classification found.
+    (void)CEnvironment::kGetOsVersionCheck();
     BOOL bBound = FALSE;
     m_api = std::make_unique<CSetupApi>("C:\\NoSuchFolder", &bBound);
     ASSERT_TRUE(bBound);

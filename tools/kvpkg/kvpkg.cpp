@@ -19,6 +19,7 @@
 #include "driverinfo/driver_infomation.h"
 #include "machine_root.h"
 #include "platform/win32.h"
+#include "system/environment.h"
 
 namespace {
 
@@ -278,6 +279,9 @@ int analyze(const Options& opt) {
   if (dwFull == 0 || dwFull >= MAX_PATH) return usageError("cannot resolve the folder %s", opt.folder.c_str());
   std::string folder(szFull, dwFull);
 
+  // The analysis asks the environment probe which system it runs on, as the
+  // setup program does after its start-up classification.
+  (void)CEnvironment::kGetOsVersionCheck();
   CDriverInfomation info;
   char szModule[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, szModule, MAX_PATH);
