@@ -50,7 +50,7 @@ fuzz:
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF
 	cmake --build build/fuzz -j $(JOBS)
 
-bench: native
+bench: stage
 	@for b in $(NATIVE)/bench/*_bench; do [ -x $$b ] && $$b; done; true
 
 clean:

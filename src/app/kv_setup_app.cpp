@@ -8,23 +8,9 @@
 
 #include "resources/message_ids.h"
 #include "resources/rsc_msg.h"
+#include "app/window_messages.h"
+#include "driverinfo/vexo_error.h"
 #include "system/program_log.h"
-
-namespace {
-
-// The class of the main frame window while it is only the owner of the
-// start-up's message boxes.
-constexpr const char kFrameClass[] = "KV_SETUPFrame";
-
-LRESULT CALLBACK frameProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(hWnd, uMsg, wParam, lParam);
-}
-
-// A hexadecimal text of the parent installer (+W, +M) as a number; 0 when
-// it holds none.
-uint64_t hexValue(const std::string& strText) { return std::strtoull(strText.c_str(), nullptr, 16); }
-
-}  // namespace
 
 CKV_SETUPApp& kSetupGlobal() {
   // Never destroyed: the detail log and the service objects may still be
@@ -59,23 +45,22 @@ BOOL CKV_SETUPApp::kStartupExit(int nExit, const char* pszReason, bool bWithLast
   return FALSE;
 }
 
-void CKV_SETUPApp::kCreateMainWindow() {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = frameProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kFrameClass;
-  RegisterClassA(&wc);  // a second application object finds it registered
-  m_hMainWnd = CreateWindowExA(0, kFrameClass, m_strDefaultCaption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, wc.hInstance, nullptr);
-}
-
 BOOL CKV_SETUPApp::InitInstance() {
   m_nStartupExit = 0;
+  INITCOMMONCONTROLSEX icc = {};
+  icc.dwSize = sizeof(icc);
+  icc.dwICC = ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&icc);
+
   if (!m_pCommonFunc) return kStartupExit(1, "m_pCommonFunc is NULL");
   if (!m_pEnvironment) return kStartupExit(2, "m_pEnvironment is NULL");
+  if (!m_pSpoolerInfomation) return kStartupExit(3, "m_pSpoolerInfomation is NULL");
+  if (!m_pDriverInfomation) return kStartupExit(4, "m_pDriverInfomation is NULL");
   if (!m_pRscCommon) return kStartupExit(5, "m_pRscCommon is NULL");
 
-  // The detail log of this run replaces the one of the run before.
+  // The detail log of this run replaces the one of the run before, but
+  // never the log of an instance that still runs: this one will end at the
+  // duplicate guard, and its lines follow the running instance's.
   char szTemp[MAX_PATH + 1] = {};
   const DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
   m_strDetailLogFile.clear();
@@ -83,7 +68,8 @@ BOOL CKV_SETUPApp::InitInstance() {
     m_strDetailLogFile = szTemp;
     if (m_strDetailLogFile.back() != '\\') m_strDetailLogFile += '\\';
     m_strDetailLogFile += CDetailLog::kLogFileName;
-    DeleteFileA(m_strDetailLogFile.c_str());
+    const bool bOtherRuns = kOpenSharedData() && m_pSharedData->lInstanceCount > 0;
+    if (!bOtherRuns) DeleteFileA(m_strDetailLogFile.c_str());
   }
   kProgramLog().kSetDetailLogFileSetting(TRUE, m_strDetailLogFile, m_dwOutputLevel);
   m_pRscCommon->kSetDetailLogFileSetting(TRUE, m_strDetailLogFile, m_dwOutputLevel);
@@ -102,12 +88,22 @@ BOOL CKV_SETUPApp::InitInstance() {
   (void)CEnvironment::kGetOsVersionCheck();
   kProgramLog().kWriteLog("OS Ver = [%u]\n", CEnvironment::kGetOsKind());
 
-  kCreateMainWindow();
+  if (kCheckDuplicationExecute() == 1) return kStartupExit(7, "kCheckDuplicationExecute fail");
+
+  if (!CMainFrame::kRegisterClass()) return kStartupExit(8, "pDocTemplate is NULL");
+  m_pMainFrame = std::make_unique<CMainFrame>(*this);
+  m_hMainWnd = m_pMainFrame->kCreate(m_strDefaultCaption.c_str());
   if (!m_hMainWnd) return kStartupExit(9, "ProcessShellCommand fail.");
+
+  kRegisterMessageID();
 
   char szModule[MAX_PATH + 1] = {};
   GetModuleFileNameA(nullptr, szModule, MAX_PATH);
   CCommonFunction::kStdAfxGetPathElement(szModule, PATH_ELEMENT_DRIVE_DIR_SLASH, m_strModulePath);
+
+  // The second new-document command re-initialises the empty document; the
+  // frame holds no document state, so there is nothing that could fail.
+  if (!IsWindow(m_hMainWnd)) return kStartupExit(10, "ProcessShellCommand fail.");
 
   m_dwOsKind = CEnvironment::kGetOsKind();
   if (CEnvironment::kIsWin9x()) {
@@ -179,10 +175,7 @@ BOOL CKV_SETUPApp::InitInstance() {
   m_strErrCode = m_pRscCommon->kGetMessageText(msgid::IDS_ERRCODE);
   m_dwLangID = lang.dwLangID;
 
-  // The announcement carries the id of the wizard's session message; the
-  // wizard registers the rest of its messages with its frame.
-  const UINT uSessionBase = RegisterWindowMessageA("KV_SETUP_WM_SESSIONBASE_MESSAGE");
-  kSendToIMMessage(2, reinterpret_cast<WPARAM>(m_hMainWnd), static_cast<LPARAM>(uSessionBase));
+  kSendToIMMessage(2, reinterpret_cast<WPARAM>(m_hMainWnd), static_cast<LPARAM>(WM_SESSIONBASE_MESSAGE));
 
   if (m_bISwitch &&
       kDispStartMessage(msgid::IDS_MSG_START_CONFIRM1, msgid::IDS_MSG_START_CONFIRM2) == IDNO) {
@@ -227,12 +220,68 @@ BOOL CKV_SETUPApp::InitInstance() {
     kDispErrorMessage(msgid::IDS_ERR_NO_ADMIN, "", "", kStartupMessageStyle);
     return kStartupExit(27, "kCheckAdministrators returned FALSE.", false);
   }
+  if (!m_pSpoolerInfomation->kCheckSpoolerStatus()) {
+    kDispErrorMessage(msgid::IDS_ERR_STOPSPOOLER, "", "", kStartupMessageStyle);
+    return kStartupExit(28, "kCheckSpoolerStatus returned FALSE.", false);
+  }
 
-  // The spooler check, the network library probe, the driver-information
-  // facade and the candidate lists follow here with their subsystems.
+  // The network search needs the package's network library and the
+  // standard TCP/IP port monitor; the monitor's answer is only logged.
+  if (m_pSetupIniInfo->bNetworkPrinterSearch == 1) {
+    m_bNQAvailable = kCheckNQmodule() == 1 ? 1 : 0;
+    if (m_bNQAvailable) (void)kCheckTCPIP();
+    if (!CEnvironment::kIsWin2k()) m_bNQAvailable = 0;
+    m_bNetworkSearch = m_bNQAvailable;
+  } else {
+    m_bNetworkSearch = 0;
+  }
+
+  const DWORD dwInit = m_pDriverInfomation->VEXOInitialize(m_strModulePath + "INSTDLL" + "\\" + "DrvInst");
+  if (dwInit == VEXOERR_SETUPAPI_NOTLOAD) {
+    kDispErrorMessage(msgid::IDS_ERR_DLLLOADERR, "", "", kStartupMessageStyle);
+    return kStartupExit(29, "VEXOInitialize returned VEXOERR_SETUPAPI_NOTLOAD.", false);
+  }
+  if (dwInit == VEXOERR_CREATE_CLASS) {
+    kDispErrorMessage(msgid::IDS_ERR_CANNOT_KEEPON,
+                      kFormatText("%s VEXOInitialize\n%s VEXOERR_CREATE_CLASS", m_strErrKind.c_str(),
+                                  m_strErrCode.c_str()),
+                      "", kStartupMessageStyle);
+    return kStartupExit(30, "VEXOInitialize returned VEXOERR_CREATE_CLASS.", false);
+  }
+  if (dwInit != VEXOERR_SUCCESS) {
+    kDispErrorMessage(msgid::IDS_ERR_OTHERERR,
+                      kFormatText("%s VEXOInitialize\n%s (%u)", m_strErrKind.c_str(), m_strErrCode.c_str(), dwInit),
+                      "", kStartupMessageStyle);
+    return kStartupExit(31, kFormatText("VEXOInitialize returned unknowen code [%d].", static_cast<int>(dwInit)).c_str(),
+                        false);
+  }
+
+  ShowWindow(m_hMainWnd, SW_SHOWMINIMIZED);
+  UpdateWindow(m_hMainWnd);
+  m_bUSBDriverExist = 0;
+  m_bUSBInstall = 0;
+  kProgramLog().kWriteLog("m_bBSwitch %d\n", m_bBSwitch);
+
+  // A USB installation needs the candidates and the spooler's lists before
+  // the first page; in batch mode the wizard builds them later.
+  if (!m_bBSwitch && CEnvironment::kIsWin2k() && m_pSetupIniInfo->bUSBInst == 1) {
+    if (!kMakeSetupInfomation()) return kStartupExit(32, "kMakeSetupInfomation returned FALSE.");
+    const char* pszPlatform = CEnvironment::kIsAMD64() ? "NTamd64" : "NTx86";
+    for (const CCandidateDriver& candidate : m_pDriverInfomation->VEXOGetCandidateDriverList()) {
+      if (candidate.dwInfOSVersion == 3 && candidate.strPlatform == pszPlatform && candidate.bUSBPermit) {
+        m_bUSBDriverExist = 1;
+        break;
+      }
+    }
+    if (!kMakePresentList()) return kStartupExit(33, "kMakePresentList returned FALSE.");
+  }
+
   char szWindows[MAX_PATH + 1] = {};
   if (CCommonFunction::kStdAfxGetWindowsDir(szWindows, sizeof(szWindows))) m_strWindowsDir = szWindows;
-  kProgramLog().kWriteLog("CKV_SETUPApp::InitInstance() start-up checks passed.\n");
+
+  if (m_pSharedData) m_pSharedData->ullMainWnd = reinterpret_cast<uintptr_t>(m_hMainWnd);
+  PostMessageA(m_hMainWnd, WM_DISP_LICENSE, 0, 0);
+  kProgramLog().kWriteLog("CKV_SETUPApp::InitInstance() return TRUE\n");
   return TRUE;
 }
 
@@ -254,6 +303,7 @@ int CKV_SETUPApp::ExitInstance() {
     CloseHandle(m_hMutex);
     m_hMutex = nullptr;
   }
+  kCloseSharedData();
   if (m_hMainWnd && IsWindow(m_hMainWnd)) DestroyWindow(m_hMainWnd);
   m_hMainWnd = nullptr;
   // A start-up that failed ends with its exit number, also in silent mode:
@@ -289,20 +339,6 @@ int CKV_SETUPApp::kDispStartMessage(const std::string& strKey1, const std::strin
   const std::string strText2 = m_pRscCommon->kGetMessageText(strKey2);
   if (strText1.empty() || strText2.empty() || !m_hMainWnd) return 1;
   return m_pRscCommon->kDispMessageBox(strText1 + "\n" + strText2, m_strDefaultCaption, kStartConfirmStyle);
-}
-
-int CKV_SETUPApp::kSendToIMMessage(DWORD dwMessID, WPARAM wParam, LPARAM lParam) {
-  kProgramLog().kWriteLog("CKV_SETUPApp::kSendToIMMessage()  dwMessID=%d : wParam=0x%08x : lParam=0x%08x\n",
-                          static_cast<int>(dwMessID), static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
-  if (m_strInstManHWnd.empty()) return 1;
-  const HWND hIMHWnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(hexValue(m_strInstManHWnd)));
-  const UINT uMessage = static_cast<UINT>(hexValue(m_strInstManMessage)) + dwMessID;
-  kProgramLog().kWriteLog(
-      "CKV_SETUPApp::kSendToIMMessage()  PostMessage : hIMHWnd=0x%p : dwMess=0x%08x : wParam=0x%08x : "
-      "lParam=0x%08x\n",
-      static_cast<void*>(hIMHWnd), uMessage, static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
-  PostMessageA(hIMHWnd, uMessage, wParam, lParam);
-  return 1;
 }
 
 BOOL CKV_SETUPApp::kGetLocaleInfo(int nMode) {

@@ -18,6 +18,16 @@
 #include "system/common_function.h"
 #include "system/environment.h"
 #include "system/spooler_infomation.h"
+#include "wizard/main_frame.h"
+
+// The memory every running instance of the program file shares: how many
+// instances run (stored plus one, so that fresh zeroed memory means none)
+// and the main window of the first.
+struct CSharedInstanceData {
+  volatile LONG lInstanceCount;
+  LONG lReserved;
+  volatile unsigned long long ullMainWnd;
+};
 
 // The reboot choices of +E.
 enum : int {
@@ -154,6 +164,10 @@ class CKV_SETUPApp {
   // ---- Other state ---------------------------------------------------------
   HANDLE m_hMutex = nullptr;
   HWND m_hMainWnd = nullptr;  // the main frame window, hidden until the wizard starts
+  std::unique_ptr<CMainFrame> m_pMainFrame;
+  HANDLE m_hSharedData = nullptr;            // the instances' shared memory and its view
+  CSharedInstanceData* m_pSharedData = nullptr;
+  int m_bInstanceCounted = 0;                // this instance is in the shared counter
   const CSetupIniSettings* m_pSetupIniInfo = nullptr;
   CKVISetupIniInfo m_SetupIniReader;
   short m_nSetupKind = SETUPKIND_ADD;
@@ -238,7 +252,10 @@ class CKV_SETUPApp {
   int kStoreSwitch(char cSwitch, char cSign, const std::string& strValue);
   BOOL kCommandLineRefused(int nExit, const char* pszKey, const std::string& strDetail);
   BOOL kStartupExit(int nExit, const char* pszReason, bool bWithLastError = true);
-  void kCreateMainWindow();
+  // Opens the memory shared by the instances of this program file.
+  BOOL kOpenSharedData();
+  // Leaves the shared counter and closes the shared memory.
+  void kCloseSharedData();
 
   std::vector<std::string> m_lstArguments;
 };

@@ -9,8 +9,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> lstArguments;
   for (int i = 1; i < argc; ++i) lstArguments.emplace_back(argv[i]);
   app.kSetArguments(std::move(lstArguments));
-  // The wizard's message loop runs here once its frame exists; a start-up
-  // that fails goes straight to the end.
-  (void)app.InitInstance();
+  // The wizard runs in the frame's messages until the frame is closed; a
+  // start-up that fails goes straight to the end.
+  if (app.InitInstance()) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
   return app.ExitInstance();
 }

@@ -12,6 +12,20 @@ void replaceAll(std::string& strText, const char* pszFrom, char cTo) {
   }
 }
 
+// Tells the simulated system's UI renderers which catalogue message a text
+// is, so that a test script can answer a box by the message's id in any
+// language. Windows has no such function: the lookup finds nothing there and
+// the call is skipped.
+void noteMessageText(const std::string& strMessageID, const std::string& strText) {
+  typedef void(WINAPI * PFN_NOTE)(LPCSTR, LPCSTR);
+  static const PFN_NOTE pfnNote = [] {
+    HMODULE hUser = GetModuleHandleA("user32.dll");
+    return hUser ? reinterpret_cast<PFN_NOTE>(reinterpret_cast<void*>(GetProcAddress(hUser, "WinsimNoteMessageText")))
+                 : nullptr;
+  }();
+  if (pfnNote) pfnNote(strMessageID.c_str(), strText.c_str());
+}
+
 }  // namespace
 
 std::string CRscMsg::kReplaceEscape(const std::string& strText) {
@@ -34,7 +48,9 @@ std::string CRscMsg::kGetMessge(const std::string& strMessageID, int nShowIfMiss
   const auto it = m_rBase.m_mapMessage.find(strMessageID);
   if (it != m_rBase.m_mapMessage.end()) {
     m_Log.kWriteLogLevel99("CRscMsg::kGetMessge() return (1) [%s]\n", strMessageID.c_str());
-    return kReplaceEscape(it->second.strMessage);
+    std::string strText = kReplaceEscape(it->second.strMessage);
+    noteMessageText(strMessageID, strText);
+    return strText;
   }
   m_rBase.kSetNoMessageIdError(strMessageID, m_rBase.m_strIRCFilePath);
   m_Log.kWriteLog("CRscMsg::kGetMessge() return (2) LastError=%u Message ID not found. ID=%s\n", GetLastError(),

@@ -107,7 +107,7 @@ TEST_F(Startup, ConfigurationDecidesTheEnd) {
   } rows[] = {
       {"[Setup]\nRebootLevel=7\n", "", 23, "  [Bad configuration.\n"},
       {nullptr, "", 22, "CKV_SETUPApp::InitInstance() return FALSE (22) "},
-      {"[Setup]\nRebootLevel=2\n", "", 0, "CKV_SETUPApp::InitInstance() start-up checks passed.\n"},
+      {"[Setup]\nRebootLevel=2\nUSBInst=OFF\n", "", 0, "CKV_SETUPApp::InitInstance() return TRUE\n"},
       {"[Setup]\n", "+S", 6, "CKV_SETUPApp::InitInstance() return FALSE (6) "},
   };
   for (const auto& row : rows) {
@@ -126,7 +126,7 @@ TEST_F(Startup, ConfigurationDecidesTheEnd) {
 }
 
 TEST_F(Startup, WithoutALevelTheDetailLogOfACleanRunIsRemoved) {
-  m_pkg.writeAnsi("pkg\\KVISETUP.INI", "[Setup]\n");
+  m_pkg.writeAnsi("pkg\\KVISETUP.INI", "[Setup]\nUSBInst=OFF\n");
   setOutputLevel(0);
   EXPECT_EQ(run(""), 0u);
   EXPECT_FALSE(GetFileAttributesA(m_strDetailLog.c_str()) != INVALID_FILE_ATTRIBUTES);

@@ -1,0 +1,77 @@
+// The start-up of the real program on the staged sample package, from the
+// process start to the first wizard message (the frame ends the run there
+// while the wizard's pages are missing), on a machine of its own. Run
+// `make stage` first; `make bench` does.
+#include <benchmark/benchmark.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kBenchRoot = fs::temp_directory_path() / "kv_startup_bench";
+
+// One run of kv_setup in the package folder; its exit code, or -1.
+int runOnce(const fs::path& package, const char* pszArgument) {
+  const std::string strProgram = (package / "kv_setup").string();
+  char* argv[] = {const_cast<char*>(strProgram.c_str()), const_cast<char*>(pszArgument), nullptr};
+  if (!*pszArgument) argv[1] = nullptr;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 0, 0);
+  pid_t pid = 0;
+  const int nError = posix_spawn(&pid, strProgram.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (nError != 0) return -1;
+  int nStatus = 0;
+  if (waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus)) return -1;
+  return WEXITSTATUS(nStatus);
+}
+
+void startup(benchmark::State& state, const char* pszArgument) {
+  const fs::path package = KV_STAGED_PACKAGE;
+  if (!fs::exists(package / "kv_setup")) {
+    state.SkipWithError("no staged package: run `make stage` first");
+    return;
+  }
+  setenv("KVSIM_ROOT", (kBenchRoot / "machine").c_str(), 1);
+  setenv("KVSIM_UI", "none", 1);
+  // The first run creates the machine; it is not measured.
+  if (runOnce(package, pszArgument) != 0) {
+    state.SkipWithError("kv_setup did not end cleanly");
+    return;
+  }
+  for (auto _ : state) {
+    if (runOnce(package, pszArgument) != 0) state.SkipWithError("kv_setup did not end cleanly");
+  }
+}
+
+// The whole start-up: candidate drivers and the spooler's lists included.
+void BM_StartupToFirstPage(benchmark::State& state) { startup(state, ""); }
+BENCHMARK(BM_StartupToFirstPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A process that ends at once (+S), for the cost of starting and ending a
+// process on the simulated machine, which the figure above includes.
+void BM_ProcessStartAndEnd(benchmark::State& state) {
+  // +S is refused before any window or file work; its exit is 6.
+  const fs::path package = KV_STAGED_PACKAGE;
+  if (!fs::exists(package / "kv_setup")) {
+    state.SkipWithError("no staged package: run `make stage` first");
+    return;
+  }
+  setenv("KVSIM_ROOT", (kBenchRoot / "machine").c_str(), 1);
+  for (auto _ : state) {
+    if (runOnce(package, "+S") != 6) state.SkipWithError("kv_setup +S did not end with exit 6");
+  }
+}
+BENCHMARK(BM_ProcessStartAndEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
