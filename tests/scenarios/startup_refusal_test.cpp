@@ -23,7 +23,7 @@ class StartupRefusal : public scenario::ScenarioTest {
   // The exit line of the start-up; exits 25 and later carry no last-error value.
   static std::string exitLine(int nExit, const std::string& strReason) {
     const std::string strHead = "CKV_SETUPApp::InitInstance() return FALSE (" + std::to_string(nExit) + ") ";
-    if (nExit >= 25) return strHead + strReason + "\n";
+    if (nExit >= 25 && nExit <= 31) return strHead + strReason + "\n";
     return strHead + "LastError=";
   }
 
@@ -161,6 +161,25 @@ TEST_F(StartupRefusal, UserWithoutAdministratorRights) {
   const Outcome r = run({}, "msgbox IDS_ERR_NO_ADMIN: ok\n");
   expectExit(r, 27, "kCheckAdministrators returned FALSE.");
   expectBox(r, "IDS_ERR_NO_ADMIN", "You need administrator rights to install the printer driver.");
+  expectParent(r, true);
+}
+
+TEST_F(StartupRefusal, BrokenDriverPackageStopsBeforeTheWizard) {
+  // The INF names a driver file the package no longer holds.
+  removePackageFile("DRIVERS/DISK1/KVDRV64.DLL");
+  const Outcome r = run({}, "msgbox IDS_ERR_READINFERR: ok\n");
+  expectExit(r, 32, "kMakeSetupInfomation returned FALSE.");
+  expectBox(r, "IDS_ERR_READINFERR", "A printer INF file of the package could not be read.");
+  // The details name the INF file.
+  EXPECT_TRUE(r.transcriptHas("KVX64.INF")) << r.describe();
+  expectParent(r, true);
+}
+
+TEST_F(StartupRefusal, UnreadableSpoolerListsStopBeforeTheWizard) {
+  kvsim({"fault", "set", "Spooler.EnumPortsA", "5"});
+  const Outcome r = run({}, "msgbox IDS_ERR_PRESENTLISTERR: ok\n");
+  expectExit(r, 33, "kMakePresentList returned FALSE.");
+  expectBox(r, "IDS_ERR_PRESENTLISTERR", "The list of installed printers and drivers could not be read.");
   expectParent(r, true);
 }
 

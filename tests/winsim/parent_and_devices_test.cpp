@@ -97,16 +97,4 @@ TEST(Devices, BroadcastsReachRegisteredWindowsOfTheirClassOnly) {
   DestroyWindow(h);
 }
 
-TEST(Session, ExitWindowsIsRecordedNotCarriedOut) {
-  EXPECT_TRUE(ExitWindowsEx(EWX_REBOOT, 0));
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KVSim\\Machine", 0, KEY_READ, &key), ERROR_SUCCESS);
-  char value[32] = {};
-  DWORD size = sizeof value;
-  EXPECT_EQ(RegQueryValueExA(key, "ShutdownRequest", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size),
-            ERROR_SUCCESS);
-  EXPECT_STREQ(value, "reboot");
-  RegCloseKey(key);
-}
-
 }  // namespace

@@ -97,6 +97,8 @@ TEST_F(ServiceControl, DependentsStopFirstAndStartAfter) {
     EXPECT_EQ(waitFor(h, SERVICE_STOPPED), static_cast<DWORD>(SERVICE_STOPPED));
   }
   EXPECT_TRUE(activeDependents(spooler).empty());
+  // A stop long enough that a busy host cannot end it before the next call.
+  ASSERT_TRUE(reg::setDword(Hive::LocalMachine, winsim::kMachineKey, "ServiceStopDelay", 50000));
   ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &st));
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(ControlService(spooler, SERVICE_CONTROL_STOP, &st)) << "a stop is under way";

@@ -5,6 +5,7 @@
 
 #include "kvsim.h"
 #include "machine.h"
+#include "netapi32/shares.h"
 #include "winspool/spool_store.h"
 
 namespace kvsim {
@@ -42,7 +43,14 @@ int runSpooler(const Args& args) {
       for (const auto& name : sp::printProcessors(*env)) std::printf("%s\t%s\n", env->name, name.c_str());
     }
   } else if (what == "shares") {
-    for (const auto& s : sp::shares()) std::printf("%s\t%u\t%s\n", s.name.c_str(), s.type, s.path.c_str());
+    // What the server offers, as NetShareEnum sees it: nothing while the
+    // server service is stopped.
+    if (!winsim::net::serverRunning()) {
+      std::fprintf(stderr, "kvsim: the server service (LanmanServer) is not running: no shares\n");
+      return 0;
+    }
+    for (const auto& s : winsim::net::serverShares())
+      std::printf("%s\t0x%x\t%s\t%s\n", s.name.c_str(), s.type, s.path.c_str(), s.remark.c_str());
   } else {
     return fail("spooler list: unknown list '" + what + "'");
   }
@@ -59,7 +67,9 @@ const Registrar reg({"spooler", "list what the print spooler holds",
                      "  ports       name, monitor\n"
                      "  monitors    name, DLL\n"
                      "  processors  environment, name\n"
-                     "  shares      name, type, path\n",
+                     "  shares      name, type (0x...), path, remark: what the server service\n"
+                     "              offers, its administrative shares included; nothing while\n"
+                     "              it is stopped\n",
                      runSpooler});
 
 }  // namespace

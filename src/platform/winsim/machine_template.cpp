@@ -129,6 +129,20 @@ std::string serviceRegText(const MachineSettings& s) {
   dw("ErrorControl", 1);
   sz("ObjectName", vista ? "NT AUTHORITY\\NetworkService" : "LocalSystem");
   multi("DependOnService", {"RpcSs", "Spooler"});
+  // The server service shares the printer drivers folder as print$ for
+  // clients that connect to this machine's printers; the administrative
+  // shares (ADMIN$, C$, IPC$) it makes itself and never records.
+  key("LanmanServer");
+  sz("DisplayName", "Server");
+  ex("ImagePath", "%SystemRoot%\\system32\\svchost.exe -k netsvcs");
+  dw("Type", 0x20);
+  dw("Start", 2);
+  dw("ErrorControl", 1);
+  sz("ObjectName", "LocalSystem");
+  key("LanmanServer\\Parameters");
+  key("LanmanServer\\Shares");
+  multi("print$", {"CSCFlags=0", "MaxUses=4294967295", "Path=C:\\Windows\\system32\\spool\\drivers",
+                   "Permissions=0", "Remark=Printer Drivers", "Type=0"});
   return t;
 }
 
@@ -216,9 +230,9 @@ bool populateTemplate(const fs::path& root, std::string_view templateName, std::
     if (error) *error = "template registry: " + importError;
     return false;
   }
-  // Run states of the services: the spooler and the service that depends on
-  // it are running, as on a machine that has just started.
-  if (!atomicWriteFile(root / "services.state", "RpcSs\trunning\nSpooler\trunning\nFax\trunning\n")) {
+  // Run states of the services: the spooler, the service that depends on it
+  // and the server service are running, as on a machine that has just started.
+  if (!atomicWriteFile(root / "services.state", "RpcSs\trunning\nSpooler\trunning\nFax\trunning\nLanmanServer\trunning\n")) {
     if (error) *error = "cannot write " + (root / "services.state").string();
     return false;
   }

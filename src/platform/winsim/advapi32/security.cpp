@@ -20,6 +20,7 @@
 
 #include <windows.h>
 
+#include "advapi32/token_privileges.h"
 #include "handles.h"
 #include "machine.h"
 #include "machine_settings.h"
@@ -197,6 +198,19 @@ size_t layoutSidList(const std::vector<Group>& groups, size_t headerSize, BYTE* 
 }
 
 }  // namespace
+
+bool winsim::privilegeEnabled(std::string_view name) {
+  for (const PrivilegeName& p : kPrivileges) {
+    if (!winsim::iequals(p.name, name)) continue;
+    const winsim::MachineSettings s = winsim::machineSettings();
+    std::lock_guard<std::mutex> guard(g_privilegeMutex);
+    for (const auto& held : currentPrivileges(s)) {
+      if (held.Luid.LowPart == p.luid && held.Luid.HighPart == 0) return (held.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    return false;
+  }
+  return false;
+}
 
 // OpenProcessToken: FALSE with ERROR_INVALID_HANDLE for a process handle
 // that is not open; the 95 family has no tokens (ERROR_CALL_NOT_IMPLEMENTED).

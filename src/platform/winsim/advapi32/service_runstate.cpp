@@ -142,11 +142,13 @@ DWORD stateOf(std::string_view name, bool autoStart) {
   return autoStart ? kRunning : kStopped;
 }
 
-bool spoolerRunning() {
-  constexpr const char* kKey = "SYSTEM\\CurrentControlSet\\Services\\Spooler";
-  if (!reg::keyExists(reg::Hive::LocalMachine, kKey)) return false;
-  const bool autoStart = reg::getDword(reg::Hive::LocalMachine, kKey, "Start", 3) <= 2;
-  return stateOf("Spooler", autoStart) == kRunning;
+bool serviceRunning(std::string_view name) {
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\" + std::string(name);
+  if (!reg::keyExists(reg::Hive::LocalMachine, key)) return false;
+  const bool autoStart = reg::getDword(reg::Hive::LocalMachine, key, "Start", 3) <= 2;
+  return stateOf(name, autoStart) == kRunning;
 }
+
+bool spoolerRunning() { return serviceRunning("Spooler"); }
 
 }  // namespace winsim::runstate

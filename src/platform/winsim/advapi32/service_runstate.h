@@ -72,6 +72,8 @@ std::vector<Entry> all();
 // The state of a service: its line, else the state its start type gives it
 // (`autoStart`: SERVICE_BOOT_START to SERVICE_AUTO_START).
 DWORD stateOf(std::string_view name, bool autoStart);
+// Whether a service of the registry is defined and running.
+bool serviceRunning(std::string_view name);
 // Whether the print spooler runs (the "Spooler" service of the registry).
 bool spoolerRunning();
 

@@ -11,6 +11,37 @@ typedef LPWSTR LMSTR;
 
 #define MAX_PREFERRED_LENGTH ((DWORD)-1)
 
+// Share types (shi*_type): the kind in the low bits, the flags above.
+#define STYPE_DISKTREE 0
+#define STYPE_PRINTQ 1
+#define STYPE_DEVICE 2
+#define STYPE_IPC 3
+#define STYPE_MASK 0x000000FF
+#define STYPE_TEMPORARY 0x40000000
+#define STYPE_SPECIAL 0x80000000
+#define SHI_USES_UNLIMITED ((DWORD)-1)
+
+typedef struct _SHARE_INFO_0 {
+  LMSTR shi0_netname;
+} SHARE_INFO_0, *PSHARE_INFO_0, *LPSHARE_INFO_0;
+
+typedef struct _SHARE_INFO_1 {
+  LMSTR shi1_netname;
+  DWORD shi1_type;
+  LMSTR shi1_remark;
+} SHARE_INFO_1, *PSHARE_INFO_1, *LPSHARE_INFO_1;
+
+typedef struct _SHARE_INFO_2 {
+  LMSTR shi2_netname;
+  DWORD shi2_type;
+  LMSTR shi2_remark;
+  DWORD shi2_permissions;
+  DWORD shi2_max_uses;
+  DWORD shi2_current_uses;
+  LMSTR shi2_path;
+  LMSTR shi2_passwd;
+} SHARE_INFO_2, *PSHARE_INFO_2, *LPSHARE_INFO_2;
+
 typedef struct _SHARE_INFO_502 {
   LMSTR shi502_netname;
   DWORD shi502_type;

@@ -11,6 +11,8 @@
 #include <dbt.h>
 
 #include "advapi32/registry_store.h"
+#include "advapi32/token_privileges.h"
+#include "machine_settings.h"
 #include "user32/user_private.h"
 
 namespace winsim::user {
@@ -177,8 +179,18 @@ extern "C" BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle) {
 
 // ExitWindowsEx: the request is recorded in the machine
 // (HKLM\SOFTWARE\KVSim\Machine "ShutdownRequest": reboot, shutdown, poweroff
-// or logoff) and never carried out; `kvsim reboot` acts on it. TRUE.
+// or logoff) and never carried out; `kvsim reboot` acts on it. TRUE. On the
+// NT family a shutdown, reboot or power-off needs the caller's
+// SeShutdownPrivilege enabled first (AdjustTokenPrivileges): without it
+// FALSE, ERROR_PRIVILEGE_NOT_HELD, and nothing is recorded. Logging off
+// needs no privilege, nor does anything on the 95 family, which has no
+// tokens.
 extern "C" BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
+  const bool endsSession = (uFlags & (EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF)) != 0;
+  if (endsSession && ws::isNtPlatform(ws::machineSettings()) && !ws::privilegeEnabled(SE_SHUTDOWN_NAME)) {
+    SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+    return FALSE;
+  }
   const char* kind = (uFlags & EWX_REBOOT) ? "reboot" : (uFlags & EWX_POWEROFF) ? "poweroff"
                      : (uFlags & EWX_SHUTDOWN)                                  ? "shutdown"
                                                                                 : "logoff";

@@ -263,27 +263,6 @@ std::vector<MonitorRecord> monitors() {
   return list;
 }
 
-std::vector<ShareRecord> shares() {
-  std::vector<ShareRecord> list;
-  reg::inspect(Hive::LocalMachine, [&](const reg::Editor& hive) {
-    for (const auto& [name, value] : hive.values(kSharesKey)) {
-      if (value.type != REG_MULTI_SZ || name.empty()) continue;
-      ShareRecord s;
-      s.name = name;
-      for (const std::string& item : reg::splitMultiString(value.data)) {
-        const size_t eq = item.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string field = item.substr(0, eq), text = item.substr(eq + 1);
-        if (iequals(field, "Path")) s.path = text;
-        else if (iequals(field, "Remark")) s.remark = text;
-        else if (iequals(field, "Type")) s.type = static_cast<DWORD>(std::strtoul(text.c_str(), nullptr, 10));
-      }
-      list.push_back(std::move(s));
-    }
-  });
-  return list;
-}
-
 std::vector<std::string> printProcessors(const Environment& env) {
   return reg::subKeys(Hive::LocalMachine, printProcessorsKey(env));
 }

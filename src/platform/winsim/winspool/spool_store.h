@@ -92,13 +92,6 @@ struct MonitorRecord {
 };
 std::vector<MonitorRecord> monitors();
 
-struct ShareRecord {
-  std::string name, path, remark;
-  DWORD type = 0;
-};
-inline constexpr const char* kSharesKey = "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares";
-std::vector<ShareRecord> shares();
-
 std::vector<std::string> printProcessors(const Environment& env);
 
 // The default printer's name from HKCU (the part of "Device" before the
