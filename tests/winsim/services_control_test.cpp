@@ -11,6 +11,7 @@
 #include "advapi32/service_store.h"
 #include "fresh_machine.h"
 #include "machine.h"
+#include "machine_settings.h"
 #include "platform/win32.h"
 
 namespace reg = winsim::reg;
@@ -98,7 +99,7 @@ TEST_F(ServiceControl, DependentsStopFirstAndStartAfter) {
   }
   EXPECT_TRUE(activeDependents(spooler).empty());
   // A stop long enough that a busy host cannot end it before the next call.
-  ASSERT_TRUE(reg::setDword(Hive::LocalMachine, winsim::kMachineKey, "ServiceStopDelay", 50000));
+  ASSERT_TRUE(reg::setDword(Hive::LocalMachine, winsim::kMachineKey, "ServiceStopDelay", 10000));
   ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &st));
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(ControlService(spooler, SERVICE_CONTROL_STOP, &st)) << "a stop is under way";
