@@ -7,6 +7,7 @@
 #include "app/kv_setup_app.h"
 #include "resources/message_ids.h"
 #include "system/program_log.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -31,17 +32,6 @@ const CSwitchRule* findSwitch(char cSwitch) {
   return nullptr;
 }
 
-// Letters only, and only those of ASCII: any other byte selects no switch.
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool iequals(const std::string& a, const char* b) {
-  const std::string strB = b;
-  if (a.size() != strB.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (upperAscii(a[i]) != upperAscii(strB[i])) return false;
-  }
-  return true;
-}
 
 std::string trimSpace(const std::string& strText) {
   size_t nBegin = 0;
@@ -160,8 +150,8 @@ int CKV_SETUPApp::kStoreSwitch(char cSwitch, char cSign, const std::string& strV
       }
       if (lstPieces.size() > 2) {
         m_strDivertMode = lstPieces[2];
-        if (!iequals(m_strDivertMode, "NoAdd") && !iequals(m_strDivertMode, "Add") &&
-            !iequals(m_strDivertMode, "Force")) {
+        if (!kIEquals(m_strDivertMode, "NoAdd") && !kIEquals(m_strDivertMode, "Add") &&
+            !kIEquals(m_strDivertMode, "Force")) {
           return 8;
         }
       }
@@ -187,7 +177,7 @@ BOOL CKV_SETUPApp::kGetCommandLine() {
   for (const std::string& strArgument : m_lstArguments) {
     kProgramLog().kWriteLog("CKV_SETUPApp::kGetCommandLine() strCommandLine = [%s]\n", strArgument.c_str());
     int nError = 0;
-    const CSwitchRule* pRule = strArgument.size() >= 2 ? findSwitch(upperAscii(strArgument[1])) : nullptr;
+    const CSwitchRule* pRule = strArgument.size() >= 2 ? findSwitch(kUpperAscii(strArgument[1])) : nullptr;
     if (strArgument.size() < 2) {
       nError = 1;
     } else if (strArgument[0] != '+' && strArgument[0] != '-') {
@@ -354,7 +344,7 @@ BOOL CKV_SETUPApp::kAnalysisCommandLine() {
     } kModes[] = {{"NODISPLAY", INITPRN_NODISPLAY}, {"DISPLAY", INITPRN_DISPLAY}, {"SELECT", INITPRN_SELECT}};
     m_nInitPrnSelect = INITPRN_OTHER;
     for (const auto& mode : kModes) {
-      if (iequals(m_strInitPrnMode, mode.pszValue)) m_nInitPrnSelect = mode.nSelect;
+      if (kIEquals(m_strInitPrnMode, mode.pszValue)) m_nInitPrnSelect = mode.nSelect;
     }
     if (m_nInitPrnSelect == INITPRN_OTHER) m_strInitPrnSelectValue = m_strInitPrnMode;
     m_strInitPrnParam = m_strInitPrnMode;

@@ -7,6 +7,7 @@
 #include "system/common_function.h"
 #include "system/environment.h"
 #include "system/program_log.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -16,22 +17,6 @@ std::string trimBlanks(const std::string& strText) {
   while (nBegin < nEnd && std::isspace(static_cast<unsigned char>(strText[nBegin]))) ++nBegin;
   while (nEnd > nBegin && std::isspace(static_cast<unsigned char>(strText[nEnd - 1]))) --nEnd;
   return strText.substr(nBegin, nEnd - nBegin);
-}
-
-bool iequals(const std::string& a, const char* b) {
-  const std::string strB = b;
-  if (a.size() != strB.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(strB[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string toUpper(std::string strText) {
-  for (char& c : strText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return strText;
 }
 
 // The last-error values with which an empty value still counts as read: the
@@ -55,7 +40,7 @@ const char* const kOsTokens[] = {"WIN95", "WINNT4", "WIN2K", "WINXP", "WINVISTA"
 
 bool isKnownOsToken(const std::string& strToken) {
   for (const char* pszToken : kOsTokens) {
-    if (iequals(strToken, pszToken)) return true;
+    if (kIEquals(strToken, pszToken)) return true;
   }
   return false;
 }
@@ -175,7 +160,7 @@ BOOL CKVISetupIniInfo::kReadFlag(const char* pszReader, const char* pszKey, bool
       // Only the opposite of the default changes the flag: any other text,
       // also an empty one, keeps the default.
       strValue = trimBlanks(strValue);
-      nField = bDefaultOn ? (iequals(strValue, "OFF") ? 0 : 1) : (iequals(strValue, "ON") ? 1 : 0);
+      nField = bDefaultOn ? (kIEquals(strValue, "OFF") ? 0 : 1) : (kIEquals(strValue, "ON") ? 1 : 0);
       break;
   }
   kProgramLog().kWriteLogLevel1("CKVISetupIniInfo::%s() return TRUE (2) %s=%d\n", pszReader, pszKey, nField);
@@ -191,7 +176,7 @@ BOOL CKVISetupIniInfo::kReadChoice(const char* pszReader, const char* pszKey, co
   if (eResult == CReadResult::kValue) {
     strValue = trimBlanks(strValue);
     for (size_t i = 0; i < nChoices; ++i) {
-      if (iequals(strValue, pChoices[i].pszValue)) {
+      if (kIEquals(strValue, pChoices[i].pszValue)) {
         nField = pChoices[i].nNumber;
         break;
       }
@@ -325,7 +310,7 @@ BOOL CKVISetupIniInfo::kPluginList() {
   CCommonFunction::kStdAfxGetPathElement(m_strIniFile, PATH_ELEMENT_DRIVE_DIR, strIniFolder);
 
   for (const std::string& strName : lstSections) {
-    const std::string strSection = toUpper(strName);
+    const std::string strSection = kToUpper(strName);
     if (strSection.find("PLUGIN.") == std::string::npos) continue;
     const char* const pszSection = strName.c_str();
     std::string strValue;
@@ -343,7 +328,7 @@ BOOL CKVISetupIniInfo::kPluginList() {
         const bool bLast = nComma == std::string::npos;
         const std::string strToken = trimBlanks(strValue.substr(nAt, bLast ? std::string::npos : nComma - nAt));
         if (!isKnownOsToken(strToken)) return kPluginFail(bLast ? 2 : 3, "SupportOS", strSection);
-        if (iequals(strToken, strOsToken.c_str())) {
+        if (kIEquals(strToken, strOsToken.c_str())) {
           bApplies = true;
           break;
         }
@@ -401,7 +386,7 @@ BOOL CKVISetupIniInfo::kPluginList() {
       strValue.clear();
     }
     info.strPlatform = trimBlanks(strValue);
-    if (!info.strPlatform.empty() && !iequals(info.strPlatform, "NTx86") && !iequals(info.strPlatform, "NTamd64")) {
+    if (!info.strPlatform.empty() && !kIEquals(info.strPlatform, "NTx86") && !kIEquals(info.strPlatform, "NTamd64")) {
       return kPluginFail(10, "Platform", strSection);
     }
     m_Settings.lstPlugin.push_back(std::move(info));
