@@ -206,6 +206,20 @@ std::optional<std::string> readWholeFile(const fs::path& path) {
   return ss.str();
 }
 
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 // ---- Paths ----------------------------------------------------------------
 
 std::string currentDirectory() {

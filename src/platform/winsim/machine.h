@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace winsim {
 
@@ -51,6 +52,9 @@ class MachineLock {
 // flushed, then renamed over the target.
 bool atomicWriteFile(const fs::path& path, std::string_view bytes);
 std::optional<std::string> readWholeFile(const fs::path& path);
+// The lines of a stored text, without their line ends ("\n" or "\r\n"); the
+// views point into the text.
+std::vector<std::string_view> splitLines(std::string_view text);
 
 // ---- Paths ----------------------------------------------------------------
 // C: is <root>/drive_c, Z: is the host's "/". Lookups ignore case: each

@@ -50,13 +50,7 @@ std::optional<DWORD> stateFromWord(std::string_view word) {
 
 std::vector<Entry> parse(std::string_view text) {
   std::vector<Entry> entries;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  for (const std::string_view line : splitLines(text)) {
     const size_t tab = line.find('\t');
     if (tab == 0 || tab == std::string_view::npos) continue;
     Entry e;

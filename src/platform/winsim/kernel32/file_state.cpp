@@ -175,12 +175,7 @@ std::vector<OpenEntry> foreignOpens(const std::string& key) {
     }
     auto text = readWholeFile(it->path());
     if (!text) continue;
-    size_t pos = 0;
-    while (pos < text->size()) {
-      size_t end = text->find('\n', pos);
-      if (end == std::string::npos) end = text->size();
-      std::string_view line(text->data() + pos, end - pos);
-      pos = end + 1;
+    for (const std::string_view line : splitLines(*text)) {
       const size_t t1 = line.find('\t');
       if (t1 == std::string_view::npos) continue;
       const size_t t2 = line.find('\t', t1 + 1);
@@ -221,12 +216,7 @@ std::string fileKey(const fs::path& host) { return toLower(winPath(host)); }
 
 std::vector<Record> parseTable(std::string_view text) {
   std::vector<Record> out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
+  for (const std::string_view line : splitLines(text)) {
     const size_t tab = line.find('\t');
     if (tab == std::string_view::npos || tab == 0 || tab > 8) continue;
     std::uint32_t value = 0;

@@ -55,13 +55,7 @@ bool isModulePath(std::string_view path) {
 std::vector<Process> parse(std::string_view text) {
   std::vector<Process> processes;
   std::set<DWORD> seen;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  for (const std::string_view line : splitLines(text)) {
     const auto parts = fields(line);
     if (parts.size() < 2) continue;
     const auto pid = parsePid(parts[0]);
