@@ -33,7 +33,9 @@ function(kv_test_program name dir)
                                  ${CMAKE_SOURCE_DIR}/tests/support/conformance.cpp)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE gtest kv_platform ${T_LIBS})
-  target_compile_definitions(${name} PRIVATE KV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # The source folder comes from a generated header rather than the command
+  # line, so that compiler caches can share objects between checkouts.
+  target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
   kv_warnings(${name})
   add_test(NAME ${name} COMMAND ${name})
   if(NOT KV_WINDOWS)

@@ -187,6 +187,37 @@ class CKV_SETUPApp {
   DWORD m_dwOsKind = 0;  // the OS kind word kept at start-up
   int m_nStartupExit = 0;  // the numbered exit of a failed start-up, 0 otherwise
 
+  // ---- Wizard pages and the frame's lists --------------------------------
+  std::vector<std::string> m_lstUpdatePrinters;  // printers the update path renews
+  int m_bModelFilter = 0;
+  // (end of the wizard's members)
+
+  // ---- External installer, interface file and report ---------------------
+  // The interface file for the external installer: the batch variant under
+  // +B, else the interactive one. FALSE after its own message.
+  BOOL kMakeInterfaceFile();
+  // The interface file for a printer added by hand on the manual port page.
+  BOOL kMakeInterfaceFileAddForce();
+  // Rewrites the installation report: the wizard's summary first, then the
+  // external installer's log.
+  void kWriteKVISETUPLogInfo();
+  // (end of the external installer's members)
+
+  // ---- USB path --------------------------------------------------------------
+  // The printers added since start-up (m_listAPL). FALSE when the spooler
+  // could not be asked.
+  BOOL kMakeAPL();
+  // The first printer added since start-up: its driver, name and port, each
+  // cut to its buffer. TRUE with the buffers untouched when there is none.
+  BOOL kGetAddedPrinter(char* pszDriverName, DWORD cchDriverName, char* pszPrinterName, DWORD cchPrinterName,
+                        char* pszPortName, DWORD cchPortName);
+  int m_nInstalledDeviceCount = 0;
+  int m_bUSBConnected = 0;
+  // (end of the USB members)
+
+  // ---- Network path ----------------------------------------------------------
+  // (end of the network members)
+
   // ---- Command line: switches and values ---------------------------------
   int m_b1Switch = 0;
   int m_b3Switch = 0;

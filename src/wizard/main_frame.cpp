@@ -45,12 +45,38 @@ LRESULT CMainFrame::kDispatch(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
   // The registered ids are all non-zero once registered; before that no
   // registered message can arrive.
   if (WM_APPBASE_MESSAGE != 0) {
-    if (uMsg == WM_DISP_LICENSE) return kOnDispLicenseDialog(wParam, lParam);
-    if (uMsg == WM_APPBASE_MESSAGE) return kOnBaseProc(wParam, lParam);
-    if (uMsg == WM_APPMESSAGE_PROGRESS) return kOnKVSetupReceiveProgress(wParam, lParam);
-    if (uMsg == WM_APPMESSAGE_CONNENCT) return kOnKVSetupReceiveConnect(wParam, lParam);
-    if (uMsg == WM_SESSIONBASE_MESSAGE) return kOnInstManCancelProc(wParam, lParam);
-    if (uMsg == UM_EXIT_REBOOT) return kOnExitReboot(wParam, lParam);
+    using Handler = LRESULT (CMainFrame::*)(WPARAM, LPARAM);
+    struct Route {
+      const UINT* pMessage;
+      Handler pHandler;
+    };
+    static constexpr Route kRoutes[] = {
+        {&WM_DISP_LICENSE, &CMainFrame::kOnDispLicenseDialog},
+        {&WM_DISP_SETUPKIND, &CMainFrame::kOnDispSetupKindDialog},
+        {&WM_DISP_UPDATEPRINTER, &CMainFrame::kOnDispUpdatePrinterDialog},
+        {&WM_DISP_COMPLETE, &CMainFrame::kOnDispCompleteDialog},
+        {&WM_EXECUTE_NELI, &CMainFrame::kOnExecuteNELI},
+        {&WM_APPBASE_MESSAGE, &CMainFrame::kOnBaseProc},
+        {&UM_EXIT_REBOOT, &CMainFrame::kOnExitReboot},
+        {&WM_DISP_PRINTERLIST, &CMainFrame::kOnDispPrinterListDialog},
+        {&WM_DISP_SEARCHPRINTER, &CMainFrame::kOnDispSearchPrinterDialog},
+        {&WM_DISP_USBPRINTERLIST, &CMainFrame::kOnDispUSBPrinterListDialog},
+        {&WM_DISP_POWEROFF, &CMainFrame::kOnDispPowerOffDialog},
+        {&WM_DISP_PREPAREINSTALL, &CMainFrame::kOnDispInstPrepareDialog},
+        {&WM_DISP_POWERON, &CMainFrame::kOnDispPowerOnDialog},
+        {&WM_EXEC_APPLICATION, &CMainFrame::kOnExecuteApplication},
+        {&WM_DECIDE_INSTALLKIND, &CMainFrame::kOnDecideInstallKind},
+        {&WM_DRIVER_CHECK, &CMainFrame::kOnDriverCheck},
+        {&WM_DISP_ADDFORCE, &CMainFrame::kOnDispAddForceDialog},
+        {&WM_EXECUTE_NELIADDFORCE, &CMainFrame::kOnExecuteNELIAddForce},
+        {&WM_APPMESSAGE_PROGRESS, &CMainFrame::kOnKVSetupReceiveProgress},
+        {&WM_APPMESSAGE_CONNENCT, &CMainFrame::kOnKVSetupReceiveConnect},
+        {&WM_SESSIONBASE_MESSAGE, &CMainFrame::kOnInstManCancelProc},
+        {&WM_DISP_INITPRNSELECT, &CMainFrame::kOnDispInitPrnSelectDialog},
+    };
+    for (const Route& route : kRoutes) {
+      if (uMsg == *route.pMessage) return (this->*route.pHandler)(wParam, lParam);
+    }
   }
   switch (uMsg) {
     case WM_COPYDATA:
@@ -78,6 +104,21 @@ LRESULT CMainFrame::kOnDispLicenseDialog(WPARAM wParam, LPARAM lParam) {
   kProgramLog().kWriteLog("CMainFrame::kOnDispLicenseDialog() no wizard pages in this build; the run ends here.\n");
   PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
   return 1;
+}
+
+void CMainFrame::kPost(const char* pszHandler, UINT uMsg, const char* pszName, int nNumber) {
+  if (nNumber > 0) {
+    kProgramLog().kWriteLog("CMainFrame::%s() post %s (%d)\n", pszHandler, pszName, nNumber);
+  } else {
+    kProgramLog().kWriteLog("CMainFrame::%s() post %s\n", pszHandler, pszName);
+  }
+  PostMessageA(m_hWnd, uMsg, 0, 0);
+}
+
+void CMainFrame::kEndIdleState(const char* pszHandler, const char* pszWhy) {
+  kProgramLog().kWriteLog("CMainFrame::%s() %s; the wizard ends here.\n", pszHandler, pszWhy);
+  m_app.m_bBreakOff = 1;
+  PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
 }
 
 LRESULT CMainFrame::kOnBaseProc(WPARAM wParam, LPARAM lParam) {
@@ -137,4 +178,39 @@ BOOL CMainFrame::OnCopyData(const COPYDATASTRUCT* pCopyDataStruct) {
   const int nResult = m_app.kSendMessageToIM(pCopyDataStruct);
   kProgramLog().kWriteLog("CMainFrame::OnCopyData() kSendMessageToIM return [%d]\n", nResult);
   return TRUE;
+}
+
+LRESULT CMainFrame::kOnDispSetupKindDialog(WPARAM wParam, LPARAM lParam) {
+  kProgramLog().kWriteLog("CMainFrame::kOnDispSetupKindDialog wParam=%X lParam=%X\n", static_cast<unsigned>(wParam),
+                          static_cast<unsigned>(lParam));
+  kEndIdleState("kOnDispSetupKindDialog", "this state is not part of this build yet");
+  return 1;
+}
+
+LRESULT CMainFrame::kOnDispUpdatePrinterDialog(WPARAM wParam, LPARAM lParam) {
+  kProgramLog().kWriteLog("CMainFrame::kOnDispUpdatePrinterDialog wParam=%X lParam=%X\n", static_cast<unsigned>(wParam),
+                          static_cast<unsigned>(lParam));
+  kEndIdleState("kOnDispUpdatePrinterDialog", "this state is not part of this build yet");
+  return 1;
+}
+
+LRESULT CMainFrame::kOnDispCompleteDialog(WPARAM wParam, LPARAM lParam) {
+  kProgramLog().kWriteLog("CMainFrame::kOnDispCompleteDialog wParam=%X lParam=%X\n", static_cast<unsigned>(wParam),
+                          static_cast<unsigned>(lParam));
+  kEndIdleState("kOnDispCompleteDialog", "this state is not part of this build yet");
+  return 1;
+}
+
+LRESULT CMainFrame::kOnDispUSBPrinterListDialog(WPARAM wParam, LPARAM lParam) {
+  kProgramLog().kWriteLog("CMainFrame::kOnDispUSBPrinterListDialog wParam=%X lParam=%X\n", static_cast<unsigned>(wParam),
+                          static_cast<unsigned>(lParam));
+  kEndIdleState("kOnDispUSBPrinterListDialog", "this state is not part of this build yet");
+  return 1;
+}
+
+LRESULT CMainFrame::kOnExecuteApplication(WPARAM wParam, LPARAM lParam) {
+  kProgramLog().kWriteLog("CMainFrame::kOnExecuteApplication wParam=%X lParam=%X\n", static_cast<unsigned>(wParam),
+                          static_cast<unsigned>(lParam));
+  kEndIdleState("kOnExecuteApplication", "this state is not part of this build yet");
+  return 1;
 }

@@ -2,7 +2,18 @@
 // of the wizard is a registered message that the frame posts to itself,
 // and the relays between the external installer and the parent installer
 // pass through it.
+//
+// The handlers live in four files, by the path they serve:
+//   main_frame.cpp          message map, licence, setup kind, update, USB model
+//                           list, completion, status and relays, reboot
+//   main_frame_neli.cpp     the external installer (WM_EXECUTE_NELI and the
+//                           add-force variant) and kCreateProcess
+//   main_frame_usb.cpp      install kind, power off, installation, power on,
+//                           driver check, initial settings
+//   main_frame_network.cpp  network search, printer list, add-force page
 #pragma once
+
+#include <string>
 
 #include "platform/win32.h"
 
@@ -23,19 +34,50 @@ class CMainFrame {
   HWND kCreate(const char* pszTitle);
   HWND kGetSafeHwnd() const { return m_hWnd; }
 
-  // The handlers of the frame's messages; each returns 1.
+  // The handlers of the frame's messages; each returns 1 and posts at most
+  // one message.
   LRESULT kOnDispLicenseDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispSetupKindDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispUpdatePrinterDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispCompleteDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnExecuteNELI(WPARAM wParam, LPARAM lParam);
   LRESULT kOnBaseProc(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnExitReboot(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispPrinterListDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispSearchPrinterDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispUSBPrinterListDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispPowerOffDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispInstPrepareDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispPowerOnDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnExecuteApplication(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDecideInstallKind(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDriverCheck(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispAddForceDialog(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnExecuteNELIAddForce(WPARAM wParam, LPARAM lParam);
   LRESULT kOnKVSetupReceiveProgress(WPARAM wParam, LPARAM lParam);
   LRESULT kOnKVSetupReceiveConnect(WPARAM wParam, LPARAM lParam);
   LRESULT kOnInstManCancelProc(WPARAM wParam, LPARAM lParam);
-  LRESULT kOnExitReboot(WPARAM wParam, LPARAM lParam);
+  LRESULT kOnDispInitPrnSelectDialog(WPARAM wParam, LPARAM lParam);
   BOOL OnCopyData(const COPYDATASTRUCT* pCopyDataStruct);
+
+  // Starts a program and waits for it while the frame keeps answering its
+  // messages. TRUE when it ran (and, unless bIgnoreExitCode, exited 0).
+  BOOL kCreateProcess(const std::string& strCommandLine, BOOL bIgnoreExitCode);
+
+  // The command line of WM_EXEC_APPLICATION; empty unless set.
+  std::string m_strApplicationCommandLine;
 
  private:
   static LRESULT CALLBACK kWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
   LRESULT kDispatch(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+  // Posts uMsg to the frame and writes the handler's post line
+  // ("CMainFrame::<handler>() post <name> (<n>)").
+  void kPost(const char* pszHandler, UINT uMsg, const char* pszName, int nNumber);
+  // A state whose page is not part of this build, or that has nothing to
+  // post: the wizard ends instead of idling with no page.
+  void kEndIdleState(const char* pszHandler, const char* pszWhy);
 
   CKV_SETUPApp& m_app;
   HWND m_hWnd = nullptr;
+  int m_nApplicationCounter = 0;
 };

@@ -1,6 +1,7 @@
 // The sample package's resource files as they ship: every message the program
 // looks up is in every catalogue, and the package's languages decide as its
 // definitions promise.
+#include "kv_source_dir.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -2,6 +2,7 @@
 // Windows path on winsim and under Wine: Z: is the host's root in both.
 #pragma once
 
+#include "kv_source_dir.h"
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
