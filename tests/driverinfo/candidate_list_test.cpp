@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driverinfo/candidate_driver_infomation.h"
+#include "driverinfo/driver_info_log.h"
 #include "driverinfo/driver_infomation.h"
 #include "support/scratch.h"
 #include "system/environment.h"
@@ -104,6 +105,31 @@ TEST_F(CandidateListTest, MissingSearchPathIsFailureOne) {
   // A file is no search path either.
   EXPECT_EQ(VEXOERR_SOURCEPATHNG, build(kvtest::writeFile(m_pkg, "plain.txt", "x")));
   EXPECT_EQ(1, builder().kGetFailureNumber());
+}
+
+TEST_F(CandidateListTest, TheAnalysisLogCanBePointedAtAFile) {
+  // What a tool that runs the analysis on its own gets: the numbered lines
+  // of the analysis and of the utilities under it, by level.
+  const std::string strLog = m_pkg + "\\analysis.log";
+  kSetAnalysisLogFile(strLog, 1);
+  EXPECT_EQ(VEXOERR_READINFERR, build(kvtest::dataPath("packages/bad_need_reboot")));
+  std::string strText = kvtest::readFile(strLog);
+  EXPECT_NE(strText.find("CCandidateDriverInfomation::kGetNeedReboot() return FALSE (1) NeedReboot=[YES]"),
+            std::string::npos)
+      << strText;
+  EXPECT_NE(strText.find("CCandidateDriverInfomation::kMakeCandidateDriverList() return [4] (10) "), std::string::npos);
+  EXPECT_NE(strText.find("CCommonFunction::"), std::string::npos);
+  // Level 99 adds every Setup API call; level 1 does not.
+  EXPECT_EQ(strText.find("CSetupApi::kSetupOpenInfFile() return ["), std::string::npos);
+  DeleteFileA(strLog.c_str());
+  kSetAnalysisLogFile(strLog, 99);
+  EXPECT_EQ(VEXOERR_READINFERR, build(kvtest::dataPath("packages/bad_need_reboot")));
+  EXPECT_NE(kvtest::readFile(strLog).find("CSetupApi::kSetupOpenInfFile() return ["), std::string::npos);
+  // No path: nothing more is written.
+  kSetAnalysisLogFile("", 99);
+  DeleteFileA(strLog.c_str());
+  EXPECT_EQ(VEXOERR_READINFERR, build(kvtest::dataPath("packages/bad_need_reboot")));
+  EXPECT_FALSE(kvtest::fileExists(strLog));
 }
 
 // ---- Description file ------------------------------------------------------------
