@@ -461,7 +461,6 @@ TEST_F(SpoolerInfomationTest, TheStateIsLookedAtOnlyWhileTheBudgetLasts) {
       EXPECT_EQ(stateOf("Spooler"), DWORD{SERVICE_STOPPED});
     }
   }
-  EXPECT_TRUE(m_info.kStartSpoolerService());
 }
 
 TEST_F(SpoolerInfomationTest, ARefusedStopLeavesTheSpoolerRunning) {
