@@ -217,6 +217,10 @@ class CKV_SETUPApp {
   // Records one candidate for the update path, once per INF file, driver
   // name and version ("%s,%s,%u"). TRUE when it was new.
   BOOL kAddUpdateRecord(const CCandidateDriver& candidate);
+  // The update records of the printers in m_lstUpdatePrinters, when the
+  // update page has not recorded them itself: every candidate of a
+  // printer's driver name at least as new as the newest present version.
+  void kMakeUpdateRecords();
   // Rewrites the installation report: the wizard's summary first, then the
   // external installer's log. The old report is replaced only by a
   // complete new one.
