@@ -96,6 +96,41 @@ std::string block(const std::string& text, const std::string& prefix) {
   return out;
 }
 
+// The lines of a multi-line text, without their line ends.
+std::vector<std::string> splitTextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t eol = text.find('\n', pos);
+    if (eol == std::string::npos) eol = text.size();
+    std::string line = text.substr(pos, eol - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    if (eol == text.size()) break;
+    pos = eol + 1;
+  }
+  while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+// The lines as a multi-line edit shows them in a box `width` characters wide:
+// long lines broken between words (a word longer than a line is cut).
+std::vector<std::string> splitWrappedLines(const std::string& text, size_t width) {
+  std::vector<std::string> out;
+  for (const std::string& line : splitTextLines(text)) {
+    std::string rest = line;
+    while (rest.size() > width) {
+      size_t cut = rest.rfind(' ', width);
+      if (cut == std::string::npos || cut == 0) cut = width;
+      out.push_back(rest.substr(0, cut));
+      rest.erase(0, cut);
+      while (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
+    }
+    out.push_back(rest);
+  }
+  return out;
+}
+
 std::string quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -141,7 +176,7 @@ std::string mark(Numbering* number, const ControlView& c, int line) {
   return buf;
 }
 
-std::string describeControl(const ControlView& c, Numbering* number) {
+std::string describeControl(const ControlView& c, Numbering* number, size_t maxEditLines) {
   using dlg::ControlKind;
   const std::string id = std::to_string(c.id);
   const std::string flags = std::string(c.enabled ? "" : " (disabled)");
@@ -169,6 +204,18 @@ std::string describeControl(const ControlView& c, Numbering* number) {
              "\n";
     case ControlKind::Edit:
       out = "  " + mark(number, c, -1) + id + " edit" + (c.readOnly ? " (read-only)" : "") + flags;
+      if (c.multiline && maxEditLines > 0) {
+        // A long text shows its beginning; the rest is read page by page.
+        const std::vector<std::string> lines = splitWrappedLines(c.text, kTerminalTextWidth);
+        out += ":\n";
+        if (lines.size() <= maxEditLines) {
+          for (const std::string& line : lines) out += "      | " + line + "\n";
+          return out;
+        }
+        for (size_t i = 0; i < maxEditLines; ++i) out += "      | " + lines[i] + "\n";
+        return out + "      | ... " + std::to_string(lines.size() - maxEditLines) + " more lines (\"read " + id +
+               "\" shows them page by page)\n";
+      }
       if (c.multiline) return out + ":\n" + block(c.text, "      | ");
       return out + ": " + quoted(c.text) + "\n";
     case ControlKind::ListBox:
@@ -209,6 +256,11 @@ std::string describeControl(const ControlView& c, Numbering* number) {
 }
 
 }  // namespace
+
+std::vector<std::string> textLines(const std::string& text) { return splitTextLines(text); }
+std::vector<std::string> wrappedTextLines(const std::string& text, size_t width) {
+  return splitWrappedLines(text, width);
+}
 
 const ControlView* DialogView::find(int id) const {
   for (const auto& c : controls)
@@ -270,10 +322,10 @@ std::string resultName(INT_PTR result) {
   }
 }
 
-std::string describeDialog(const DialogView& view, Numbering* number) {
+std::string describeDialog(const DialogView& view, Numbering* number, size_t maxEditLines) {
   std::string out = "== page " + view.dialogId + " " + quoted(view.caption) + "\n";
   for (const auto& c : view.controls)
-    if (c.visible) out += describeControl(c, number);
+    if (c.visible) out += describeControl(c, number, maxEditLines);
   return out;
 }
 
@@ -287,7 +339,7 @@ std::string describeChanges(const DialogView& before, const DialogView& after) {
       out += "  " + std::to_string(c.id) + " hidden\n";
       continue;
     }
-    out += describeControl(c, nullptr);
+    out += describeControl(c, nullptr, 0);
   }
   return out;
 }
