@@ -376,45 +376,4 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason);
 }
 #endif
 
-// ---- Owner drawing and system colours ------------------------------------------
-#define ODT_MENU 1
-#define ODT_LISTBOX 2
-#define ODT_COMBOBOX 3
-#define ODT_BUTTON 4
-#define ODT_STATIC 5
-#define ODA_DRAWENTIRE 0x0001
-#define ODA_SELECT 0x0002
-#define ODA_FOCUS 0x0004
-#define ODS_SELECTED 0x0001
-#define ODS_GRAYED 0x0002
-#define ODS_DISABLED 0x0004
-#define ODS_CHECKED 0x0008
-#define ODS_FOCUS 0x0010
-#define COLOR_WINDOW 5
-#define COLOR_WINDOWTEXT 8
-#define COLOR_BTNFACE 15
-#define COLOR_3DFACE COLOR_BTNFACE
-
-#ifdef __cplusplus
-extern "C" {
-#endif
-typedef struct tagDRAWITEMSTRUCT {
-  UINT CtlType;
-  UINT CtlID;
-  UINT itemID;
-  UINT itemAction;
-  UINT itemState;
-  HWND hwndItem;
-  HDC hDC;
-  RECT rcItem;
-  ULONG_PTR itemData;
-} DRAWITEMSTRUCT, *PDRAWITEMSTRUCT, *LPDRAWITEMSTRUCT;
-
-DWORD WINAPI GetSysColor(int nIndex);
-HDC WINAPI GetDC(HWND hWnd);
-int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
-#ifdef __cplusplus
-}
-#endif
-
 #include "winsim_dialogs.h"
