@@ -125,7 +125,7 @@ BOOL CInstallPrepareDialog::OnMessage(UINT uMsg, WPARAM, LPARAM, LRESULT& lResul
   return FALSE;
 }
 
-void CInstallPrepareDialog::OnCommand(int nId, int nCode) {
+void CInstallPrepareDialog::kOnCommand(int nId, int nCode) {
   if (nCode != BN_CLICKED) return;
   if (nId == IDCANCEL) kOnCancel();
 }

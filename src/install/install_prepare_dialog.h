@@ -55,7 +55,7 @@ class CInstallPrepareDialog : public CUsbPage {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int nId, int nCode) override;
+  void kOnCommand(int nId, int nCode) override;
   void OnTimer(UINT_PTR nId) override;
   BOOL OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 

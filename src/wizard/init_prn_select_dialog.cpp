@@ -19,7 +19,7 @@ BOOL CInitPrnSelectDialog::OnInitDialog() {
   kSetItemText(IDC_PRNLST_LABEL, "IDS_DLG_INITPRNSELECT_PRNLST");
   kSetItemText(IDOK, "IDS_DLG_INITPRNSELECT_IDOK");
   kSetItemText(IDCANCEL, "IDS_DLG_INITPRNSELECT_IDCANCEL");
-  HWND hList = GetDlgItem(m_hWnd, IDC_PRNLST);
+  HWND hList = GetDlgItem(IDC_PRNLST);
   HDC hDC = hList ? GetDC(hList) : nullptr;
   int nExtent = 0;
   for (const CInitializePrinterInfo& info : m_app.m_listIPL) {
@@ -39,14 +39,14 @@ BOOL CInitPrnSelectDialog::OnInitDialog() {
   return TRUE;
 }
 
-void CInitPrnSelectDialog::OnCommand(int nId, int nCode) {
+void CInitPrnSelectDialog::kOnCommand(int nId, int nCode) {
   if (nCode != BN_CLICKED) return;
   if (nId == IDCANCEL) {
     kEndDialog(2);
     return;
   }
   if (nId != IDOK) return;
-  HWND hList = GetDlgItem(m_hWnd, IDC_PRNLST);
+  HWND hList = GetDlgItem(IDC_PRNLST);
   const LRESULT nCount = SendMessageA(hList, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < nCount; ++i) {
     const LRESULT nLen = SendMessageA(hList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);

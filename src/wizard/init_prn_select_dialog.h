@@ -11,5 +11,5 @@ class CInitPrnSelectDialog : public CUsbPage {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int nId, int nCode) override;
+  void kOnCommand(int nId, int nCode) override;
 };

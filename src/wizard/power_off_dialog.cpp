@@ -85,16 +85,15 @@ BOOL CPowerOffDialog::OnInitDialog() {
   return TRUE;
 }
 
-void CPowerOffDialog::OnCommand(int nId, int nCode) {
+void CPowerOffDialog::kOnCommand(int nId, int nCode) {
   if (nCode != BN_CLICKED) return;
   if (nId == IDOK) kEndDialog(1);
   if (nId == IDCANCEL) kEndDialog(2);
   if (nId == IDC_BACK) kEndDialog(IDC_BACK);
 }
 
-BOOL CPowerOffDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) {
-  if (uMsg != WM_DRAWITEM || wParam != IDC_POWEROFF_PICTURE) return FALSE;
-  m_Picture.kDraw(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-  lResult = TRUE;
+BOOL CPowerOffDialog::OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) {
+  if (nIDCtl != IDC_POWEROFF_PICTURE) return FALSE;
+  m_Picture.kDraw(pDraw);
   return TRUE;
 }

@@ -21,8 +21,8 @@ class CPowerOffDialog : public CUsbPage {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int nId, int nCode) override;
-  BOOL OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+  void kOnCommand(int nId, int nCode) override;
+  BOOL OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) override;
 
  private:
   CPowerPicture m_Picture;

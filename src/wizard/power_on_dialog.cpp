@@ -339,7 +339,7 @@ void CPowerOnDialog::kOnTimeoutConfirm() {
   kEndDialog(2);
 }
 
-void CPowerOnDialog::OnCommand(int nId, int nCode) {
+void CPowerOnDialog::kOnCommand(int nId, int nCode) {
   if (nCode != BN_CLICKED) return;
   if (nId == IDCANCEL) {
     kProgramLog().kWriteLog("CPowerOnDialog::OnCancel() automatic detection stopped.\n");
@@ -358,12 +358,13 @@ BOOL CPowerOnDialog::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT&
     lResult = 0;
     return TRUE;
   }
-  if (uMsg == WM_DRAWITEM && wParam == IDC_POWERON_PICTURE) {
-    m_Picture.kDraw(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-    lResult = TRUE;
-    return TRUE;
-  }
   return FALSE;
+}
+
+BOOL CPowerOnDialog::OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) {
+  if (nIDCtl != IDC_POWERON_PICTURE) return FALSE;
+  m_Picture.kDraw(pDraw);
+  return TRUE;
 }
 
 // ---- Time-out question ---------------------------------------------------------------

@@ -30,9 +30,10 @@ class CPowerOnDialog : public CUsbPage {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int nId, int nCode) override;
+  void kOnCommand(int nId, int nCode) override;
   void OnTimer(UINT_PTR nId) override;
   BOOL OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+  BOOL OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) override;
 
  private:
   BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);

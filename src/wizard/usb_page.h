@@ -1,49 +1,44 @@
-// The common frame of the USB path's pages: a modal dialog on one of the
-// program's templates, its texts taken from the message catalogue, and the
-// dialog procedure handing each message to the page object.
+// The USB path's pages on the common page base: the application they work
+// on, the catalogue texts by key, and the page start with the standard
+// caption, title and subtitle.
 #pragma once
 
 #include <string>
 
 #include "platform/win32.h"
+#include "wizard/kvi_dlg_form.h"
 
 class CKV_SETUPApp;
 
-class CUsbPage {
+class CUsbPage : public CKVIDlgForm {
  public:
-  CUsbPage(CKV_SETUPApp& app, int nTemplate) : m_app(app), m_nTemplate(nTemplate) {}
-  virtual ~CUsbPage() = default;
-  CUsbPage(const CUsbPage&) = delete;
-  CUsbPage& operator=(const CUsbPage&) = delete;
+  CUsbPage(CKV_SETUPApp& app, int nTemplate) : CKVIDlgForm(static_cast<UINT>(nTemplate), nullptr), m_app(app) {}
 
-  // Shows the page modally; its result (-1 when it could not be shown).
-  INT_PTR kDoModal(HWND hParent);
-  HWND kGetSafeHwnd() const { return m_hWnd; }
-
- protected:
-  virtual BOOL OnInitDialog() { return TRUE; }
-  // IDOK ends with 1, IDCANCEL with 2 unless a page says otherwise.
-  virtual void OnCommand(int nId, int nCode);
-  virtual void OnTimer(UINT_PTR nId) { (void)nId; }
-  // Any other message; TRUE when the page handled it (with its result).
-  virtual BOOL OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) {
-    (void)uMsg, (void)wParam, (void)lParam, (void)lResult;
-    return FALSE;
+  // Shows the page modally over a parent; its result (-1 when it could not
+  // be shown).
+  INT_PTR kDoModal(HWND hParent) {
+    m_hWndParent = hParent;
+    return DoModal();
   }
 
-  void kEndDialog(INT_PTR nResult) { EndDialog(m_hWnd, nResult); }
-  std::string kText(const char* pszKey) const;
-  void kSetItemText(int nId, const char* pszKey) { SetDlgItemTextA(m_hWnd, nId, kText(pszKey).c_str()); }
-  void kSetCaption(const char* pszKey) { SetWindowTextA(m_hWnd, kText(pszKey).c_str()); }
-  // The standard page texts: caption, title and subtitle.
+ protected:
+  // Button clicks; IDOK ends with 1, IDCANCEL with 2 unless a page says
+  // otherwise.
+  virtual void kOnCommand(int nId, int nCode);
+  BOOL OnCommand(WORD wID, WORD wNotifyCode, HWND hControl) override;
+
+  void kEndDialog(INT_PTR nResult) { EndDialog(nResult); }
+  std::string kText(const char* pszKey) const { return kGetMessage(pszKey); }
+  void kSetItemText(int nId, const char* pszKey) { kSetItemMessage(nId, pszKey); }
+  void kSetCaption(const char* pszKey) { SetWindowTextA(m_hWnd, kGetMessage(pszKey).c_str()); }
+  // The page start of every wizard page with the standard caption, the
+  // page's title and subtitle.
   void kSetPageTexts(const char* pszTitle, const char* pszSubtitle);
   // Hides and disables a control.
-  void kHideItem(int nId);
+  void kHideItem(int nId) {
+    kShowItem(nId, FALSE);
+    kEnableItem(nId, FALSE);
+  }
 
   CKV_SETUPApp& m_app;
-  HWND m_hWnd = nullptr;
-
- private:
-  static INT_PTR CALLBACK kDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
-  int m_nTemplate;
 };
