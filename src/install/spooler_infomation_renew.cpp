@@ -66,7 +66,7 @@ BOOL CSpoolerInfomation::kGetColorProfiles(CNameList& lstProfile, LPCSTR pszDevi
     et.pDeviceName = pszDeviceName;
   } else {
     et.dwFields = ET_CLASS;
-    et.dwClass = CLASS_PRINTER;
+    et.dwClass = 0x70727472;  // CLASS_PRINTER, "prtr"
   }
   DWORD dwSize = 0;
   DWORD dwCount = 0;

@@ -259,7 +259,7 @@ int CPowerOnDialog::kInstallUnKnownDeviceWin2k(const std::string& strHardwareID,
                             GetLastError());
     return FALSE;
   }
-  auto pfnUpdate = kProcAs<PFN_UPDATEDRIVERFORPLUGANDPLAYDEVICESA>(GetProcAddress(newdev.kGet(), "UpdateDriverForPlugAndPlayDevicesA"));
+  auto pfnUpdate = kProcAs<decltype(&::UpdateDriverForPlugAndPlayDevicesA)>(GetProcAddress(newdev.kGet(), "UpdateDriverForPlugAndPlayDevicesA"));
   if (!pfnUpdate) {
     kProgramLog().kWriteLog("CPowerOnDialog::kInstallUnKnownDeviceWin2k() return FALSE (2) LastError=%u\n",
                             GetLastError());

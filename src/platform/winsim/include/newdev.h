@@ -13,7 +13,6 @@ extern "C" {
 
 BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCSTR HardwareId, LPCSTR FullInfPath,
                                                DWORD InstallFlags, PBOOL bRebootRequired);
-typedef BOOL(WINAPI* PFN_UPDATEDRIVERFORPLUGANDPLAYDEVICESA)(HWND, LPCSTR, LPCSTR, DWORD, PBOOL);
 
 #ifdef __cplusplus
 }
