@@ -34,9 +34,10 @@ class MachineTest : public testing::Test {
     winsim::resetMachineRoot();
     winsim::resetEnvironmentBlock();
     ASSERT_TRUE(CEnvironment::kGetOsVersionCheck());
+    // The application switches the detail log off when it is made.
+    m_app = std::make_unique<CKV_SETUPApp>();
     m_strLog = (m_root / "detail.log").string();
     kProgramLog().kSetDetailLogFileSetting(TRUE, "Z:" + m_strLog, 99);
-    m_app = std::make_unique<CKV_SETUPApp>();
     ASSERT_EQ(m_app->m_pDriverInfomation->VEXOInitialize("C:\\KV\\INSTDLL\\DrvInst"), VEXOERR_SUCCESS);
     char szDir[MAX_PATH] = {};
     DWORD cb = 0;
