@@ -62,7 +62,13 @@ class UsbPath : public scenario::ScenarioTest {
     }
     return out;
   }
-  fs::path onMachine(const std::string& strRelative) const { return m_root / "drive_c" / strRelative; }
+  // The host path of a file of the machine, found as the program finds it
+  // (without regard to case).
+  fs::path onMachine(const std::string& strWinPath) const {
+    std::string out = kvsimOut("path '" + strWinPath + "'");
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+  }
   // A printer that exists before the wizard runs, so that the default-
   // printer question is asked.
   void addFaxPrinter() {
@@ -80,6 +86,8 @@ class UsbPath : public scenario::ScenarioTest {
                                   "page 145\n"
                                   "msgbox IDS_MSG_DEFUALT_PRINTER: yes\n"
                                   "page 1001: ok\n"
+                                  // The report of this build cannot be read yet.
+                                  "msgbox IDS_ERR_READFILE: ok\n"
                                   "page 135: ok\n";
     scenario::Started started = start({}, strScript);
     EXPECT_TRUE(waitForLog("CPowerOnDialog::OnInitDialog() wait time")) << finish(started).describe();
@@ -108,8 +116,8 @@ TEST_F(UsbPath, APrinterPluggedInWhileThePageWaitsIsInstalledAndSetUp) {
   const std::string strPrinters = kvsimOut("spooler list printers");
   EXPECT_NE(strPrinters.find("KV LaserPro 5000\tUSB001"), std::string::npos) << strPrinters;
   EXPECT_NE(strPrinters.find("KVPrint"), std::string::npos) << strPrinters;
-  EXPECT_TRUE(fs::exists(onMachine("Windows/System32/spool/drivers/x64/3/KVDRV64.DLL"))) << r.describe();
-  EXPECT_TRUE(fs::exists(onMachine("Windows/System32/KVLM64.DLL"))) << "the language monitor";
+  EXPECT_TRUE(fs::exists(onMachine("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\KVDRV64.DLL"))) << r.describe();
+  EXPECT_TRUE(fs::exists(onMachine("C:\\Windows\\System32\\KVLM64.DLL"))) << "the language monitor";
   const std::string strDevices = kvsimOut("usb list");
   EXPECT_NE(strDevices.find("\tPrinter\t0x00000000"), std::string::npos) << strDevices;
 
@@ -119,7 +127,7 @@ TEST_F(UsbPath, APrinterPluggedInWhileThePageWaitsIsInstalledAndSetUp) {
                                     "msgbox IDS_ERR_ALREADY_USBPRINER: ok\n");
   EXPECT_EQ(again.nExit, 0) << again.describe();
   EXPECT_TRUE(again.logHas("CMainFrame::kOnDecideInstallKind() post WM_CLOSE (3)")) << again.describe();
-  EXPECT_TRUE(again.transcriptHas("(0x40) [IDS_ERR_ALREADY_USBPRINER]")) << again.describe();
+  EXPECT_TRUE(again.transcriptHas("(0x40) [IDS_ERR_ALREADY_USBPRINER")) << again.describe();
 }
 
 TEST_F(UsbPath, TheTimeOutQuestionRetriesAndThenGivesUpAutomaticDetection) {
@@ -137,26 +145,35 @@ TEST_F(UsbPath, TheTimeOutQuestionRetriesAndThenGivesUpAutomaticDetection) {
 
 TEST_F(UsbPath, ADriverTheSpoolerRefusesEndsTheInstallationWithItsMessage) {
   kvsim({"fault", "set", "Spooler.AddPrinterDriverExA", "5"});
-  const Outcome r = run({}, std::string(kToInstallation) + "msgbox IDS_ERR_ADDDRIVER: ok\n");
+  const Outcome r = run({}, std::string(kToInstallation) + "page 136\nmsgbox IDS_ERR_ADDDRIVER: ok\n");
   EXPECT_TRUE(r.logHas("CInstallPrepareDialog::kOnEndInstall() EndDialog(2)")) << r.describe();
   EXPECT_TRUE(r.logHas("CMainFrame::kOnDispInstPrepareDialog() post WM_CLOSE (2)")) << r.describe();
   EXPECT_NE(r.nExit, 0) << r.describe();
   EXPECT_EQ(kvsimOut("spooler list drivers").find(kDriver), std::string::npos);
 }
 
-TEST_F(UsbPath, AFullDiskDuringTheCopyLeavesNoHalfWrittenFile) {
+TEST_F(UsbPath, AFullDiskEndsTheInstallationWithNothingHalfWritten) {
+  // The disk fills up while the power-off page is open: the INF store takes
+  // no copy, which ends the installation without a message of its own.
+  const std::string strScript = std::string(kToInstallation).replace(std::strlen(kToInstallation) - 5, 5,
+                                                                     "wait 100; next\n") +
+                                "page 136\n";
+  scenario::Started started = start({}, strScript);
+  EXPECT_TRUE(waitForLog("CMainFrame::kOnDispPowerOffDialog wParam")) << finish(started).describe();
   kvsim({"fault", "set", "DiskFull", "1"});
-  const Outcome r = run({}, std::string(kToInstallation) + "msgbox IDS_ERR_COPYFILE: ok\n");
-  EXPECT_TRUE(r.logHas("CInstallPrepareDialog::kCreateTemporaryFile() return [0]")) << r.describe();
+  const Outcome r = finish(started);
+  EXPECT_TRUE(r.logHas("Exit ExecInstallThread kInstallInfFile fail.")) << r.describe();
+  EXPECT_TRUE(r.logHas("CInstallPrepareDialog::kOnEndInstall() EndDialog(2)")) << r.describe();
   EXPECT_TRUE(r.logHas("CMainFrame::kOnDispInstPrepareDialog() post WM_CLOSE (2)")) << r.describe();
+  EXPECT_EQ(r.strTranscript.find("== msgbox"), std::string::npos) << r.describe();
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(onMachine("Windows/System32/spool/drivers/x64/3"), ec)) {
+  for (const auto& e : fs::directory_iterator(onMachine("C:\\Windows\\System32\\spool\\drivers\\x64\\3"), ec)) {
     ADD_FAILURE() << "left in the driver directory: " << e.path();
   }
 }
 
 TEST_F(UsbPath, AMonitorFileInUseIsReplacedAtTheNextRestart) {
-  const fs::path monitor = onMachine("Windows/System32/KVLM64.DLL");
+  const fs::path monitor = onMachine("C:\\Windows\\System32\\KVLM64.DLL");
   std::ofstream(monitor, std::ios::binary) << "an older monitor";
   kvsim({"file", "lock", "C:\\Windows\\System32\\KVLM64.DLL"});
   const Outcome r = runWholePath();
