@@ -224,6 +224,16 @@ void CInstallPrepareDialog::kProgressStep() {
   kSendUpdate();
 }
 
+void CInstallPrepareDialog::kThreadMessage(const char* pszKey, const std::string& strDetail1,
+                                           const std::string& strDetail2) {
+  // The message also closes the wizard, which may end before the page has
+  // handled the thread's end: the result is recorded first, so that a
+  // failed installation is never reported as a success.
+  m_bThreadError = TRUE;
+  m_app.m_bInstallError = 1;
+  m_app.kDispErrorMessage(pszKey, strDetail1, strDetail2, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void CInstallPrepareDialog::kEndThread(BOOL bError) {
   // The spooler never stays stopped: whatever ended the thread, what the
   // stop recorded is started again (a failure is only logged here; the
@@ -287,7 +297,7 @@ void CInstallPrepareDialog::kExecInstallThread() {
       kSendUpdate();
       m_bSpoolerStopped = FALSE;
       if (!m_app.m_pSpoolerInfomation->kStartSpoolerService()) {
-        m_app.kDispErrorMessage("IDS_ERR_SERVICESTART", "", "", MB_OK | MB_ICONEXCLAMATION);
+        kThreadMessage("IDS_ERR_SERVICESTART", "", "");
         kProgramLog().kWriteLog("Exit ExecInstallThread kStartSpoolerService fail.\n");
         return kEndThread(TRUE);
       }
@@ -301,8 +311,7 @@ void CInstallPrepareDialog::kExecInstallThread() {
       kSendUpdate();
     }
     if (m_app.m_pSpoolerInfomation->kAddMonitor(m_InstallCDE) != VEXOERR_SUCCESS) {
-      m_app.kDispErrorMessage("IDS_ERR_ADDMONITOR", m_InstallCDE.strLanguageMonitorName, "",
-                              MB_OK | MB_ICONEXCLAMATION);
+      kThreadMessage("IDS_ERR_ADDMONITOR", m_InstallCDE.strLanguageMonitorName, "");
       kProgramLog().kWriteLog("Exit ExecInstallThread kAddMonitor fail.\n");
       return kEndThread(TRUE);
     }
@@ -322,7 +331,7 @@ void CInstallPrepareDialog::kExecInstallThread() {
       if (!bDriver) kProgramLog().kWriteLog("Exit ExecInstallThread kAddPrintProcessor fail.\n");
     }
     if (!bDriver) {
-      m_app.kDispErrorMessage("IDS_ERR_ADDDRIVER", m_InstallCDE.strDriverName, "", MB_OK | MB_ICONEXCLAMATION);
+      kThreadMessage("IDS_ERR_ADDDRIVER", m_InstallCDE.strDriverName, "");
       return kEndThread(TRUE);
     }
     kProgressStep();
@@ -429,7 +438,7 @@ BOOL CInstallPrepareDialog::kCreateTemporaryFileWin2k() {
   auto fail = [&](int nExit, const std::string& strPath) {
     kProgramLog().kWriteLog("CInstallPrepareDialog::kCreateTemporaryFileWin2k() return FALSE (%d) LastError=%u [%s]\n",
                             nExit, GetLastError(), strPath.c_str());
-    m_app.kDispErrorMessage("IDS_ERR_COPYFILE", strPath, "", MB_OK | MB_ICONEXCLAMATION);
+    kThreadMessage("IDS_ERR_COPYFILE", strPath, "");
     return FALSE;
   };
   std::string strMonitorName, strMonitorSource;

@@ -66,6 +66,8 @@ class CInstallPrepareDialog : public CUsbPage {
   BOOL kWaitPoint();
   void kProgressStep();
   void kSendUpdate();
+  // Shows a failure's message from the thread, the failure recorded first.
+  void kThreadMessage(const char* pszKey, const std::string& strDetail1, const std::string& strDetail2);
   // Ends the thread: spooler running again, results flagged, end posted.
   void kEndThread(BOOL bError);
   BOOL kInstallInfFile();
