@@ -82,6 +82,10 @@ struct Package {
   std::vector<std::string> sources;  // Windows paths of the compressed files
   std::vector<fs::path> hostSources;
   size_t expandedBytes = 0;
+  ~Package() {
+    std::error_code ec;
+    if (!root.empty()) fs::remove_all(root, ec);
+  }
 };
 
 Package& package() {
