@@ -6,6 +6,7 @@
 // when it fails.
 #pragma once
 
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,20 @@ struct CSharedInstanceData {
   volatile LONG lInstanceCount;
   LONG lReserved;
   volatile unsigned long long ullMainWnd;
+};
+
+// One printer added since start-up: its name and its driver's.
+struct CAddedPrinterInfo {
+  std::string strPrinterName;
+  std::string strDriverName;
+};
+
+// One added printer whose driver asks for its property sheet, and whether
+// the user wants to see it.
+struct CInitializePrinterInfo {
+  std::string strPrinterName;
+  std::string strDriverName;
+  BOOL bShowProperty = TRUE;
 };
 
 // The reboot choices of +E.
@@ -250,8 +265,27 @@ class CKV_SETUPApp {
   // cut to its buffer. TRUE with the buffers untouched when there is none.
   BOOL kGetAddedPrinter(char* pszDriverName, DWORD cchDriverName, char* pszPrinterName, DWORD cchPrinterName,
                         char* pszPortName, DWORD cchPortName);
+  // Rebuilds m_listIPL: the added printers whose driver asks for its
+  // property sheet.
+  void kMakeIPL();
+  // Makes the first added printer the default one after a USB connection;
+  // TRUE without a change when there was none.
+  BOOL kSetDefaultPrinter();
+  // Opens the property sheet of each marked initial-settings printer.
+  void kShowPrinterProperty();
+  // The present devices, of every class, whose description is the USB
+  // candidate's driver name; 0 when the devices cannot be listed.
+  int kIsInstalledDeviceCount(HWND hWnd);
   int m_nInstalledDeviceCount = 0;
   int m_bUSBConnected = 0;
+  std::list<CAddedPrinterInfo> m_listAPL;
+  std::list<CInitializePrinterInfo> m_listIPL;
+  // The installation page while it is open (the frame clears it).
+  class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
+  // Set when the driver name could not be written into the +6 file, or
+  // found no free key there; the report names them.
+  int m_bDriversNameWriteErr = 0;
+  int m_bOverDriversNameKey = 0;
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------
