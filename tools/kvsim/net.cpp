@@ -108,7 +108,7 @@ int runNet(const Args& args) {
   return 0;
 }
 
-const Registrar reg({"net", "printers on the simulated network (the stand-in network library)",
+const Registrar kNetCommand({"net", "printers on the simulated network (the stand-in network library)",
                      "usage: kvsim [--root DIR] net add ADDRESS MODEL [--description TEXT] [--unreachable]\n"
                      "                                  [--delay SECONDS]\n"
                      "       kvsim [--root DIR] net list\n"

@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "wizard/network_printer_nq.h"
@@ -50,13 +51,18 @@ struct Enumeration {
   std::vector<ULONG_PTR> table;
 };
 
-struct OpenPrinter {
+struct OpenedPrinter {
   Printer printer;
   ULONG_PTR info[kNQInfoFields] = {};
   ULONG_PTR detail[kNQDetailFields] = {};
 };
 
 std::atomic<NQCALLBACKPROC> g_pfnCallBack{nullptr};
+
+// The network as the last enumeration saw it, by address: opening a printer
+// looks it up there instead of reading the whole network again.
+std::mutex g_snapshotMutex;
+std::shared_ptr<const std::unordered_map<std::string, Printer>> g_snapshot;
 std::atomic<unsigned> g_nEnumerations{0};
 
 std::string readString(HKEY hKey, const char* pszName) {
@@ -146,6 +152,12 @@ DWORD WINAPI NQEnumPrinterInfo(DWORD, DWORD, DWORD, DWORD, HANDLE* phEnum, DWORD
       net.printers.push_back(extra);
     }
   }
+  auto byAddress = std::make_shared<std::unordered_map<std::string, Printer>>();
+  for (const Printer& p : net.printers) byAddress->emplace(p.strAddress, p);
+  {
+    std::lock_guard<std::mutex> guard(g_snapshotMutex);
+    g_snapshot = byAddress;
+  }
   auto e = std::make_unique<Enumeration>();
   e->printers = std::move(net.printers);
   e->table.assign(e->printers.size() * kNQEntryFields, 0);
@@ -172,39 +184,37 @@ DWORD WINAPI NQEnumFreePrinterInfo(HANDLE hEnum, DWORD) {
 
 DWORD WINAPI NQOpenPrinterInfo(const char* pszAddress, HANDLE* phPrinter, DWORD) {
   if (!pszAddress || !phPrinter) return ERROR_INVALID_PARAMETER;
-  Network net = readNetwork();
-  if (net.dwExtraOnListing && std::strncmp(pszAddress, "10.255.", 7) == 0) {
-    Printer extra;
-    extra.strAddress = pszAddress;
-    extra.strModel = kExtraModel;
-    net.printers.push_back(extra);
+  std::shared_ptr<const std::unordered_map<std::string, Printer>> snapshot;
+  {
+    std::lock_guard<std::mutex> guard(g_snapshotMutex);
+    snapshot = g_snapshot;
   }
-  for (const Printer& p : net.printers) {
-    if (p.strAddress != pszAddress) continue;
-    if (p.dwUnreachable) return WAIT_TIMEOUT;
-    auto open = std::make_unique<OpenPrinter>();
-    open->printer = p;
-    open->info[0] = kNQInfoSize;
-    open->info[1] = kNQInfoLevel;
-    if (!(p.dwNull & 2)) open->info[kNQInfoModelName] = reinterpret_cast<ULONG_PTR>(open->printer.strModel.c_str());
-    if (!(p.dwNull & 4)) open->info[kNQInfoDetail] = reinterpret_cast<ULONG_PTR>(open->detail);
-    if (!(p.dwNull & 8))
-      open->detail[kNQDetailDescription] = reinterpret_cast<ULONG_PTR>(open->printer.strDescription.c_str());
-    *phPrinter = reinterpret_cast<HANDLE>(open.release());
-    return 0;
-  }
-  return ERROR_FILE_NOT_FOUND;
+  if (!snapshot) return ERROR_FILE_NOT_FOUND;  // nothing enumerated yet
+  const auto it = snapshot->find(pszAddress);
+  if (it == snapshot->end()) return ERROR_FILE_NOT_FOUND;
+  const Printer& p = it->second;
+  if (p.dwUnreachable) return WAIT_TIMEOUT;
+  auto open = std::make_unique<OpenedPrinter>();
+  open->printer = p;
+  open->info[0] = kNQInfoSize;
+  open->info[1] = kNQInfoLevel;
+  if (!(p.dwNull & 2)) open->info[kNQInfoModelName] = reinterpret_cast<ULONG_PTR>(open->printer.strModel.c_str());
+  if (!(p.dwNull & 4)) open->info[kNQInfoDetail] = reinterpret_cast<ULONG_PTR>(open->detail);
+  if (!(p.dwNull & 8))
+    open->detail[kNQDetailDescription] = reinterpret_cast<ULONG_PTR>(open->printer.strDescription.c_str());
+  *phPrinter = reinterpret_cast<HANDLE>(open.release());
+  return 0;
 }
 
 DWORD WINAPI NQGetPrinterInfo(HANDLE hPrinter, DWORD, DWORD, DWORD, ULONG_PTR** ppInfo) {
   if (!hPrinter || !ppInfo) return ERROR_INVALID_PARAMETER;
-  *ppInfo = reinterpret_cast<OpenPrinter*>(hPrinter)->info;
+  *ppInfo = reinterpret_cast<OpenedPrinter*>(hPrinter)->info;
   return 0;
 }
 
 DWORD WINAPI NQClosePrinterInfo(HANDLE hPrinter) {
   if (!hPrinter) return ERROR_INVALID_HANDLE;
-  delete reinterpret_cast<OpenPrinter*>(hPrinter);
+  delete reinterpret_cast<OpenedPrinter*>(hPrinter);
   return 0;
 }
 
