@@ -51,6 +51,12 @@ void CMainFrame::kKeepSelectedNetworkPrinter(const std::string& strAddress) {
                                   return lstrcmpiA(printer.strAddress.c_str(), strAddress.c_str()) != 0;
                                 }),
                  printers.end());
+  // What the interface file is written from: the chosen printer, named by
+  // its model, on the port of its address.
+  m_app.m_lstIFINetworkPrinter.clear();
+  for (const CNetworkPrinter& printer : printers) {
+    m_app.m_lstIFINetworkPrinter.push_back({printer.strModelName, printer.strAddress, printer.strModelName});
+  }
 }
 
 LRESULT CMainFrame::kOnDispSearchPrinterDialog(WPARAM wParam, LPARAM lParam) {

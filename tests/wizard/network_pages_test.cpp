@@ -236,6 +236,10 @@ TEST_F(NetworkFrame, ListKeepsOnlyTheSelectedPrinter) {
   m_frame->kOnDispPrinterListDialog(0, 0);
   EXPECT_EQ(posted(), std::vector<UINT>{WM_EXECUTE_NELI});
   EXPECT_EQ(addresses(*app.m_pNetworkPrinterList), std::vector<std::string>{"printer-x.EXAMPLE"});
+  ASSERT_EQ(app.m_lstIFINetworkPrinter.size(), 1u);
+  EXPECT_EQ(app.m_lstIFINetworkPrinter[0].strPrinterName, "A");
+  EXPECT_EQ(app.m_lstIFINetworkPrinter[0].strAddress, "printer-x.EXAMPLE");
+  EXPECT_EQ(app.m_lstIFINetworkPrinter[0].strModelName, "A");
 
   pages(IDCANCEL);
   m_frame->kOnDispPrinterListDialog(0, 0);
