@@ -3,7 +3,9 @@
 // package's NETDLL folder, chosen on the list page. Once the stand-in
 // installer is in the package (INSTDLL\NELI64.EXE) the runs go on to it and
 // the printer object it creates is checked too.
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "scenarios/scenario.h"
@@ -22,6 +24,23 @@ class NetworkRun : public scenario::ScenarioTest {
   static std::string toSearch() { return "page 1000: ok\npage 133: ok\n"; }
   // What follows the installer: the completion page.
   std::string afterInstaller() const { return hasInstaller() ? "page 135: ok\n" : ""; }
+  // What "kvsim spooler list WHAT" prints for this test's machine.
+  std::string spoolerList(const std::string& strWhat) const {
+    const std::string cmd = std::string(KV_SIM_EXE) + " --root '" + m_root.string() + "' spooler list " + strWhat;
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+      char buf[512];
+      while (fgets(buf, sizeof buf, p)) out += buf;
+      pclose(p);
+    }
+    return out;
+  }
+  std::string readTemp(const std::string& strName) const {
+    std::ifstream in(m_temp / strName, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
 };
 
 TEST_F(NetworkRun, SearchFindsThePackagesPrintersAndOneIsChosen) {
@@ -43,7 +62,13 @@ TEST_F(NetworkRun, SearchFindsThePackagesPrintersAndOneIsChosen) {
   EXPECT_FALSE(r.logHas("NQCallBackFunc1() return TRUE")) << r.describe();
   if (hasInstaller()) {
     EXPECT_EQ(r.nExit, 0) << r.describe();
-    EXPECT_TRUE(r.logHas("IP_192.168.1.3")) << r.describe();
+    ASSERT_FALSE(r.lstParent.empty()) << r.describe();
+    EXPECT_EQ(r.lstParent.back(), scenario::parentLine(0, 0, 0)) << r.describe();
+    const std::string ini = readTemp("NELSETUP.INI");
+    EXPECT_NE(ini.find("PortName=IP_192.168.1.3"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("PortAddress=192.168.1.3"), std::string::npos) << ini;
+    const std::string printers = spoolerList("printers");
+    EXPECT_NE(printers.find("\tIP_192.168.1.3\t"), std::string::npos) << printers << r.describe();
   }
 }
 

@@ -89,7 +89,17 @@ TEST(NetworkColumnWidths, DescriptionFirstAddressShrinksToItsHeader) {
   }
 }
 
-class NetworkPages : public wiztest::WizardFixture {};
+class NetworkPages : public wiztest::WizardFixture {
+ protected:
+  void SetUp() override {
+    WizardFixture::SetUp();
+    // A quit or close left in the thread's queue by an earlier test's frame
+    // would end the next page's loop at once.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+};
 
 TEST_F(NetworkPages, ListSortsByAddressSelectsTheFirstAndChoosesByOk) {
   const std::vector<CNetworkPrinter> printers = {
@@ -158,12 +168,20 @@ class NetworkFrame : public wiztest::WizardFixture {
     SETUP_GLOBAL.m_pNetworkPrinterList.reset();
     if (m_frame && m_frame->kGetSafeHwnd()) DestroyWindow(m_frame->kGetSafeHwnd());
     m_frame.reset();
+    // The frame's end leaves a quit in the queue: the next test's pages
+    // must not see it.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
     WizardFixture::TearDown();
   }
   std::vector<UINT> posted() {
     std::vector<UINT> out;
     MSG msg;
-    while (PeekMessageA(&msg, m_frame->kGetSafeHwnd(), 0, 0, PM_REMOVE)) out.push_back(msg.message);
+    while (PeekMessageA(&msg, m_frame->kGetSafeHwnd(), 0, 0, PM_REMOVE)) {
+      // The frame of an earlier test ended the thread's loop when it went.
+      if (msg.message != WM_QUIT) out.push_back(msg.message);
+    }
     return out;
   }
   // Every page the handler shows ends with `result` after `onPage`.
