@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "platform/winsim/advapi32/registry_store.h"
@@ -72,6 +73,66 @@ void BM_ListingPass(benchmark::State& state) {
   state.SetComplexityN(n);
 }
 BENCHMARK(BM_ListingPass)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// The wrapper's own share of the listing pass: the same two passes over a
+// library that answers from memory (the stand-in's share above is reading
+// the machine's registry, whose subkey enumeration lists every key again
+// for each index).
+struct MemoryNetwork {
+  std::vector<std::string> addresses;
+  std::vector<ULONG_PTR> table;
+  ULONG_PTR info[kNQInfoFields] = {};
+  ULONG_PTR detail[kNQDetailFields] = {};
+} g_memory;
+
+DWORD WINAPI memIFVersion(DWORD*, DWORD*, DWORD, DWORD) { return 0; }
+DWORD WINAPI memEnum(DWORD, DWORD, DWORD, DWORD, HANDLE* phEnum, DWORD* pdwCount, ULONG_PTR** ppTable) {
+  *phEnum = reinterpret_cast<HANDLE>(&g_memory);
+  *pdwCount = static_cast<DWORD>(g_memory.addresses.size());
+  *ppTable = g_memory.table.data();
+  return 0;
+}
+DWORD WINAPI memFree(HANDLE, DWORD) { return 0; }
+DWORD WINAPI memOpen(const char*, HANDLE* phPrinter, DWORD) {
+  *phPrinter = reinterpret_cast<HANDLE>(&g_memory);
+  return 0;
+}
+DWORD WINAPI memClose(HANDLE) { return 0; }
+DWORD WINAPI memInfo(HANDLE, DWORD, DWORD, DWORD, ULONG_PTR** ppInfo) {
+  *ppInfo = g_memory.info;
+  return 0;
+}
+DWORD WINAPI memCB(NQCALLBACKPROC) { return 0; }
+
+void BM_ListingPassInMemory(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  static const std::string model = "KV Laser 4000", description = "Floor 2";
+  g_memory.addresses.clear();
+  for (int i = 0; i < n; ++i) g_memory.addresses.push_back("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+  g_memory.table.assign(static_cast<size_t>(n) * kNQEntryFields, 0);
+  for (int i = 0; i < n; ++i)
+    g_memory.table[static_cast<size_t>(i) * kNQEntryFields + kNQEntryAddress] =
+        reinterpret_cast<ULONG_PTR>(g_memory.addresses[static_cast<size_t>(i)].c_str());
+  g_memory.info[kNQInfoModelName] = reinterpret_cast<ULONG_PTR>(model.c_str());
+  g_memory.info[kNQInfoDetail] = reinterpret_cast<ULONG_PTR>(g_memory.detail);
+  g_memory.detail[kNQDetailDescription] = reinterpret_cast<ULONG_PTR>(description.c_str());
+  CNQEntryPoints ep;
+  ep.pNQClosePrinterInfo = memClose;
+  ep.pNQEnumFreePrinterInfo = memFree;
+  ep.pNQEnumPrinterInfo = memEnum;
+  ep.pNQGetIFVersion = memIFVersion;
+  ep.pNQGetPrinterInfo = memInfo;
+  ep.pNQOpenPrinterInfo = memOpen;
+  ep.pNQEnableCBFunc = memCB;
+  ep.pNQDisableCBFunc = memCB;
+  for (auto _ : state) {
+    CNetworkPrinterList list(ep);
+    list.kMakeNetworkPrinterList();
+    benchmark::DoNotOptimize(list.m_lstNetworkPrinter.data());
+  }
+  state.SetComplexityN(n);
+}
+BENCHMARK(BM_ListingPassInMemory)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 
 // What the list page does with the printers found: one item per printer
 // with its three texts measured, then the first sort by address.
