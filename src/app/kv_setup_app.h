@@ -21,6 +21,7 @@
 #include "system/environment.h"
 #include "system/spooler_infomation.h"
 #include "wizard/main_frame.h"
+#include "wizard/network_printer_list.h"
 
 // The memory every running instance of the program file shares: how many
 // instances run (stored plus one, so that fresh zeroed memory means none)
@@ -289,6 +290,9 @@ class CKV_SETUPApp {
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------
+  // The network printer list: made by the search page, filtered by model,
+  // cut to the chosen printer by the list page; kept to the wizard's end.
+  std::unique_ptr<CNetworkPrinterList> m_pNetworkPrinterList;
   // (end of the network members)
 
   // ---- Command line: switches and values ---------------------------------

@@ -84,6 +84,10 @@ class CMainFrame {
   // The printers in use whose drivers the package renews
   // (SETUP_GLOBAL.m_lstUpdatePrinters).
   void kMakeUpdatePrinterList();
+  // The network path: keeps only the printers of the package's models when
+  // any candidate names a model, and only the chosen printer after the list.
+  void kFilterNetworkPrinterList();
+  void kKeepSelectedNetworkPrinter(const std::string& strAddress);
 
   // ---- USB path (main_frame_usb.cpp) -------------------------------------------
  public:
