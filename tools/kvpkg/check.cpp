@@ -489,7 +489,9 @@ void checkCompressed(const std::string& folder, Findings& out) {
     if (hOut >= 0) LZClose(hOut);
     DeleteFileA(szOut);
     if (copied < 0) {
-      out.error("compressed", file, file + " cannot be expanded (damaged): the program's copy of it fails");
+      out.error("compressed", file,
+                file + " cannot be expanded to the " + std::to_string(declared) +
+                    " bytes its header declares: the program's copy of it fails");
     } else if (static_cast<DWORD>(copied) != declared) {
       out.error("compressed", file,
                 file + " expands to " + std::to_string(copied) + " bytes, its header declares " +
