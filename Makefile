@@ -2,13 +2,15 @@
 #   make run     the sample package on the default simulated machine
 #   make demo    the wizard's paths on a scratch machine, answered by UI scripts
 #   make test    every test: native, then the Win32 conformance tests under Wine
+# CI and developers build with warnings as errors (KV_WERROR); a plain cmake
+# build leaves it off.
 SHELL := /bin/bash
 NATIVE := build/native
 MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw stage run demo test test-native test-wine fuzz bench clean
+.PHONY: all deps native mingw programs stage run demo test test-native test-wine fuzz bench clean
 
 all: native mingw stage
 
@@ -16,10 +18,10 @@ deps:
 	@scripts/deps.sh
 
 $(NATIVE)/build.ninja: | deps
-	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WERROR=ON
 
 $(MINGW)/build.ninja: | deps
-	cmake -S . -B $(MINGW) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	cmake -S . -B $(MINGW) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_WERROR=ON \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run.sh
 
@@ -29,8 +31,13 @@ native: $(NATIVE)/build.ninja
 mingw: $(MINGW)/build.ninja
 	cmake --build $(MINGW) -j $(JOBS)
 
+# The programs a user runs (build/native/bin/) and what stages beside them,
+# without the test suites and benchmarks.
+programs: $(NATIVE)/build.ninja
+	cmake --build $(NATIVE) -j $(JOBS) --target programs
+
 # The package as a maker ships it: the sample package with the programs beside it.
-stage: native
+stage: programs
 	@scripts/stage.sh $(NATIVE) $(PACKAGE)
 
 run: stage
@@ -56,7 +63,7 @@ fuzz:
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF
 	cmake --build build/fuzz -j $(JOBS)
 
-bench: stage
+bench: native stage
 	@for b in $(NATIVE)/bench/*_bench; do [ -x $$b ] && $$b; done; true
 
 clean:

@@ -138,8 +138,12 @@ class CKV_SETUPApp {
   // m_lstSetupCandidate. Shows its own message and returns FALSE on failure.
   BOOL kMakeSetupInfomation();
   // 1 when the candidate is admitted to the list (an entry of the same name
-  // may have been removed for it), 0 when it is refused.
-  int kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate);
+  // may have been removed for it), 0 when it is refused. The decision number
+  // (1) to (7) and its reason, as the log line gives them, go to the optional
+  // out-parameters; kvpkg shows them. Static: the rule reads only the
+  // environment probe, so tools judge with the very same code.
+  static int kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate,
+                                    int* pnDecision = nullptr, std::string* pstrReason = nullptr);
   // The present driver, printer and port lists, kept and written to the
   // detail log. Shows its own message and returns FALSE on failure.
   BOOL kMakePresentList();
