@@ -185,6 +185,12 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     log.kWriteLog("  skipped (not opened) [%s]\n", strInfFile.c_str());
     return VEXOERR_SUCCESS;
   }
+  // Everything this INF gives is copied into the candidates; its handle is
+  // closed on every way out, so that no INF stays open once the list is made.
+  struct CInfCloser {
+    CInfFile* pInf;
+    ~CInfCloser() { pInf->kClose(); }
+  } closer{m_pDrvInfFile};
 
   // 4. Only printer INF files count.
   std::string strClass;

@@ -315,7 +315,9 @@ extern "C" BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT Context, DWORD FieldInde
   SetLastError(ERROR_SUCCESS);
   LineRef ref;
   if (!resolveContext(Context, &ref)) return FALSE;
-  std::string value;
+  // Every field of every model line comes through here: one buffer per
+  // thread, reused, instead of a new string each time.
+  thread_local std::string value;
   if (!ref.infFile().field(ref.line(), FieldIndex, &value)) return FALSE;
   return answerText(value, ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
