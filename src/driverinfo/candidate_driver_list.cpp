@@ -5,6 +5,7 @@
 // failure and two error texts (the INF's path and the key or rule), so that a
 // package installs only when every printer INF in it is well formed.
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "driverinfo/candidate_driver_infomation.h"
@@ -430,7 +431,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     std::string strModelName = kReadDscValue(strDscFile, "ModelName." + strDescription);
     if (strModelName.empty()) strModelName = kReadDscValue(strDscFile, "ModelName");
     if (!strModelName.empty()) cde.strModelName = strModelName;
-    m_lstCandidate.push_back(cde);
+    m_lstCandidate.push_back(std::move(cde));
   }
   return VEXOERR_SUCCESS;
 }

@@ -139,6 +139,9 @@ class CInfFile {
   std::string m_strFileName;
   // Never cleared: opening another INF keeps the entries of earlier ones.
   CDestinationDirsMap m_mapDestinationDirs;
+  // The model sections of the open INF, once read (see kGetDeviceDescriptionField).
+  std::vector<std::string> m_lstModelSections;
+  BOOL m_bModelSectionsKnown = FALSE;
   CSetupApi* m_pInfSetupApi;
   HINF m_hInf = INVALID_HANDLE_VALUE;
 };

@@ -331,10 +331,12 @@ std::unique_ptr<InfFile> InfFile::parse(std::string_view bytes, const ParseOptio
 
 // ---- Model ----------------------------------------------------------------------
 
-void InfFile::bind(std::string winPath, const DirTable* dirs, LANGID language) {
+void InfFile::bind(std::string winPath, const DirTable* dirs, LANGID language, bool indexKeys) {
   path_ = std::move(winPath);
   dirs_ = dirs;
   chooseStrings(language);
+  for (auto& section : sections_) section.keyIndex.clear();
+  if (!indexKeys) return;
   for (auto& section : sections_) {
     section.keyIndex.clear();
     for (std::uint32_t pos = 0; pos < section.lines.size(); ++pos) {

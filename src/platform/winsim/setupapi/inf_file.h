@@ -87,7 +87,9 @@ class InfFile {
   // Windows path it was opened from (for DIRID 1), the folder table for
   // other DIRIDs and the language whose [Strings.LLLL] section applies.
   // Builds the key indexes. `dirs` must outlive the file.
-  void bind(std::string winPath, const DirTable* dirs, LANGID language);
+  // `indexKeys` false leaves the key indexes out, for a caller that only
+  // walks lines (the [Version] data of SetupGetInfInformation).
+  void bind(std::string winPath, const DirTable* dirs, LANGID language, bool indexKeys = true);
   // The folder table given to bind().
   const DirTable* dirs() const { return dirs_; }
 

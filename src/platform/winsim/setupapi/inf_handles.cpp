@@ -151,7 +151,7 @@ bool findNext(const LineRef& from, const char* key, LineRef* out) {
 }
 
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
-              UINT* errorLine) {
+              UINT* errorLine, bool indexKeys) {
   auto host = hostPath(winPath);
   std::error_code ec;
   if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
@@ -173,7 +173,7 @@ DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std
     if (errorLine) *errorLine = 0;
     return ERROR_WRONG_INF_STYLE;
   }
-  file->bind(winPath, dirs, machineLanguage());
+  file->bind(winPath, dirs, machineLanguage(), indexKeys);
   *out = std::move(file);
   return 0;
 }
