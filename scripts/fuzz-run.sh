@@ -11,7 +11,7 @@ seconds=${2:?seconds}
 jobs=${3:-2}
 shift 3 2>/dev/null || shift $#
 here=$(cd "$(dirname "$0")/.." && pwd)
-out=$build/fuzz-run
+out=${FUZZ_OUT:-$build/fuzz-run}
 rm -rf "$out"
 mkdir -p "$out"
 
