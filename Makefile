@@ -10,7 +10,7 @@ MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw programs stage run demo test test-native test-wine fuzz bench clean
+.PHONY: all deps native mingw programs stage run demo test test-native test-wine fuzz fuzz-run fuzz-smoke bench clean
 
 all: native mingw stage
 
@@ -59,9 +59,21 @@ test-wine: mingw
 
 test: test-native test-wine
 
+# The libFuzzer harnesses only (clang, sanitizers, LeakSanitizer on).
+FUZZ := build/fuzz
+SECONDS ?= 60
 fuzz:
-	cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF
-	cmake --build build/fuzz -j $(JOBS)
+	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g"
+	cmake --build $(FUZZ) -j $(JOBS) --target kv_fuzzers
+
+# Every harness for SECONDS seconds, two at a time; a table of executions and findings.
+fuzz-run: fuzz
+	@scripts/fuzz-run.sh $(FUZZ) $(SECONDS) 2
+
+# The check CI runs: every harness builds and runs a few seconds from its seeds.
+fuzz-smoke: fuzz
+	@scripts/fuzz-run.sh $(FUZZ) 5 2
 
 bench: native stage
 	@for b in $(NATIVE)/bench/*_bench; do [ -x $$b ] && $$b; done; true
