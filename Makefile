@@ -1,13 +1,15 @@
 # KV_SETUP: configure, build, test and stage both builds.
 #   make run     the sample package on the default simulated machine
-#   make test    every test: native, then the Win32 conformance tests under Wine
+#   make test    every test: native, then the Win32 conformance tests under Wine,
+#                then the same UI scripts on both builds (when Xvfb can be started)
+#   make pages   pictures of every page under Wine, in three languages (docs/pages.md)
 SHELL := /bin/bash
 NATIVE := build/native
 MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw stage run test test-native test-wine fuzz bench clean
+.PHONY: all deps native mingw stage run test test-native test-wine test-wine-e2e pages fuzz bench clean
 
 all: native mingw stage
 
@@ -44,7 +46,19 @@ test-wine: mingw
 	KV_WINEPREFIX=$$prefix ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
 	scripts/wine-prefix.sh destroy $$prefix; exit $$rc
 
-test: test-native test-wine
+# The Windows program driven page by page under Wine by kvdrive, against the
+# native program with the same UI scripts (tests/wine_e2e).
+XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+test-wine-e2e: native mingw
+	@if ! command -v xvfb-run >/dev/null; then echo "test-wine-e2e: no xvfb-run, skipped"; exit 0; fi; \
+	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW)
+
+pages: native mingw
+	rm -rf build/pages
+	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW) --pages build/pages
+	tests/wine_e2e/pages_md.sh build/pages > docs/pages.md
+
+test: test-native test-wine test-wine-e2e
 
 fuzz:
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF
