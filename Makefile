@@ -1,5 +1,6 @@
 # KV_SETUP: configure, build, test and stage both builds.
 #   make run     the sample package on the default simulated machine
+#   make demo    the wizard's paths on a scratch machine, answered by UI scripts
 #   make test    every test: native, then the Win32 conformance tests under Wine,
 #                then the same UI scripts on both builds (when Xvfb can be started)
 #   make pages   pictures of every page under Wine, in three languages (docs/pages.md)
@@ -9,7 +10,7 @@ MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw stage run test test-native test-wine test-wine-e2e pages fuzz bench clean
+.PHONY: all deps native mingw stage run demo test test-native test-wine test-wine-e2e pages fuzz bench clean
 
 all: native mingw stage
 
@@ -36,6 +37,11 @@ stage: native
 
 run: stage
 	cd $(PACKAGE) && ./kv_setup
+
+# The add, update, delete and batch paths on a scratch machine, answered by
+# UI scripts: the pages shown, the printers before and after, the status word.
+demo: stage
+	@scripts/demo.sh $(NATIVE) $(PACKAGE)
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)

@@ -77,6 +77,13 @@ class CMainFrame {
   // post: the wizard ends instead of idling with no page.
   void kEndIdleState(const char* pszHandler, const char* pszWhy);
 
+  // The cancel of a page: the cancel flag, then WM_CLOSE with the
+  // handler's numbered post line.
+  void kCancel(const char* pszHandler, int nNumber);
+  // The printers in use whose drivers the package renews
+  // (SETUP_GLOBAL.m_lstUpdatePrinters).
+  void kMakeUpdatePrinterList();
+
   CKV_SETUPApp& m_app;
   HWND m_hWnd = nullptr;
   int m_nApplicationCounter = 0;

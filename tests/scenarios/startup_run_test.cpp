@@ -34,13 +34,15 @@ TEST_F(StartupRun, StoppedSpoolerIsRefused) {
   EXPECT_EQ(r.lstParent[1], parentLine(0, 0, 0)) << r.describe();
 }
 
-TEST_F(StartupRun, CleanStartUpHandsOverToTheFrameAndReportsSuccess) {
-  const Outcome r = run({}, "");
+TEST_F(StartupRun, CleanStartUpHandsOverToTheFrame) {
+  // The frame's first page is the licence; declining it ends the run as
+  // cancelled.
+  const Outcome r = run({}, "page 1000: cancel\n");
   EXPECT_EQ(r.nExit, 0) << r.describe();
   EXPECT_EQ(r.strDetailLog.find("InitInstance() return FALSE"), std::string::npos) << r.describe();
   // The wizard's first message was registered and posted to the frame.
   EXPECT_NE(loggedId(r, "WM_DISP_LICENSE"), 0ul) << r.describe();
-  EXPECT_TRUE(r.logHas("CKV_SETUPApp::ExitInstance() dwStatus = [0x00000000]\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CKV_SETUPApp::ExitInstance() dwStatus = [0x00000002]\n")) << r.describe();
   // The announcement first: the wizard's main window and its session message id.
   ASSERT_EQ(r.lstParent.size(), 2u) << r.describe();
   const unsigned long uSession = loggedId(r, "WM_SESSIONBASE_MESSAGE");
@@ -50,7 +52,7 @@ TEST_F(StartupRun, CleanStartUpHandsOverToTheFrameAndReportsSuccess) {
   EXPECT_EQ(r.lstParent[0].rfind("kind=2 wParam=0x", 0), 0u) << r.describe();
   EXPECT_EQ(r.lstParent[0].find(" wParam=0x00000000 "), std::string::npos) << r.describe();
   EXPECT_NE(r.lstParent[0].find(szSession), std::string::npos) << r.describe();
-  EXPECT_EQ(r.lstParent[1], parentLine(0, 0, 0)) << r.describe();
+  EXPECT_EQ(r.lstParent[1], parentLine(0, 2, 0)) << r.describe();
   // Nothing asked the user anything.
   EXPECT_EQ(r.strTranscript.find("== msgbox"), std::string::npos) << r.describe();
 }

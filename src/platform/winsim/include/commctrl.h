@@ -272,6 +272,7 @@ typedef int(CALLBACK* PFNLVCOMPARE)(LPARAM, LPARAM, LPARAM);
 #define LVN_DELETEITEM (LVN_FIRST - 3)
 #define LVN_DELETEALLITEMS (LVN_FIRST - 4)
 #define LVN_COLUMNCLICK (LVN_FIRST - 8)
+#define LVN_HOTTRACK (LVN_FIRST - 21)
 
 #define ListView_GetItemCount(hwnd) (int)SendMessageA((hwnd), LVM_GETITEMCOUNT, 0, 0L)
 #define ListView_InsertItem(hwnd, pitem) (int)SendMessageA((hwnd), LVM_INSERTITEMA, 0, (LPARAM)(pitem))

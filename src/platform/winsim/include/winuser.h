@@ -377,3 +377,4 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason);
 #endif
 
 #include "winsim_dialogs.h"
+#include "winsim_paint.h"

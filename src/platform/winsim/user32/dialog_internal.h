@@ -109,6 +109,8 @@ struct DialogState : user::WindowExtension {
   rc::ResId templateId;
   int defaultId = IDOK;
   DWORD threadId = 0;
+  HFONT font = nullptr;  // the template's font (DS_SETFONT), deleted with the dialog
+  ~DialogState() override;
 };
 
 // The state of a window of this process, when it is of that kind.

@@ -84,6 +84,20 @@ HWND createDialog(HINSTANCE module, const rc::Dialog& t, HWND owner, DLGPROC pro
     if (h && (c.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && c.className == "Button") state->defaultId = c.id;
   }
 
+  // The template's font goes to the dialog and every control, as the dialog
+  // manager of Windows sends it before WM_INITDIALOG.
+  if ((t.style & DS_SETFONT) && t.fontSize > 0) {
+    LOGFONTA lf = {};
+    lf.lfHeight = -(t.fontSize * 96 + 36) / 72;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", t.fontName.c_str());
+    HFONT font = CreateFontIndirectA(&lf);
+    state->font = font;
+    SendMessageA(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    for (HWND c : user::findWindow(dlg)->children) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+
   HWND focus = firstTabStop(dlg);
   const LRESULT setFocus = SendMessageA(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param);
   if (!IsWindow(dlg)) return nullptr;
@@ -111,6 +125,10 @@ bool isDialogResultMessage(UINT msg) {
 }  // namespace
 
 DialogState* dialogOf(HWND hwnd) { return stateOf<DialogState>(hwnd); }
+
+DialogState::~DialogState() {
+  if (font) DeleteObject(font);
+}
 
 }  // namespace winsim::dlg
 

@@ -712,6 +712,76 @@ class Parser {
     }
   }
 
+  // VERSIONINFO: the fixed statements, then BLOCK "StringFileInfo" with its
+  // tables of VALUE "name", "text" and BLOCK "VarFileInfo" with VALUE
+  // "Translation", language, code page, ...
+  void versionInfo(Script* s, const Token& first) {
+    VersionInfo v;
+    v.present = true;
+    auto pairOf = [this](const char* what, DWORD* ms, DWORD* ls) {
+      DWORD part[4] = {0, 0, 0, 0};
+      for (int i = 0; i < 4; ++i) {
+        part[i] = static_cast<DWORD>(intExpr(what)) & 0xFFFF;
+        if (i < 3 && !accept(",")) break;
+      }
+      *ms = part[0] << 16 | part[1];
+      *ls = part[2] << 16 | part[3];
+    };
+    while (!atEnd() && !isBegin(peek())) {
+      const Token& t = next();
+      const std::string w = upper(t.text);
+      if (w == "FILEVERSION") pairOf("FILEVERSION", &v.fileVersionMS, &v.fileVersionLS);
+      else if (w == "PRODUCTVERSION") pairOf("PRODUCTVERSION", &v.productVersionMS, &v.productVersionLS);
+      else if (w == "FILEFLAGSMASK") v.fileFlagsMask = static_cast<DWORD>(intExpr(w));
+      else if (w == "FILEFLAGS") v.fileFlags = static_cast<DWORD>(intExpr(w));
+      else if (w == "FILEOS") v.fileOS = static_cast<DWORD>(intExpr(w));
+      else if (w == "FILETYPE") v.fileType = static_cast<DWORD>(intExpr(w));
+      else if (w == "FILESUBTYPE") v.fileSubtype = static_cast<DWORD>(intExpr(w));
+      else failAt(t, "unknown VERSIONINFO statement" + describe(t));
+    }
+    if (atEnd()) failEnd("VERSIONINFO " + first.text + " has no BEGIN");
+    next();
+    while (!isEnd(peek())) {
+      if (atEnd()) failEnd("VERSIONINFO without END");
+      const Token& t = next();
+      if (!isWord(t, "BLOCK")) failAt(t, "expected BLOCK in VERSIONINFO" + describe(t));
+      const std::string kind = upper(str("after BLOCK"));
+      if (!isBegin(peek())) failMissing("expected BEGIN after BLOCK");
+      next();
+      while (!isEnd(peek())) {
+        if (atEnd()) failEnd("BLOCK without END");
+        const Token& inner = next();
+        if (kind == "STRINGFILEINFO" && isWord(inner, "BLOCK")) {
+          VersionInfo::Table table;
+          table.key = str("after BLOCK");
+          if (!isBegin(peek())) failMissing("expected BEGIN after BLOCK");
+          next();
+          while (!isEnd(peek())) {
+            if (atEnd()) failEnd("BLOCK without END");
+            const Token& value = next();
+            if (!isWord(value, "VALUE")) failAt(value, "expected VALUE" + describe(value));
+            std::string name = str("after VALUE");
+            accept(",");
+            std::string text;
+            while (peek().kind == Tok::String) text += next().text;
+            while (!text.empty() && text.back() == '\0') text.pop_back();
+            table.values.emplace_back(std::move(name), std::move(text));
+          }
+          next();
+          v.tables.push_back(std::move(table));
+        } else if (kind == "VARFILEINFO" && isWord(inner, "VALUE")) {
+          str("after VALUE");
+          while (accept(",")) v.translations.push_back(static_cast<WORD>(intExpr("translation")));
+        } else {
+          failAt(inner, "unexpected" + describe(inner) + " in BLOCK " + kind);
+        }
+      }
+      next();
+    }
+    next();
+    if (!s->version.present) s->version = std::move(v);
+  }
+
   void skipBlock() {
     int depth = 0;
     do {
@@ -732,6 +802,11 @@ class Parser {
     if (isWord(typeTok, "DIALOGEX") || isWord(typeTok, "DIALOG")) {
       next();
       dialog(s, id, upper(typeTok.text) == "DIALOGEX", first);
+      return;
+    }
+    if (isWord(typeTok, "VERSIONINFO")) {
+      next();
+      versionInfo(s, first);
       return;
     }
     ResId type;
@@ -998,6 +1073,109 @@ bool parse(std::string_view text, const std::string& fileName, const IncludeReso
     if (error) *error = e.message;
     return false;
   }
+}
+
+}  // namespace winsim::rc
+
+namespace winsim::rc {
+namespace {
+
+// One node of a version block: length, value length, type, key, value,
+// children, each part aligned to 32 bits.
+class VersionNode {
+ public:
+  VersionNode(const std::string& key, WORD type) : m_type(type) { m_key = key; }
+  void setValue(const std::string& bytes, WORD valueLength) {
+    m_value = bytes;
+    m_valueLength = valueLength;
+  }
+  void add(const VersionNode& child) { m_children.push_back(child.bytes()); }
+  std::string bytes() const {
+    std::string out(6, '\0');
+    for (char c : m_key) {
+      out.push_back(c);
+      out.push_back('\0');
+    }
+    out.append(2, '\0');
+    pad(&out);
+    out += m_value;
+    for (const std::string& child : m_children) {
+      pad(&out);
+      out += child;
+    }
+    const size_t length = out.size();
+    out[0] = static_cast<char>(length & 0xFF);
+    out[1] = static_cast<char>(length >> 8);
+    out[2] = static_cast<char>(m_valueLength & 0xFF);
+    out[3] = static_cast<char>(m_valueLength >> 8);
+    out[4] = static_cast<char>(m_type & 0xFF);
+    out[5] = static_cast<char>(m_type >> 8);
+    return out;
+  }
+
+ private:
+  static void pad(std::string* s) {
+    while (s->size() % 4) s->push_back('\0');
+  }
+  std::string m_key;
+  WORD m_type;
+  WORD m_valueLength = 0;
+  std::string m_value;
+  std::vector<std::string> m_children;
+};
+
+void putDword(std::string* out, DWORD v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// The script's texts are ANSI; the block keeps UTF-16 (the characters of
+// the scripts here are ASCII).
+std::string utf16(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    out.push_back(static_cast<char>(c));
+    out.push_back('\0');
+  }
+  out.append(2, '\0');
+  return out;
+}
+
+}  // namespace
+
+std::string encodeVersionInfo(const VersionInfo& v) {
+  VersionNode root("VS_VERSION_INFO", 0);
+  std::string fixed;
+  for (DWORD d : {DWORD{0xFEEF04BD}, DWORD{0x00010000}, v.fileVersionMS, v.fileVersionLS, v.productVersionMS,
+                  v.productVersionLS, v.fileFlagsMask, v.fileFlags, v.fileOS, v.fileType, v.fileSubtype, DWORD{0},
+                  DWORD{0}})
+    putDword(&fixed, d);
+  root.setValue(fixed, static_cast<WORD>(fixed.size()));
+  if (!v.tables.empty()) {
+    VersionNode info("StringFileInfo", 1);
+    for (const VersionInfo::Table& t : v.tables) {
+      VersionNode table(t.key, 1);
+      for (const auto& [name, text] : t.values) {
+        VersionNode value(name, 1);
+        value.setValue(utf16(text), static_cast<WORD>(text.size() + 1));
+        table.add(value);
+      }
+      info.add(table);
+    }
+    root.add(info);
+  }
+  if (!v.translations.empty()) {
+    VersionNode info("VarFileInfo", 1);
+    VersionNode var("Translation", 0);
+    std::string words;
+    for (WORD w : v.translations) {
+      words.push_back(static_cast<char>(w & 0xFF));
+      words.push_back(static_cast<char>(w >> 8));
+    }
+    var.setValue(words, static_cast<WORD>(words.size()));
+    info.add(var);
+    root.add(info);
+  }
+  return root.bytes();
 }
 
 }  // namespace winsim::rc

@@ -77,11 +77,26 @@ struct FileResource {
   int line = 0;
 };
 
+// A VERSIONINFO block: the fixed values, the string tables and the
+// translations.
+struct VersionInfo {
+  bool present = false;
+  DWORD fileVersionMS = 0, fileVersionLS = 0, productVersionMS = 0, productVersionLS = 0;
+  DWORD fileFlagsMask = 0, fileFlags = 0, fileOS = 0, fileType = 0, fileSubtype = 0;
+  struct Table {
+    std::string key;  // "040904b0"
+    std::vector<std::pair<std::string, std::string>> values;
+  };
+  std::vector<Table> tables;
+  std::vector<WORD> translations;  // language, code page, ...
+};
+
 struct Script {
   std::map<std::string, long long> defines;  // the #defines that have a numeric value
   std::vector<Dialog> dialogs;
   std::vector<FileResource> files;
   std::map<DWORD, std::string> strings;  // STRINGTABLE
+  VersionInfo version;                   // the first VERSIONINFO
 
   const Dialog* findDialog(const ResId& id) const;
 };
@@ -93,6 +108,10 @@ using IncludeResolver = std::function<std::optional<std::string>(const std::stri
 // "<file>:<line>: <what is wrong>"; *out is then left unchanged.
 bool parse(std::string_view text, const std::string& fileName, const IncludeResolver& resolver, Script* out,
            std::string* error);
+
+// The VS_VERSIONINFO block of a VERSIONINFO, as the resource compiler
+// stores it (UTF-16 keys and texts, 32-bit alignment).
+std::string encodeVersionInfo(const VersionInfo& version);
 
 // The number of a standard resource type name ("BITMAP" -> 2), or 0.
 DWORD standardTypeNumber(std::string_view typeName);

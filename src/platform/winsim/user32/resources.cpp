@@ -66,6 +66,14 @@ std::unique_ptr<ModuleResources> buildModule(const std::string& name, const std:
     if (type.isNumber && type.number == 3) type.number = 14;
     module->entries.push_back(ResourceEntry{f.id, type, resourceBytes(f.type, *bytes)});
   }
+  // The version resource (RT_VERSION 16, name 1), as the resource compiler
+  // builds it into the Windows program.
+  if (module->script.version.present) {
+    rc::ResId id, type;
+    id.number = 1;
+    type.number = 16;
+    module->entries.push_back(ResourceEntry{id, type, rc::encodeVersionInfo(module->script.version)});
+  }
   return module;
 }
 

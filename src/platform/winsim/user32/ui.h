@@ -76,7 +76,11 @@ struct Numbering {
   virtual ~Numbering() = default;
   virtual int numberFor(const ControlView& c, int line) = 0;  // line -1: the control itself
 };
-std::string describeDialog(const DialogView& view, Numbering* number = nullptr);
+// maxEditLines > 0: a multi-line edit of more lines shows only its first
+// lines and how to read the rest (the terminal); 0: every line (the transcript).
+std::string describeDialog(const DialogView& view, Numbering* number = nullptr, size_t maxEditLines = 0);
+// The lines of a multi-line text, without line ends or trailing empty lines.
+std::vector<std::string> textLines(const std::string& text);
 std::string describeChanges(const DialogView& before, const DialogView& after);
 std::string describeBox(const BoxView& box);
 

@@ -47,7 +47,13 @@ struct TtyItem {
   DialogView shown;
   std::vector<Choice> choices;
   int editTarget = 0;  // the edit whose new text the next line is
+  int readTarget = 0;  // the long text being read page by page
+  size_t readLine = 0;  // its next line to show
 };
+
+// How many lines of a long text a page shows, and a reading step.
+constexpr size_t kEditLinesShown = 12;
+constexpr size_t kReadPageLines = 20;
 
 bool sameExceptProgress(const DialogView& a, const DialogView& b) {
   if (a.caption != b.caption || a.controls.size() != b.controls.size()) return false;
@@ -145,6 +151,7 @@ class TtyRenderer : public Renderer {
 
   static std::string prompt(const DialogView& v, const TtyItem& t) {
     if (t.editTarget) return "new text for " + std::to_string(t.editTarget) + "> ";
+    if (t.readTarget) return "more of " + std::to_string(t.readTarget) + " (Enter: next page, q: back to the page)> ";
     return progressLine(v) + "choice> ";
   }
 
@@ -152,8 +159,8 @@ class TtyRenderer : public Renderer {
     t.choices.clear();
     t.shown = snapshot(item.hwnd);
     ChoiceNumbering numbering(&t.choices);
-    std::string text = "\n" + describeDialog(t.shown, &numbering);
-    text += "  (a number chooses; n = Next/OK, c = Cancel, b = Back; or an action like \"check 1012\")\n";
+    std::string text = "\n" + describeDialog(t.shown, &numbering, kEditLinesShown);
+    text += "  (a number chooses; n = Next/OK, c = Cancel, b = Back; r = read a long text; or an action like \"check 1012\")\n";
     out(text + prompt(t.shown, t));
   }
 
@@ -186,9 +193,55 @@ class TtyRenderer : public Renderer {
     out("  no such answer\nanswer> ");
   }
 
+  // The next page of the long text being read; back to the page at its end.
+  void readOn(OpenItem& item, TtyItem& t) {
+    const ControlView* c = t.shown.find(t.readTarget);
+    const std::vector<std::string> lines = c ? textLines(c->text) : std::vector<std::string>();
+    std::string text;
+    const size_t end = std::min(lines.size(), t.readLine + kReadPageLines);
+    for (; t.readLine < end; ++t.readLine)
+      text += "  " + std::to_string(t.readLine + 1) + "\t| " + lines[t.readLine] + "\n";
+    if (t.readLine >= lines.size()) {
+      out(text + "  -- end of the text --\n");
+      t.readTarget = 0;
+      render(item, t);
+      return;
+    }
+    out(text + prompt(t.shown, t));
+  }
+
+  // "r", "read" or "read ID": the first long text of the page, or that one.
+  bool startReading(OpenItem& item, TtyItem& t, const std::string& line) {
+    if (line != "r" && line != "read" && line.rfind("read ", 0) != 0) return false;
+    int id = 0;
+    if (line.size() > 5) id = std::atoi(line.c_str() + 5);
+    for (const auto& c : t.shown.controls) {
+      if (c.kind != dlg::ControlKind::Edit || !c.multiline || !c.visible) continue;
+      if (id ? c.id == id : textLines(c.text).size() > kEditLinesShown) {
+        id = c.id;
+        t.readTarget = id;
+        t.readLine = 0;
+        readOn(item, t);
+        return true;
+      }
+    }
+    out("  no long text to read on this page\n" + prompt(t.shown, t));
+    return true;
+  }
+
   void handleLine(OpenItem& item, TtyItem& t, const std::string& line) {
     Action a;
     std::string why;
+    if (t.readTarget) {
+      if (line == "q" || line == "quit") {
+        t.readTarget = 0;
+        render(item, t);
+      } else {
+        readOn(item, t);
+      }
+      return;
+    }
+    if (startReading(item, t, line)) return;
     if (t.editTarget) {
       a.kind = ActionKind::Text;
       a.control.number = t.editTarget;

@@ -96,6 +96,23 @@ std::string block(const std::string& text, const std::string& prefix) {
   return out;
 }
 
+// The lines of a multi-line text, without their line ends.
+std::vector<std::string> splitTextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t eol = text.find('\n', pos);
+    if (eol == std::string::npos) eol = text.size();
+    std::string line = text.substr(pos, eol - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    if (eol == text.size()) break;
+    pos = eol + 1;
+  }
+  while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
 std::string quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -141,7 +158,7 @@ std::string mark(Numbering* number, const ControlView& c, int line) {
   return buf;
 }
 
-std::string describeControl(const ControlView& c, Numbering* number) {
+std::string describeControl(const ControlView& c, Numbering* number, size_t maxEditLines) {
   using dlg::ControlKind;
   const std::string id = std::to_string(c.id);
   const std::string flags = std::string(c.enabled ? "" : " (disabled)");
@@ -169,6 +186,16 @@ std::string describeControl(const ControlView& c, Numbering* number) {
              "\n";
     case ControlKind::Edit:
       out = "  " + mark(number, c, -1) + id + " edit" + (c.readOnly ? " (read-only)" : "") + flags;
+      if (c.multiline && maxEditLines > 0) {
+        // A long text shows its beginning; the rest is read page by page.
+        const std::vector<std::string> lines = splitTextLines(c.text);
+        if (lines.size() > maxEditLines) {
+          out += ":\n";
+          for (size_t i = 0; i < maxEditLines; ++i) out += "      | " + lines[i] + "\n";
+          return out + "      | ... " + std::to_string(lines.size() - maxEditLines) + " more lines (\"read " + id +
+                 "\" shows them page by page)\n";
+        }
+      }
       if (c.multiline) return out + ":\n" + block(c.text, "      | ");
       return out + ": " + quoted(c.text) + "\n";
     case ControlKind::ListBox:
@@ -209,6 +236,8 @@ std::string describeControl(const ControlView& c, Numbering* number) {
 }
 
 }  // namespace
+
+std::vector<std::string> textLines(const std::string& text) { return splitTextLines(text); }
 
 const ControlView* DialogView::find(int id) const {
   for (const auto& c : controls)
@@ -270,10 +299,10 @@ std::string resultName(INT_PTR result) {
   }
 }
 
-std::string describeDialog(const DialogView& view, Numbering* number) {
+std::string describeDialog(const DialogView& view, Numbering* number, size_t maxEditLines) {
   std::string out = "== page " + view.dialogId + " " + quoted(view.caption) + "\n";
   for (const auto& c : view.controls)
-    if (c.visible) out += describeControl(c, number);
+    if (c.visible) out += describeControl(c, number, maxEditLines);
   return out;
 }
 
@@ -287,7 +316,7 @@ std::string describeChanges(const DialogView& before, const DialogView& after) {
       out += "  " + std::to_string(c.id) + " hidden\n";
       continue;
     }
-    out += describeControl(c, nullptr);
+    out += describeControl(c, nullptr, 0);
   }
   return out;
 }

@@ -101,7 +101,11 @@ std::shared_ptr<Window> findWindow(HWND hwnd) {
   return findWindowLocked(hwnd);
 }
 
-bool registerSystemClass(const WindowClass& cls) { return addClass(cls) != 0; }
+bool registerSystemClass(const WindowClass& cls) {
+  WindowClass copy = cls;
+  copy.system = true;
+  return addClass(copy) != 0;
+}
 
 std::shared_ptr<const WindowClass> findClass(const std::string& name) {
   std::lock_guard<std::mutex> guard(waitMutex());
@@ -838,7 +842,20 @@ extern "C" BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
     SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  *lpRect = w->rect;
+  // A child window's rectangle is kept in its parent's client coordinates;
+  // Windows answers in screen coordinates. The simulated windows have no
+  // non-client area, so a client origin is the window's own corner.
+  RECT r = w->rect;
+  for (HWND parent = w->isChild() ? w->parent : nullptr; parent;) {
+    auto p = findWindow(parent);
+    if (!p) break;
+    r.left += p->rect.left;
+    r.right += p->rect.left;
+    r.top += p->rect.top;
+    r.bottom += p->rect.top;
+    parent = p->isChild() ? p->parent : nullptr;
+  }
+  *lpRect = r;
   return TRUE;
 }
 
@@ -921,6 +938,16 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
       std::memcpy(out, w->text.data(), n);
       out[n] = 0;
       return static_cast<LRESULT>(n);
+    }
+    case WM_SETFONT:
+    case WM_GETFONT: {
+      // The controls and dialogs of the system keep the font they are given;
+      // windows of the program's own classes answer NULL as Windows does.
+      auto w = findWindow(hWnd);
+      if (!w || !w->cls || !w->cls->system) return 0;
+      if (Msg == WM_GETFONT) return reinterpret_cast<LRESULT>(w->font);
+      w->font = reinterpret_cast<HFONT>(wParam);
+      return 0;
     }
     case WM_GETTEXTLENGTH: {
       auto w = findWindow(hWnd);

@@ -34,6 +34,7 @@ struct WindowClass {
   HINSTANCE instance = nullptr;
   HBRUSH background = nullptr;
   ATOM atom = 0;
+  bool system = false;  // a class of the system (controls, dialogs): keeps the font of WM_SETFONT
 };
 
 struct Window {
@@ -59,6 +60,7 @@ struct Window {
   HWND focus = nullptr;        // the child that last had the focus (dialogs)
   bool destroying = false;
   std::shared_ptr<WindowExtension> extension;  // owned by the dialog manager
+  HFONT font = nullptr;        // WM_SETFONT of a system control or dialog
 
   bool isChild() const { return (style & WS_CHILD) != 0; }
   // Reads or writes a LONG_PTR of the extra bytes; false when out of range.

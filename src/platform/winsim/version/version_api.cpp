@@ -13,12 +13,22 @@
 #include "machine.h"
 #include "modules.h"
 #include "unicode.h"
+#include "user32/resources.h"
 #include "version/pe_resource.h"
 
 namespace {
 
 constexpr char kMarker[4] = {'F', 'E', '2', 'X'};
 constexpr std::uintmax_t kMaxImageBytes = 256u << 20;
+
+// Whether a host file is this process's own program.
+bool isProgramFile(const winsim::fs::path& host) {
+  char self[MAX_PATH] = {};
+  if (!GetModuleFileNameA(nullptr, self, sizeof self)) return false;
+  auto selfHost = winsim::hostPath(self);
+  std::error_code ec;
+  return selfHost && winsim::fs::equivalent(*selfHost, host, ec);
+}
 
 // Reads a file and finds its version resource; 0 or the error to report.
 DWORD loadResource(LPCSTR name, std::string* image, std::string_view* resource) {
@@ -30,7 +40,21 @@ DWORD loadResource(LPCSTR name, std::string* image, std::string_view* resource) 
   auto bytes = winsim::readWholeFile(*host);
   if (!bytes) return ERROR_ACCESS_DENIED;
   *image = std::move(*bytes);
-  return winsim::version::findVersionResource(*image, resource);
+  const DWORD error = winsim::version::findVersionResource(*image, resource);
+  if (error == 0 || !isProgramFile(*host)) return error;
+  // The native program is no PE image: its version is the VERSIONINFO of
+  // the resource script, the same block the Windows build carries.
+  std::string why;
+  const winsim::ModuleResources* program = winsim::moduleResources(nullptr, &why);
+  if (!program) return error;
+  for (const winsim::ResourceEntry& e : program->entries) {
+    if (e.type.isNumber && e.type.number == 16) {
+      *image = e.bytes;
+      *resource = *image;
+      return 0;
+    }
+  }
+  return ERROR_RESOURCE_TYPE_NOT_FOUND;
 }
 
 }  // namespace
