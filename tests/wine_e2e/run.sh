@@ -20,7 +20,7 @@ if [ "${1:-}" = "--pages" ]; then pages=$(mkdir -p "$2" && cd "$2" && pwd); shif
 only=("$@")
 
 : "${DISPLAY:?a display is needed: run under xvfb-run -a}"
-for f in "$native/src/kv_setup" "$native/tools/kvsim/kvsim" "$native/tools/kvparent/kvparent" \
+for f in "$native/src/kv_setup" "$native/tools/kvsim" "$native/tools/kvparent/kvparent" \
          "$mingw/src/KV_SETUP.exe" "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll"; do
   [ -e "$f" ] || { echo "wine-e2e: $f is not built" >&2; exit 2; }
 done
@@ -43,6 +43,10 @@ started=$(date +%s)
 # closing dialog does not wait for a window manager that is not there.
 timeout 30 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 timeout 30 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+# One wineserver for the whole run: each program then starts in a fraction
+# of the time, and the services keep the state a scenario gives them.
+# (wine-prefix.sh destroy ends it.)
+wineserver -p
 mkdir -p "$prefix/drive_c/kvdrive"
 cp "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll" "$prefix/drive_c/kvdrive/"
 
@@ -58,7 +62,7 @@ stage_package() {  # DEST PROGRAM NAME
 }
 
 native_machine() {  # ROOT: a fresh machine with the package on its C:
-  "$native/tools/kvsim/kvsim" --root "$1" create >/dev/null || return 1
+  "$native/tools/kvsim" --root "$1" create >/dev/null || return 1
   stage_package "$1/drive_c/PKG" "$native/src/kv_setup" kv_setup
 }
 

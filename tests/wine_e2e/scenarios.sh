@@ -3,7 +3,7 @@
 # native scenario tests' own.
 
 scenario_list() {
-  echo spooler-stopped second-instance
+  echo spooler-stopped second-instance licence-declined setup-kind-cancelled
 }
 
 # The spooler is stopped: the start-up ends with its box. Wine's printing
@@ -11,9 +11,21 @@ scenario_list() {
 # reports it, which is all the program asks.
 scenario_spooler_stopped() {
   local dir=$work/spooler-stopped
-  native_machine "$dir/machine" && "$native/tools/kvsim/kvsim" --root "$dir/machine" service set Spooler stopped
+  native_machine "$dir/machine" && "$native/tools/kvsim" --root "$dir/machine" service set Spooler stopped
   spooler stopped
   run_both spooler-stopped $'msgbox IDS_ERR_STOPSPOOLER: ok\n'
+}
+
+# The licence is declined: the wizard ends there, the parent hears "cancelled".
+scenario_licence_declined() {
+  spooler running
+  run_both licence-declined $'page 1000: click 1004; cancel\n'
+}
+
+# The licence accepted, the setup kind cancelled.
+scenario_setup_kind_cancelled() {
+  spooler running
+  run_both setup-kind-cancelled $'page 1000: ok\npage 133: cancel\n'
 }
 
 # wait_line FILE PART: true once FILE holds PART (10 s at most).
@@ -48,14 +60,26 @@ scenario_second_instance() {
 
 # ---- The gallery (make pages) ------------------------------------------------------------
 
-# LANGUAGE-FOLDER +H-VALUE: the pictures of every page the add path shows.
+# The program turns its catalogue texts into the system's ANSI code page, as
+# on Windows: a Japanese page needs a Japanese system (code page 932), which
+# Wine takes from the Unix locale of the process.
+unix_locale() {  # NAME (ja_JP): NAME.UTF-8 when the host has it or can make it
+  local want=$1.UTF-8
+  if ! locale -a 2>/dev/null | grep -qi "^$1\.utf-\?8$"; then
+    [ "$(id -u)" = 0 ] && localedef -i "$1" -f UTF-8 "$want" 2>/dev/null
+  fi
+  locale -a 2>/dev/null | grep -qi "^$1\.utf-\?8$" && echo "$want" || echo C.UTF-8
+}
+
+# LANGUAGE-FOLDER +H-VALUE UNIX-LOCALE: the pictures of every page the add path shows.
 gallery_language() {
   local lang=$1 code=$2 dir=$work/gallery-$1
+  local loc; loc=$(unix_locale "$3")
   rm -rf "$dir"; mkdir -p "$dir/shots"
-  printf 'msgbox IDS_ERR_STOPSPOOLER: ok\n' >"$dir/ui.txt"
-  spooler stopped
+  printf 'page 1000: ok\npage 133: cancel\n' >"$dir/ui.txt"
+  spooler running
   stage_package "$prefix/drive_c/PKG" "$mingw/src/KV_SETUP.exe" KV_SETUP.exe
-  wine_run "$dir" run ui.txt "+H:$code"; echo "wine-e2e: gallery $lang: exit $?"
+  LANG=$loc LC_ALL=$loc wine_run "$dir" run ui.txt "+H:$code"; echo "wine-e2e: gallery $lang: exit $?"
   mkdir -p "$pages/$lang"
   local bmp
   for bmp in "$dir"/shots/*.bmp; do
@@ -66,7 +90,7 @@ gallery_language() {
 
 gallery() {
   rm -rf "${pages:?}"/*
-  gallery_language en 0409
-  gallery_language ja 0411
-  gallery_language de 0407
+  gallery_language en 0409 en_US
+  gallery_language ja 0411 ja_JP
+  gallery_language de 0407 de_DE
 }

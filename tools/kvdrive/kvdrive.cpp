@@ -54,6 +54,10 @@ constexpr double kIdleLimitSeconds = 600;
 // How long a box waits for the hook's note of its style before kvdrive
 // works the style out from the buttons alone.
 constexpr DWORD kBoxNoteWaitMs = 1000;
+// How often an open page is read for its closing lines.
+constexpr ULONGLONG kReadEveryMs = 100;
+// How long a click waits for the program to take it.
+constexpr UINT kDeliverWaitMs = 500;
 
 struct Options {
   bool parent = false;
@@ -83,12 +87,14 @@ struct Item {
   ULONGLONG waitUntil = 0;
   bool waiting = false;
   ULONGLONG idleSince = 0;
+  ULONGLONG lastRead = 0;
 };
 
 Options g_opt;
 std::vector<Template> g_templates;
 std::map<std::string, long long> g_defines;
-std::map<std::string, std::string> g_catalogue;  // message id -> text
+// Message id and text, of every language of the package.
+std::vector<std::pair<std::string, std::string>> g_catalogue;
 std::vector<Statement> g_statements;
 size_t g_next = 0;
 std::vector<std::unique_ptr<Item>> g_open;
@@ -98,6 +104,8 @@ HANDLE g_process = nullptr;
 UINT g_base = 0;
 double g_timescale = 1.0;
 int g_shot = 0;
+
+bool stillOpen(const Item& item);
 
 void appendTranscript(const std::string& text) {
   std::ofstream out(g_opt.transcript, std::ios::binary | std::ios::app);
@@ -194,10 +202,11 @@ void loadCatalogue(const std::string& program) {
         size_t at = 0;
         while ((at = value.find(from, at)) != std::string::npos) value.replace(at, 2, 1, to), ++at;
       }
-      g_catalogue.emplace(line.substr(0, eq), value);
+      g_catalogue.emplace_back(line.substr(0, eq), value);
     }
   } while (FindNextFileW(h, &fd));
   FindClose(h);
+  if (std::getenv("KVDRIVE_DEBUG")) std::fprintf(stderr, "kvdrive: %zu catalogue texts from %s\n", g_catalogue.size(), folder.c_str());
 }
 
 std::vector<std::string> messageIdsIn(const std::string& text) {
@@ -386,11 +395,18 @@ bool reachable(HWND control, std::string* why) {
   return true;
 }
 
-// The parent is told as a click would tell it. Posted, never sent: the
+// Delivers a click or notification and waits a little for the program to
+// take it, so that the page is read after it. Never for long: the
 // program's answer to a click may be a nested page or box that kvdrive
-// itself has to answer.
+// itself has to answer (the message still arrives; kvdrive goes on).
+void deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, kDeliverWaitMs, &result);
+}
+
+// The parent is told as a click would tell it.
 void notifyParent(HWND control, WORD code) {
-  PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+  deliver(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
 }
 
 bool click(Item& item, HWND control, std::string* why) {
@@ -402,7 +418,7 @@ bool click(Item& item, HWND control, std::string* why) {
     case Kind::RadioButton:
     case Kind::OwnerDrawButton:
       if (kind == Kind::PushButton || kind == Kind::OwnerDrawButton) item.lastPressed = GetDlgCtrlID(control);
-      PostMessageW(control, BM_CLICK, 0, 0);
+      deliver(control, BM_CLICK, 0, 0);
       return true;
     default:
       *why = "control " + std::to_string(GetDlgCtrlID(control)) + " is a " + kvdrive::kindName(kind) + ", not a button";
@@ -541,7 +557,7 @@ bool runAction(Item& item, const Action& a, std::string* why) {
   };
   auto command = [&](int id) {
     item.lastPressed = id;
-    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+    deliver(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
     return true;
   };
   auto pressButton = [&](int id, bool pressIfHidden) {
@@ -619,6 +635,10 @@ void idle(Item& item) {
     if (!item.box && !runAction(item, a, &why))
       failRun("page " + item.opened.dialogId + ", " + g_opt.script + ":" + std::to_string(item.statementLine) + ": \"" +
               a.source + "\": " + why);
+    if (!item.box && a.kind != ActionKind::Wait && stillOpen(item)) {
+      item.last = kvdrive::snapshot(item.hwnd, g_process);
+      item.lastRead = GetTickCount64();
+    }
     if (item.box && a.kind == ActionKind::Wait) {
       item.waitUntil = GetTickCount64() + scriptMs(a.seconds);
       item.waiting = true;
@@ -729,8 +749,13 @@ void watch() {
     opened(*item);
     g_open.push_back(std::move(item));
   }
+  // The open pages are read again now and then, so that a page that ends
+  // is described as it was last seen even when it goes at once.
   for (auto& item : g_open)
-    if (!item->box && stillOpen(*item)) item->last = kvdrive::snapshot(item->hwnd, g_process);
+    if (!item->box && GetTickCount64() - item->lastRead >= kReadEveryMs && stillOpen(*item)) {
+      item->last = kvdrive::snapshot(item->hwnd, g_process);
+      item->lastRead = GetTickCount64();
+    }
   if (!g_open.empty()) idle(*g_open.back());
 }
 
@@ -885,8 +910,8 @@ int main(int argc, char** argv) {
   std::string hookPath(self, n);
   hookPath = hookPath.substr(0, hookPath.find_last_of("\\/") + 1) + "kvdrive_hook.dll";
   if (HMODULE dll = LoadLibraryA(hookPath.c_str())) {
-    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "kvdriveCallWndProc")));
-    if (proc) hook = SetWindowsHookExA(WH_CALLWNDPROC, proc, dll, pi.dwThreadId);
+    auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "kvdriveCallWndRetProc")));
+    if (proc) hook = SetWindowsHookExA(WH_CALLWNDPROCRET, proc, dll, pi.dwThreadId);
   }
   if (!hook) std::fprintf(stderr, "kvdrive: no hook (%lu): message box icons cannot be told\n", GetLastError());
   ResumeThread(pi.hThread);

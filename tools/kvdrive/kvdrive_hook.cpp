@@ -2,7 +2,8 @@
 // A message box window shows its text and buttons but not the style it was
 // asked for (its icon is only a picture), so the hook reads the style from
 // the box's WM_INITDIALOG parameters and reports it to kvdrive's window
-// (named by KVDRIVE_WINDOW) before the box is shown.
+// (named by KVDRIVE_WINDOW) once the box has set itself up (its texts are
+// in place by then).
 #include <windows.h>
 
 #include <cstdint>
@@ -26,9 +27,9 @@ bool isMessageBox(HWND hwnd) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK kvdriveCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+extern "C" __declspec(dllexport) LRESULT CALLBACK kvdriveCallWndRetProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
-    const auto* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    const auto* cwp = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     if (cwp && cwp->message == WM_INITDIALOG && cwp->lParam && isMessageBox(cwp->hwnd)) {
       // The box's parameters start with the MSGBOXPARAMSW the caller's
       // MessageBox call was turned into.
