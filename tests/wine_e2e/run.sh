@@ -86,10 +86,14 @@ wine_run() {
      >"$dir/$name.wine.parent" 2>"$dir/$name.wine.err")
 }
 
-spooler() {  # running | stopped: the state of Wine's spooler service
-  if [ "$1" = running ]; then timeout 30 wine net start spooler >/dev/null 2>&1
-  else timeout 30 wine net stop spooler >/dev/null 2>&1; fi
-  true
+spooler() {  # running | stopped: the state of Wine's spooler service, checked
+  local want=RUNNING verb=start n
+  [ "$1" = stopped ] && { want=STOPPED; verb=stop; }
+  for n in 1 2 3; do
+    timeout 30 wine sc query spooler 2>/dev/null | grep -q "$want" && return 0
+    timeout 30 wine net "$verb" spooler >/dev/null 2>&1
+  done
+  timeout 30 wine sc query spooler 2>/dev/null | grep -q "$want" || report "the spooler is not $1"
 }
 
 # ---- Judging -----------------------------------------------------------------------------
