@@ -181,6 +181,8 @@ int CAdvListCtrl::kCalcColumnWidth(int nColumn) const {
   auto* pSelf = const_cast<CAdvListCtrl*>(this);
   HDC hDC = GetDC(m_hWnd);
   HFONT hFont = reinterpret_cast<HFONT>(SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
+  // A list that was never given a font draws with the system's dialog font.
+  if (!hFont) hFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   HFONT hBold = nullptr;
   LOGFONTA lf = {};
   if (hFont && GetObjectA(hFont, sizeof(lf), &lf) == static_cast<int>(sizeof(lf))) {

@@ -42,6 +42,31 @@ TEST_F(WizardRun, LicenceTextComesFromTheLanguageFolder) {
   EXPECT_TRUE(r.transcriptHas("Scenario licence words.")) << r.describe();
 }
 
+TEST_F(WizardRun, AddingGoesFromTheSetupKindToTheInstaller) {
+  const std::string strScript = hasInstaller() ? "page 1000: ok\npage 133: uncheck 1011; ok\npage 135: ok\n"
+                                               : "page 1000: ok\npage 133: uncheck 1011; ok\n";
+  const Outcome r = run({}, strScript);
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_DISP_SETUPKIND (3)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_EXECUTE_NELI (7)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnExecuteNELI wParam=0 lParam=0\n")) << r.describe();
+}
+
+TEST_F(WizardRun, UpdateWithoutPrintersInUseSaysSo) {
+  const Outcome r = run({}, "page 1000: ok\npage 133: click 1008; ok\nmsgbox IDS_ERR_NOUPDATEPRINTER: ok\n");
+  EXPECT_TRUE(r.logHas("no element in m_lstUpdatePrinters.\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispUpdatePrinterDialog() post WM_CLOSE (1)\n")) << r.describe();
+  EXPECT_EQ(lastParentLine(r), parentLine(0, 2, 0)) << r.describe();
+}
+
+TEST_F(WizardRun, PackageForAnotherSystemOnlyIsNotASuccess) {
+  // Only the 32-bit drivers are left: this 64-bit machine gets no candidate.
+  removePackageFile("DRIVERS/DISK1/KVX64.INF");
+  const Outcome r = run({}, "page 1000: ok\npage 133: uncheck 1011; ok\nmsgbox *: ok\n");
+  EXPECT_FALSE(r.logHas("post WM_EXECUTE_NELI")) << r.describe();
+  EXPECT_NE(lastParentLine(r), parentLine(0, 0, 0)) << r.describe();
+  EXPECT_TRUE(r.transcriptHas("== msgbox")) << r.describe();
+}
+
 TEST_F(WizardRun, InteractiveAddReachesTheInstallerAndTheCompletion) {
   if (!hasInstaller()) GTEST_SKIP() << "no stand-in installer in the package";
   const Outcome r = run({}, "page 1000: ok\npage 133: uncheck 1011; ok\npage 135: ok\n");

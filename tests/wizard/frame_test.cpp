@@ -37,13 +37,16 @@ class FrameTransitions : public wiztest::WizardFixture {
   void TearDown() override {
     if (m_frame && m_frame->kGetSafeHwnd()) DestroyWindow(m_frame->kGetSafeHwnd());
     m_frame.reset();
+    dropQuit();
     WizardFixture::TearDown();
   }
   // The messages the frame has posted to itself, taken from its queue.
   std::vector<UINT> posted() {
     std::vector<UINT> lstMessages;
     MSG msg;
-    while (PeekMessageA(&msg, m_frame->kGetSafeHwnd(), 0, 0, PM_REMOVE)) lstMessages.push_back(msg.message);
+    while (PeekMessageA(&msg, m_frame->kGetSafeHwnd(), 0, 0, PM_REMOVE)) {
+      if (msg.message != WM_QUIT) lstMessages.push_back(msg.message);
+    }
     return lstMessages;
   }
   void run(const Row& row) {

@@ -18,6 +18,7 @@ class ListModelTest : public testing::Test {
     m_hList = CreateWindowExA(0, "SysListView32", "", LVS_REPORT | WS_CHILD, 0, 0, 300, 200, HWND_MESSAGE, nullptr,
                               nullptr, nullptr);
     ASSERT_NE(m_hList, nullptr);
+    SendMessageA(m_hList, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     ASSERT_TRUE(m_list.kAttach(m_hList));
     m_list.kSetLangID(0x0409);
     m_list.kInsertColumn(0, "Model", LVCFMT_LEFT, 100);

@@ -37,6 +37,8 @@ class WizardFixture : public testing::Test {
     CKV_SETUPApp& app = SETUP_GLOBAL;
     static bool bRegistered = false;
     if (!bRegistered) {
+      // The OS kind the frame's choices read (Windows 2000 and later).
+      (void)CEnvironment::kGetOsVersionCheck();
       app.kRegisterMessageID();
       CMainFrame::kRegisterClass();
       bRegistered = true;
@@ -48,10 +50,19 @@ class WizardFixture : public testing::Test {
     setenv("KVSIM_TRANSCRIPT", (m_dir / "transcript.log").c_str(), 1);
   }
   void TearDown() override {
+    dropQuit();
     CKVIDlgForm::kSetPageRunner(nullptr);
     SETUP_GLOBAL.m_pSetupIniInfo = nullptr;
     std::error_code ec;
     fs::remove_all(m_dir, ec);
+  }
+
+  // A destroyed frame leaves WM_QUIT in the thread's queue; it would end the
+  // next modal page at once.
+  static void dropQuit() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
   }
 
   static void resetApp() {
