@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/interface_file_infomation.h"
 #include "app/kvi_setup_ini_info.h"
 #include "driverinfo/candidate_driver.h"
 #include "driverinfo/driver_infomation.h"
@@ -194,13 +195,47 @@ class CKV_SETUPApp {
 
   // ---- External installer, interface file and report ---------------------
   // The interface file for the external installer: the batch variant under
-  // +B, else the interactive one. FALSE after its own message.
+  // +B, else the interactive one. FALSE after its own message; no part of a
+  // file that failed half way is left behind.
   BOOL kMakeInterfaceFile();
-  // The interface file for a printer added by hand on the manual port page.
+  BOOL kMakeInterfaceFileUI();
+  BOOL kMakeInterfaceFileBAT();
+  // The interface file for a printer added by hand on the manual port page:
+  // the USB candidate m_CDE on the spooler's default port (the present
+  // port list must have been built).
   BOOL kMakeInterfaceFileAddForce();
+  // Adds one candidate to the install records (m_lstIFI). FALSE after its
+  // message for a driver version the installer does not know.
+  BOOL kStoreToIFI(const CCandidateDriver& candidate);
+  // [Generic]: the file version and the report's name.
+  BOOL kWriteGenericSection();
+  // One batch printer object and its port section.
+  BOOL kWritePrinterObjectInfomationBAT(const std::string& strDriverName, const CInterfaceFileInfomation& record);
+  // Sets m_strInterfaceFile and removes the old interface file and report.
+  // FALSE after its message.
+  BOOL kDeleteInterfaceFileAndLogFile();
+  // Records one candidate for the update path, once per INF file, driver
+  // name and version ("%s,%s,%u"). TRUE when it was new.
+  BOOL kAddUpdateRecord(const CCandidateDriver& candidate);
   // Rewrites the installation report: the wizard's summary first, then the
-  // external installer's log.
+  // external installer's log. The old report is replaced only by a
+  // complete new one.
   void kWriteKVISETUPLogInfo();
+  // Appends one line (text and CR LF) to the file.
+  BOOL kWriteLogFile(const std::string& strPath, const std::string& strText);
+  // "major, minor, build, revision" of the file's version resource (of the
+  // program file for an empty path); empty when it has none.
+  std::string kGetFixedFileVersion(const std::string& strPath);
+  // The system's description for the report, empty when the version
+  // cannot be read.
+  std::string kGetCurrentOSName();
+
+  CInterfaceFileInfomationList m_lstIFI;                 // the install records, in writing order
+  std::vector<CIFINetworkPrinter> m_lstIFINetworkPrinter;  // chosen network printers (network path)
+  CCandidateDriverList m_lstUpdateRecords;               // candidates of the update path
+  std::vector<std::string> m_lstUpdateRecordKeys;        // their keys, "%s,%s,%u"
+  int m_bDriversNameWriteErr = 0;  // the +6 file could not be written
+  int m_bOverDriversNameKey = 0;   // the +6 file had no free "DriverName%02u" key
   // (end of the external installer's members)
 
   // ---- USB path --------------------------------------------------------------

@@ -87,4 +87,32 @@ class CMainFrame {
   CKV_SETUPApp& m_app;
   HWND m_hWnd = nullptr;
   int m_nApplicationCounter = 0;
+
+ public:
+  // ---- The external installer (main_frame_neli.cpp) ----------------------
+  // "NELI.EXE" on a 32-bit system, else "NELI64.EXE".
+  std::string kGetNELIModuleName() const;
+  // The installer's command line for the normal mode (bAddForce FALSE,
+  // with the switches of the setup kind) or the add-force mode.
+  std::string kMakeNELICommandLine(const std::string& strNELIPath, const std::string& strInterfaceFile,
+                                   BOOL bAddForce) const;
+
+ private:
+  // Starts the installer with the command line and the start-up record of
+  // both launch paths; FALSE when CreateProcess refused.
+  static BOOL kStartNELIProcess(const std::string& strCommandLine, PROCESS_INFORMATION& pi);
+  // Waits for the process while dispatching the frame's messages; ends
+  // early when the installer's status message has been dispatched.
+  void kWaitForProcess(HANDLE hProcess);
+  // The installer's path in its short form; FALSE when it is not there.
+  BOOL kGetNELIPath(std::string& strPath) const;
+  // After the installer ended: handles a status it posted last; when it
+  // reported none, its end counts as an error (or as cancelled for 1223)
+  // and the report is written.
+  void kAfterNELIRun(DWORD dwExitCode, const char* pszHandler);
+
+  BOOL m_bNELIReported = FALSE;  // the installer's status message was handled
+  int m_nSuccessBefore = 0;      // the result flags before the installer ran
+  int m_nInstallErrorBefore = 0;
+  DWORD m_dwLastExitCode = 0;    // of the last program kCreateProcess ran
 };

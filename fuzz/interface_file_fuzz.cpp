@@ -1,0 +1,123 @@
+// Fuzzes the interface-file writer with hostile driver, printer and port
+// names: whatever the bytes, the file holds exactly the sections the batch
+// variant writes, and every value reads back as the writer said it meant.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/kv_setup_app.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+std::string g_file;
+
+std::string readBack(const std::string& strSection, const char* pszKey) {
+  std::vector<char> buffer(70000);
+  GetPrivateProfileStringA(strSection.c_str(), pszKey, "\x01", buffer.data(), static_cast<DWORD>(buffer.size()),
+                           g_file.c_str());
+  return buffer.data();
+}
+
+std::vector<std::string> sections() {
+  std::vector<char> buffer(1 << 20);
+  GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()), g_file.c_str());
+  std::vector<std::string> lst;
+  for (const char* p = buffer.data(); *p; p += std::strlen(p) + 1) lst.emplace_back(p);
+  return lst;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char pattern[] = "/tmp/kvfuzz-iface-XXXXXX";
+  const char* root = mkdtemp(pattern);
+  if (!root) std::abort();
+  setenv("KVSIM_ROOT", root, 1);
+  setenv("KVSIM_TIMESCALE", "0.01", 1);
+  (void)CEnvironment::kGetOsVersionCheck();
+  char szTemp[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, szTemp);
+  CreateDirectoryA(szTemp, nullptr);
+  g_file = std::string(szTemp) + "NELSETUP.INI";
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Three names from the input, split at its first two zero bytes; a name
+  // with a NUL cannot come from a command line or an INF.
+  std::string strInput(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> lstPart;
+  size_t nStart = 0;
+  for (int i = 0; i < 2; ++i) {
+    const size_t nEnd = strInput.find('\0', nStart);
+    if (nEnd == std::string::npos) break;
+    lstPart.push_back(strInput.substr(nStart, nEnd - nStart));
+    nStart = nEnd + 1;
+  }
+  lstPart.push_back(strInput.substr(std::min(nStart, strInput.size())));
+  for (auto& s : lstPart) s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
+  lstPart.resize(3);
+  const std::string& strDriver = lstPart[0];
+  const std::string& strPrinter = lstPart[1];
+  const std::string& strPort = lstPart[2];
+  if (strDriver.find_first_of(",:|^") != std::string::npos) return 0;  // several printer objects: another shape
+
+  CKV_SETUPApp app;
+  app.m_strLogFile = "C:\\temp\\INNELI.LOG";
+  app.m_bBSwitch = 1;
+  app.m_bASwitch = 1;
+  app.m_strAddDriverName = strDriver;
+  app.m_bNSwitch = 1;
+  app.m_strPrinterName = strPrinter;
+  app.m_bPSwitch = !strPort.empty();
+  app.m_strPortName = strPort;
+  CCandidateDriver candidate;
+  candidate.strDriverName = strDriver;
+  candidate.strInfPath = "C:\\PKG\\" + strPort + "\\X.INF";
+  candidate.dwInfOSVersion = 3;
+  candidate.strPlatform = "NTamd64";
+  CCandidateDriverList& lst = app.m_pDriverInfomation->VEXOGetCandidateDriverList();
+  lst.clear();
+  lst.push_back(candidate);
+  const BOOL bMade = app.kMakeInterfaceFile();
+  lst.clear();
+  if (!bMade) {
+    check(GetFileAttributesA(g_file.c_str()) == INVALID_FILE_ATTRIBUTES, "a failed file is removed");
+    return 0;
+  }
+  const std::vector<std::string> lstNames = sections();
+  const bool bTrimmedEmpty = CInterfaceFileWriter::kCleanValue(strDriver, nullptr).empty();
+  const size_t nExpected = 1 + (bTrimmedEmpty ? 0 : 2) + (app.m_bPSwitch && !bTrimmedEmpty ? 1 : 0);
+  check(lstNames.size() == nExpected, "only the sections the variant writes");
+  check(lstNames[0] == "Generic", "[Generic] first");
+  for (const std::string& strName : lstNames) {
+    check(strName.find_first_of("[]\r\n") == std::string::npos, "no bracket or line break in a section name");
+  }
+  if (bTrimmedEmpty) return 0;
+  std::string strMeant;
+  CInterfaceFileWriter::kCleanValue(strDriver, &strMeant);
+  check(readBack(lstNames[1], "ComponentName") == strMeant, "component name reads back as meant");
+  check(readBack(lstNames[2], "DriverName") == strMeant, "driver name reads back as meant");
+  CInterfaceFileWriter::kCleanValue(strPrinter, &strMeant);
+  check(readBack(lstNames[2], "PrinterName") == strMeant, "printer name reads back as meant");
+  if (app.m_bPSwitch) {
+    const std::string strPortSection = readBack(lstNames[2], "PortSectionName");
+    check(readBack(strPortSection, "PortName") != "\x01", "the port section named is there");
+  }
+  DeleteFileA(g_file.c_str());
+  return 0;
+}
