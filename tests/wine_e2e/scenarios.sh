@@ -3,7 +3,16 @@
 # native scenario tests' own.
 
 scenario_list() {
-  echo spooler-stopped second-instance licence-declined setup-kind-cancelled
+  echo spooler-stopped second-instance licence-declined setup-kind-cancelled add-path setup-kind-update
+}
+
+# The prefix's spooler forgets the printers of earlier scenarios, so that
+# each scenario starts from an empty spooler as its native machine does.
+forget_printers() {
+  local key='HKLM\System\CurrentControlSet\Control\Print\Printers' sub
+  timeout 30 wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -i '^HKEY.*\\Printers\\' |
+    while IFS= read -r sub; do timeout 30 wine reg delete "$sub" /f >/dev/null 2>&1; done
+  true
 }
 
 # The spooler is stopped: the start-up ends with its box. Wine's printing
@@ -26,6 +35,28 @@ scenario_licence_declined() {
 scenario_setup_kind_cancelled() {
   spooler running
   run_both setup-kind-cancelled $'page 1000: ok\npage 133: cancel\n'
+}
+
+# The add path: licence, setup kind (add, without the network search), the
+# stand-in installer adds the printer, completion.
+scenario_add_path() {
+  spooler running
+  forget_printers
+  run_both add-path $'page 1000: ok\npage 133: uncheck 1011; ok\npage 135: ok\n'
+}
+
+# Two printers are added in batch runs (no page), then the setup kind
+# chooses the update: the update page lists both, the installer renews them.
+scenario_setup_kind_update() {
+  spooler running
+  forget_printers
+  local name
+  for name in Office Lab; do
+    run_both setup-kind-update "" +B '+A:KV LaserPro 5000' "+N:$name" +Q:0
+    mv "$work/setup-kind-update/run.native" "$work/setup-kind-update/add-$name.native" 2>/dev/null
+    mv "$work/setup-kind-update/run.wine" "$work/setup-kind-update/add-$name.wine" 2>/dev/null
+  done
+  run_both setup-kind-update $'page 1000: ok\npage 133: click 1008; ok\npage 134: ok\npage 135: ok\n'
 }
 
 # wait_line FILE PART: true once FILE holds PART (10 s at most).
@@ -71,20 +102,36 @@ unix_locale() {  # NAME (ja_JP): NAME.UTF-8 when the host has it or can make it
   locale -a 2>/dev/null | grep -qi "^$1\.utf-\?8$" && echo "$want" || echo C.UTF-8
 }
 
-# LANGUAGE-FOLDER +H-VALUE UNIX-LOCALE: the pictures of every page the add path shows.
+# LANGUAGE-FOLDER +H-VALUE UNIX-LOCALE: the pictures of every page the add
+# path shows, then of the update page (two printers added in batch first).
 gallery_language() {
   local lang=$1 code=$2 dir=$work/gallery-$1
   local loc; loc=$(unix_locale "$3")
-  rm -rf "$dir"; mkdir -p "$dir/shots"
-  printf 'page 1000: ok\npage 133: cancel\n' >"$dir/ui.txt"
+  rm -rf "$dir"; mkdir -p "$dir/shots" "$pages/$lang"
   spooler running
+  forget_printers
   stage_package "$prefix/drive_c/PKG" "$mingw/src/KV_SETUP.exe" KV_SETUP.exe
-  LANG=$loc LC_ALL=$loc wine_run "$dir" run ui.txt "+H:$code"; echo "wine-e2e: gallery $lang: exit $?"
-  mkdir -p "$pages/$lang"
-  local bmp
-  for bmp in "$dir"/shots/*.bmp; do
+  printf 'page 1000: ok\npage 133: uncheck 1011; ok\npage 135: ok\n' >"$dir/add.txt"
+  LANG=$loc LC_ALL=$loc wine_run "$dir" add add.txt "+H:$code"; echo "wine-e2e: gallery $lang, add path: exit $?"
+  shots_to "$dir/shots" "$pages/$lang" ""
+  : >"$dir/batch.txt"
+  LANG=$loc LC_ALL=$loc wine_run "$dir" batch1 batch.txt +B '+A:KV LaserPro 5000' +N:Office +Q:0
+  LANG=$loc LC_ALL=$loc wine_run "$dir" batch2 batch.txt +B '+A:KV LaserPro 5000' +N:Lab +Q:0
+  rm -f "$dir"/shots/*
+  printf 'page 1000: ok\npage 133: click 1008; ok\npage 134: ok\npage 135: ok\n' >"$dir/update.txt"
+  LANG=$loc LC_ALL=$loc wine_run "$dir" update update.txt "+H:$code"; echo "wine-e2e: gallery $lang, update path: exit $?"
+  shots_to "$dir/shots" "$pages/$lang" u
+}
+
+# FROM TO PREFIX: the BMP pictures kvdrive took, as PNG. The update path
+# keeps only the pages the add path does not show.
+shots_to() {
+  local bmp base
+  for bmp in "$1"/*.bmp; do
     [ -e "$bmp" ] || continue
-    convert "$bmp" "$pages/$lang/$(basename "${bmp%.bmp}").png"
+    base=$(basename "${bmp%.bmp}")
+    if [ -n "$3" ]; then case $base in *-1000|*-133|*-135) continue ;; esac; fi
+    convert "$bmp" "$2/$3$base.png"
   done
 }
 
