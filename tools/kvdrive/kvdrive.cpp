@@ -56,8 +56,9 @@ constexpr double kIdleLimitSeconds = 600;
 constexpr DWORD kBoxNoteWaitMs = 1000;
 // How often an open page is read for its closing lines.
 constexpr ULONGLONG kReadEveryMs = 100;
-// How long a click waits for the program to take it.
-constexpr UINT kDeliverWaitMs = 500;
+// How long a click waits for the program to take it: long enough for a
+// busy machine, and bounded because the answer may be a nested box.
+constexpr UINT kDeliverWaitMs = 3000;
 
 struct Options {
   bool parent = false;
@@ -401,7 +402,13 @@ bool reachable(HWND control, std::string* why) {
 // itself has to answer (the message still arrives; kvdrive goes on).
 void deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, kDeliverWaitMs, &result);
+  const ULONGLONG start = GetTickCount64();
+  if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, kDeliverWaitMs, &result)) {
+    // A nested page or box is running: wait until the program waits for
+    // input in it, then go on.
+    const ULONGLONG spent = GetTickCount64() - start;
+    if (spent < kDeliverWaitMs) WaitForInputIdle(g_process, static_cast<DWORD>(kDeliverWaitMs - spent));
+  }
 }
 
 // The parent is told as a click would tell it.
@@ -636,7 +643,8 @@ void idle(Item& item) {
       failRun("page " + item.opened.dialogId + ", " + g_opt.script + ":" + std::to_string(item.statementLine) + ": \"" +
               a.source + "\": " + why);
     if (!item.box && a.kind != ActionKind::Wait && stillOpen(item)) {
-      item.last = kvdrive::snapshot(item.hwnd, g_process);
+      DialogView now = kvdrive::snapshot(item.hwnd, g_process);
+      if (now.controls.size() == item.opened.controls.size()) item.last = std::move(now);
       item.lastRead = GetTickCount64();
     }
     if (item.box && a.kind == ActionKind::Wait) {
@@ -718,7 +726,12 @@ void watch() {
   for (size_t i = g_open.size(); i-- > 0;) {
     Item& item = *g_open[i];
     if (stillOpen(item)) continue;
-    if (!item.box && IsWindow(item.hwnd)) item.last = kvdrive::snapshot(item.hwnd, g_process);
+    if (!item.box && IsWindow(item.hwnd)) {
+      // A page on its way out may have lost some of its controls already:
+      // then it is described as it was last seen whole.
+      DialogView now = kvdrive::snapshot(item.hwnd, g_process);
+      if (now.controls.size() == item.opened.controls.size()) item.last = std::move(now);
+    }
     closed(item);
     g_open.erase(g_open.begin() + static_cast<std::ptrdiff_t>(i));
   }
@@ -753,7 +766,8 @@ void watch() {
   // is described as it was last seen even when it goes at once.
   for (auto& item : g_open)
     if (!item->box && GetTickCount64() - item->lastRead >= kReadEveryMs && stillOpen(*item)) {
-      item->last = kvdrive::snapshot(item->hwnd, g_process);
+      DialogView now = kvdrive::snapshot(item->hwnd, g_process);
+      if (now.controls.size() == item->opened.controls.size()) item->last = std::move(now);
       item->lastRead = GetTickCount64();
     }
   if (!g_open.empty()) idle(*g_open.back());
