@@ -17,9 +17,14 @@ name_of() {
 }
 echo "# The pages of the Windows build under Wine"
 echo
-echo "Taken by \`make pages\`: the add path run by kvdrive under Wine (Xvfb, a"
-echo "Wine virtual desktop), a picture of every page and message box as it opens."
-echo "The pictures are built into \`$dir\`; run \`make pages\` to see them."
+echo "Taken by \`make pages\`: the add path (licence, setup kind, completion with the"
+echo "stand-in installer) and the update path (two printers added in batch first) run"
+echo "by kvdrive under Wine (Xvfb, a Wine virtual desktop), a picture of every page and"
+echo "message box as it opens. The pictures are built into \`$dir\` (build outputs are"
+echo "not kept in the repository); run \`make pages\` to see them."
+echo
+echo "Not shown: the USB model page (149) and the USB and network paths, which need"
+echo "device arrivals and a network that Wine does not give."
 for lang in en ja de; do
   case $lang in en) title=English ;; ja) title=Japanese ;; de) title=German ;; esac
   echo
@@ -31,7 +36,7 @@ for lang in en ja de; do
     base=$(basename "$png" .png)
     id=${base#*-}
     echo
-    echo "### ${base%%-*}. $(name_of "$id") ($id)"
+    echo "### $(name_of "$id") (page $id)"
     echo
     echo "![$(name_of "$id"), $title]($rel/$lang/$base.png)"
   done

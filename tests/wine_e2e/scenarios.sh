@@ -96,6 +96,7 @@ scenario_second_instance() {
 # Wine takes from the Unix locale of the process.
 unix_locale() {  # NAME (ja_JP): NAME.UTF-8 when the host has it or can make it
   local want=$1.UTF-8
+  [ "$1" = C ] && { echo C.UTF-8; return; }
   if ! locale -a 2>/dev/null | grep -qi "^$1\.utf-\?8$"; then
     [ "$(id -u)" = 0 ] && localedef -i "$1" -f UTF-8 "$want" 2>/dev/null
   fi
@@ -137,7 +138,7 @@ shots_to() {
 
 gallery() {
   rm -rf "${pages:?}"/*
-  gallery_language en 0409 en_US
+  gallery_language en 0409 C
   gallery_language ja 0411 ja_JP
   gallery_language de 0407 de_DE
 }
