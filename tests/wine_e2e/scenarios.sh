@@ -3,7 +3,8 @@
 # native scenario tests' own.
 
 scenario_list() {
-  echo spooler-stopped second-instance licence-declined setup-kind-cancelled add-path setup-kind-update
+  echo spooler-stopped second-instance licence-declined setup-kind-cancelled add-path setup-kind-update \
+       script-does-not-fit
 }
 
 # The prefix's spooler forgets the printers of earlier scenarios, so that
@@ -57,6 +58,13 @@ scenario_setup_kind_update() {
     mv "$work/setup-kind-update/run.wine" "$work/setup-kind-update/add-$name.wine" 2>/dev/null
   done
   run_both setup-kind-update $'page 1000: ok\npage 133: click 1008; ok\npage 134: ok\npage 135: ok\n'
+}
+
+# A script that expects another page ends the run with exit 3 and the same
+# reason on both sides.
+scenario_script_does_not_fit() {
+  spooler running
+  run_both script-does-not-fit $'page 133: ok\n'
 }
 
 # wait_line FILE PART: true once FILE holds PART (10 s at most).
