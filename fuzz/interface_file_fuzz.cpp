@@ -40,6 +40,18 @@ std::vector<std::string> sections() {
   return lst;
 }
 
+bool isAnsiText(const std::string& s) {
+  if (s.empty()) return true;
+  const int nWide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  if (nWide <= 0) return false;
+  std::vector<WCHAR> wide(static_cast<size_t>(nWide));
+  MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), wide.data(), nWide);
+  std::string back(s.size() * 2 + 4, '\0');
+  const int nBack = WideCharToMultiByte(CP_ACP, 0, wide.data(), nWide, back.data(), static_cast<int>(back.size()),
+                                        nullptr, nullptr);
+  return nBack == static_cast<int>(s.size()) && back.compare(0, s.size(), s) == 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -75,6 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& strPrinter = lstPart[1];
   const std::string& strPort = lstPart[2];
   if (strDriver.find_first_of(",:|^") != std::string::npos) return 0;  // several printer objects: another shape
+  // Names come from INF files and the command line as text of the ANSI code
+  // page; bytes that are no text of it cannot be meant.
+  for (const std::string& s : lstPart) {
+    if (!isAnsiText(s)) return 0;
+  }
 
   CKV_SETUPApp app;
   app.m_strLogFile = "C:\\temp\\INNELI.LOG";
@@ -100,17 +117,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const std::vector<std::string> lstNames = sections();
-  const bool bTrimmedEmpty = CInterfaceFileWriter::kCleanValue(strDriver, nullptr).empty();
-  const size_t nExpected = 1 + (bTrimmedEmpty ? 0 : 2) + (app.m_bPSwitch && !bTrimmedEmpty ? 1 : 0);
+  // The +A value gives one printer object unless it is only blanks.
+  const bool bTrimmedEmpty = strDriver.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
+  const size_t nExpected = 2 + (bTrimmedEmpty ? 0 : 1) + (app.m_bPSwitch && !bTrimmedEmpty ? 1 : 0);
   check(lstNames.size() == nExpected, "only the sections the variant writes");
   check(lstNames[0] == "Generic", "[Generic] first");
   for (const std::string& strName : lstNames) {
     check(strName.find_first_of("[]\r\n") == std::string::npos, "no bracket or line break in a section name");
   }
-  if (bTrimmedEmpty) return 0;
   std::string strMeant;
   CInterfaceFileWriter::kCleanValue(strDriver, &strMeant);
   check(readBack(lstNames[1], "ComponentName") == strMeant, "component name reads back as meant");
+  if (bTrimmedEmpty) {
+    DeleteFileA(g_file.c_str());
+    return 0;
+  }
   check(readBack(lstNames[2], "DriverName") == strMeant, "driver name reads back as meant");
   CInterfaceFileWriter::kCleanValue(strPrinter, &strMeant);
   check(readBack(lstNames[2], "PrinterName") == strMeant, "printer name reads back as meant");

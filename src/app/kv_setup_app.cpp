@@ -9,8 +9,22 @@
 #include "resources/message_ids.h"
 #include "resources/rsc_msg.h"
 #include "app/window_messages.h"
+#include "driverinfo/driver_info_log.h"
 #include "driverinfo/vexo_error.h"
 #include "system/program_log.h"
+
+namespace {
+
+// Every subsystem that keeps a detail log of its own gets the same settings:
+// a log left out would silently drop the numbered exits administrators look
+// for (the package analysis is where most setups fail).
+void setDetailLogs(CRscCommon& rsc, BOOL bEnable, const std::string& strPath, DWORD dwLevel) {
+  kProgramLog().kSetDetailLogFileSetting(bEnable, strPath, dwLevel);
+  rsc.kSetDetailLogFileSetting(bEnable, strPath, dwLevel);
+  kDriverInfoLog().kSetDetailLogFileSetting(bEnable, strPath, dwLevel);
+}
+
+}  // namespace
 
 CKV_SETUPApp& kSetupGlobal() {
   // Never destroyed: the detail log and the service objects may still be
@@ -26,8 +40,7 @@ CKV_SETUPApp::CKV_SETUPApp()
       m_pDriverInfomation(std::make_unique<CDriverInfomation>()),
       m_pRscCommon(std::make_unique<CRscCommon>("KV_")),
       m_strDefaultCaption(kAppName) {
-  kProgramLog().kSetDetailLogFileSetting(FALSE, "", 0);
-  m_pRscCommon->kSetDetailLogFileSetting(FALSE, "", 0);
+  setDetailLogs(*m_pRscCommon, FALSE, "", 0);
   m_dwOutputLevel = CDetailLog::kReadOutputLevel();
   m_bKeepDetailLog = m_dwOutputLevel != 0 ? 1 : 0;
 }
@@ -71,8 +84,7 @@ BOOL CKV_SETUPApp::InitInstance() {
     const bool bOtherRuns = kOpenSharedData() && m_pSharedData->lInstanceCount > 0;
     if (!bOtherRuns) DeleteFileA(m_strDetailLogFile.c_str());
   }
-  kProgramLog().kSetDetailLogFileSetting(TRUE, m_strDetailLogFile, m_dwOutputLevel);
-  m_pRscCommon->kSetDetailLogFileSetting(TRUE, m_strDetailLogFile, m_dwOutputLevel);
+  setDetailLogs(*m_pRscCommon, TRUE, m_strDetailLogFile, m_dwOutputLevel);
   kProgramLog().kWriteLog("********************************************************\n");
   kProgramLog().kWriteLog("************     KV_SETUP Detail Log    ****************\n");
   kProgramLog().kWriteLog("********************************************************\n");
@@ -295,8 +307,7 @@ int CKV_SETUPApp::ExitInstance() {
     kSendToIMMessage(0, dwStatus, 0);
   }
   if (!m_bKeepDetailLog && !m_bInstallError && !m_bBreakOff && !m_bWarning && !m_strDetailLogFile.empty()) {
-    kProgramLog().kSetDetailLogFileSetting(FALSE, "", 0);
-    m_pRscCommon->kSetDetailLogFileSetting(FALSE, "", 0);
+    setDetailLogs(*m_pRscCommon, FALSE, "", 0);
     DeleteFileA(m_strDetailLogFile.c_str());
   }
   if (m_hMutex) {

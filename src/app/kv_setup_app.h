@@ -6,6 +6,7 @@
 // when it fails.
 #pragma once
 
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "system/environment.h"
 #include "system/spooler_infomation.h"
 #include "wizard/main_frame.h"
+#include "wizard/network_printer_list.h"
 
 // The memory every running instance of the program file shares: how many
 // instances run (stored plus one, so that fresh zeroed memory means none)
@@ -28,6 +30,20 @@ struct CSharedInstanceData {
   volatile LONG lInstanceCount;
   LONG lReserved;
   volatile unsigned long long ullMainWnd;
+};
+
+// One printer added since start-up: its name and its driver's.
+struct CAddedPrinterInfo {
+  std::string strPrinterName;
+  std::string strDriverName;
+};
+
+// One added printer whose driver asks for its property sheet, and whether
+// the user wants to see it.
+struct CInitializePrinterInfo {
+  std::string strPrinterName;
+  std::string strDriverName;
+  BOOL bShowProperty = TRUE;
 };
 
 // The reboot choices of +E.
@@ -217,6 +233,10 @@ class CKV_SETUPApp {
   // Records one candidate for the update path, once per INF file, driver
   // name and version ("%s,%s,%u"). TRUE when it was new.
   BOOL kAddUpdateRecord(const CCandidateDriver& candidate);
+  // The update records of the printers in m_lstUpdatePrinters, when the
+  // update page has not recorded them itself: every candidate of a
+  // printer's driver name at least as new as the newest present version.
+  void kMakeUpdateRecords();
   // Rewrites the installation report: the wizard's summary first, then the
   // external installer's log. The old report is replaced only by a
   // complete new one.
@@ -246,11 +266,33 @@ class CKV_SETUPApp {
   // cut to its buffer. TRUE with the buffers untouched when there is none.
   BOOL kGetAddedPrinter(char* pszDriverName, DWORD cchDriverName, char* pszPrinterName, DWORD cchPrinterName,
                         char* pszPortName, DWORD cchPortName);
+  // Rebuilds m_listIPL: the added printers whose driver asks for its
+  // property sheet.
+  void kMakeIPL();
+  // Makes the first added printer the default one after a USB connection;
+  // TRUE without a change when there was none.
+  BOOL kSetDefaultPrinter();
+  // Opens the property sheet of each marked initial-settings printer.
+  void kShowPrinterProperty();
+  // The present devices, of every class, whose description is the USB
+  // candidate's driver name; 0 when the devices cannot be listed.
+  int kIsInstalledDeviceCount(HWND hWnd);
   int m_nInstalledDeviceCount = 0;
   int m_bUSBConnected = 0;
+  std::list<CAddedPrinterInfo> m_listAPL;
+  std::list<CInitializePrinterInfo> m_listIPL;
+  // The installation page while it is open (the frame clears it).
+  class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
+  // Set when the driver name could not be written into the +6 file, or
+  // found no free key there; the report names them.
+  int m_bDriversNameWriteErr = 0;
+  int m_bOverDriversNameKey = 0;
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------
+  // The network printer list: made by the search page, filtered by model,
+  // cut to the chosen printer by the list page; kept to the wizard's end.
+  std::unique_ptr<CNetworkPrinterList> m_pNetworkPrinterList;
   // (end of the network members)
 
   // ---- Command line: switches and values ---------------------------------

@@ -80,6 +80,24 @@ BOOL CKV_SETUPApp::kAddUpdateRecord(const CCandidateDriver& candidate) {
   return TRUE;
 }
 
+void CKV_SETUPApp::kMakeUpdateRecords() {
+  const CSpoolerInfomation& spooler = *m_pSpoolerInfomation;
+  const bool bWin2k = CEnvironment::kIsWin2k();
+  for (const std::string& strPrinter : m_lstUpdatePrinters) {
+    for (const CPresentPrinter& printer : spooler.kGetPresentPrinterList()) {
+      if (printer.strPrinterName != strPrinter) continue;
+      const DWORD dwTop = spooler.kGetTopPresentDriverVersionNo(printer.strDriverName.c_str(), 5);
+      for (const CCandidateDriver& candidate : m_pDriverInfomation->VEXOGetCandidateDriverList()) {
+        if (lstrcmpiA(candidate.strDriverName.c_str(), printer.strDriverName.c_str()) != 0) continue;
+        const bool bFits = bWin2k ? candidate.dwInfOSVersion >= dwTop : candidate.dwInfOSVersion == dwTop;
+        if (bFits) kAddUpdateRecord(candidate);
+      }
+    }
+  }
+  kProgramLog().kWriteLog("CKV_SETUPApp::kMakeUpdateRecords() m_lstUpdateRecords=[%u]\n",
+                          static_cast<unsigned>(m_lstUpdateRecords.size()));
+}
+
 BOOL CKV_SETUPApp::kStoreToIFI(const CCandidateDriver& candidate) {
   CDetailLog& log = kProgramLog();
   if (m_bNetworkSearch && m_bModelFilter) {
@@ -192,6 +210,7 @@ BOOL CKV_SETUPApp::kMakeInterfaceFile() {
 BOOL CKV_SETUPApp::kMakeInterfaceFileUI() {
   CDetailLog& log = kProgramLog();
   m_lstIFI.clear();
+  if (m_nSetupKind == SETUPKIND_UPDATE && m_lstUpdateRecords.empty()) kMakeUpdateRecords();
   if (m_nSetupKind == SETUPKIND_UPDATE) {
     for (const CCandidateDriver& candidate : m_lstUpdateRecords) {
       if (!kStoreToIFI(candidate)) return FALSE;

@@ -461,9 +461,13 @@ BOOL CKVISetupIniInfo::kMultipleInterfaceID() {
 BOOL CKVISetupIniInfo::kIsPrinterTypeMulti() {
   // A printer with several interfaces is recognised by all three ids
   // together; one missing would make the USB wait look for nothing.
-  if (m_Settings.nPrinterType != PRINTERTYPE_MULTI) return TRUE;
+  if (m_Settings.nPrinterType != PRINTERTYPE_MULTI) {
+    kProgramLog().kWriteLogLevel1("CKVISetupIniInfo::kIsPrinterTypeMulti() return TRUE (2) PrinterType=Single\n");
+    return TRUE;
+  }
   if (!m_Settings.strVendorID.empty() && !m_Settings.strProductID.empty() &&
       !m_Settings.strMultipleInterfaceID.empty()) {
+    kProgramLog().kWriteLogLevel1("CKVISetupIniInfo::kIsPrinterTypeMulti() return TRUE (3) PrinterType=Multi\n");
     return TRUE;
   }
   kProgramLog().kWriteLog("CKVISetupIniInfo::kIsPrinterTypeMulti() return FALSE (1) LastError=%u\n", GetLastError());
@@ -479,8 +483,17 @@ BOOL CKVISetupIniInfo::kUSBConnectWaitTime() {
   UINT uSeconds = 180;
   CCommonFunction::kStdAfxGetPrivateProfileInt(m_strIniFile.c_str(), kSetupSection, "USBConnectWaitTime", 180,
                                                &uSeconds);
-  if (uSeconds < 60 || uSeconds > 600) uSeconds = 180;
+  if (uSeconds < 60 || uSeconds > 600) {
+    kProgramLog().kWriteLogLevel1("CKVISetupIniInfo::kUSBConnectWaitTime() return TRUE (1) USBConnectWaitTime=%u "
+                                  "out of 60 to 600, 180 taken\n",
+                                  uSeconds);
+    uSeconds = 180;
+    m_Settings.dwUSBConnectWaitTime = uSeconds * 1000;
+    return TRUE;
+  }
   m_Settings.dwUSBConnectWaitTime = uSeconds * 1000;
+  kProgramLog().kWriteLogLevel1("CKVISetupIniInfo::kUSBConnectWaitTime() return TRUE (2) USBConnectWaitTime=%u\n",
+                                m_Settings.dwUSBConnectWaitTime);
   return TRUE;
 }
 

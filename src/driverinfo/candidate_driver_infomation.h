@@ -82,8 +82,13 @@ class CCandidateDriverInfomation {
   // TRUE when the maker's user-code provider is registered on this machine.
   static BOOL kGetSorrelRegisterStatus();
   // A list value split at any of ",:|^", each item trimmed of white space;
-  // empty items are kept, so that item positions stay meaningful.
+  // empty items are kept, so that item positions stay meaningful. A colon
+  // after a single drive letter and before a backslash ("C:\TOOLS") belongs
+  // to the path.
   static std::vector<std::string> kSplitDscList(const std::string& strValue);
+  // The next separator of a list value at or after nBegin (npos: none), by
+  // the rule of kSplitDscList: a drive letter's colon is no separator.
+  static size_t kFindListSeparator(const std::string& strValue, size_t nBegin, const char* pszSeparators);
 
   // Fills the record's file list, dependent files, copy flags and colour
   // profiles from the install section's copy lists. FALSE when the INF's copy

@@ -73,7 +73,7 @@ bool listHolds(const std::string& strList, const std::string& strItem) {
 bool namesFile(const std::string& strList, const std::string& strFile) {
   size_t begin = 0;
   while (begin <= strList.size()) {
-    size_t end = strList.find_first_of(",:|^ \t", begin);
+    size_t end = CCandidateDriverInfomation::kFindListSeparator(strList, begin, ",:|^ \t");
     if (end == std::string::npos) end = strList.size();
     if (end > begin && kIEquals(strList.substr(begin, end - begin), strFile)) return true;
     begin = end + 1;
@@ -334,9 +334,15 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     // 16, 17. Vendor setup, comment and Plug and Play key.
     cde.strVendorSetup = vendor.strVendorSetup;
     cde.strVendorSetupParam = vendor.strVendorSetupParam;
+    // The identifier is written as four hexadecimal digits ("%04x"):
+    // "040c" is French, 1036. Text that holds no number names no language.
     cde.nVendorSetupLangID = -1;
     if (!vendor.strLangID.empty()) {
-      cde.nVendorSetupLangID = static_cast<int>(std::strtol(vendor.strLangID.c_str(), nullptr, 10));
+      char* pszEnd = nullptr;
+      const long lLangID = std::strtol(vendor.strLangID.c_str(), &pszEnd, 16);
+      if (pszEnd != vendor.strLangID.c_str() && lLangID >= 0 && lLangID <= 0xFFFF) {
+        cde.nVendorSetupLangID = static_cast<int>(lLangID);
+      }
     }
     if (!kGetComment(strDscFile, strDescription, cde.strComment)) return kFail(31, "Comment", strDescription);
     kGetPnpDevRegKey(strDscFile, strDescription, cde.strPnpDevRegKey);

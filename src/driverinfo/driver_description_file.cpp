@@ -3,6 +3,7 @@
 //
 // Where a key also exists in the INF's own "DrvInst" section, one rule holds:
 // with a description file only the file is read, without one only the INF.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -105,12 +106,27 @@ std::string CCandidateDriverInfomation::kReadDscValue(const std::string& strDscF
   return strValue;
 }
 
+size_t CCandidateDriverInfomation::kFindListSeparator(const std::string& strValue, size_t nBegin,
+                                                     const char* pszSeparators) {
+  size_t nAt = strValue.find_first_of(pszSeparators, nBegin);
+  // Makers write program paths into these lists ("C:\TOOLS\SETUP.EXE,/q"):
+  // split there, the program would be "C". A colon with a single letter
+  // before it and a backslash after it is a drive, never a separator.
+  while (nAt != std::string::npos && strValue[nAt] == ':' && nAt + 1 < strValue.size() &&
+         strValue[nAt + 1] == '\\') {
+    const std::string strItem = trim(strValue.substr(nBegin, nAt - nBegin));
+    if (strItem.size() != 1 || !std::isalpha(static_cast<unsigned char>(strItem[0]))) break;
+    nAt = strValue.find_first_of(pszSeparators, nAt + 1);
+  }
+  return nAt;
+}
+
 std::vector<std::string> CCandidateDriverInfomation::kSplitDscList(const std::string& strValue) {
   std::vector<std::string> lstItems;
   if (strValue.empty()) return lstItems;
   size_t begin = 0;
   for (;;) {
-    const size_t end = strValue.find_first_of(kSeparators, begin);
+    const size_t end = kFindListSeparator(strValue, begin, kSeparators);
     lstItems.push_back(trim(strValue.substr(begin, end == std::string::npos ? std::string::npos : end - begin)));
     if (end == std::string::npos) break;
     begin = end + 1;

@@ -148,6 +148,19 @@ class CSpoolerInfomation {
   // TRUE when every one runs again.
   [[nodiscard]] BOOL kStartSpoolerService();
 
+  // ---- Renewal of a printer object (install/spooler_infomation_renew.cpp) --
+  // Brings a printer in line with a candidate: its print processor and
+  // exactly the candidate's colour profiles. TRUE without a change before
+  // Windows 2000 and for drivers of a version other than 3. A failure part
+  // way keeps the changes made so far.
+  [[nodiscard]] BOOL kRenewPrinterObject(const std::string& strPrinterName, CCandidateDriver record);
+  // The colour profiles associated with a device (or, without one, every
+  // printer-class profile); the list is emptied and filled only on success.
+  [[nodiscard]] BOOL kGetColorProfiles(CNameList& lstProfile, LPCSTR pszDeviceName);
+  // Installs each profile of a text of names each followed by a comma and
+  // associates it with the printer.
+  [[nodiscard]] BOOL kInstallICMVer2(LPCSTR pszColorProfiles, LPCSTR pszPrinterName);
+
   // ---- The lists -------------------------------------------------------------
   const CPresentDriverList& kGetPresentDriverList() const { return m_lstPDL; }
   const CPresentPrinterList& kGetPresentPrinterList() const { return m_lstPPL; }

@@ -270,7 +270,9 @@ BOOL CSpoolerInfomation::kWaitForStop(SC_HANDLE hService, SERVICE_STATUS& status
     nBudget -= kPollMs;
     if (!QueryServiceStatus(hService, &status)) return FALSE;
   }
-  return status.dwCurrentState == SERVICE_STOPPED;
+  // The state is looked at only while the budget lasts: the answer queried
+  // with the budget spent came too late, even when it says stopped.
+  return FALSE;
 }
 
 void CSpoolerInfomation::kRememberStopped(const std::string& strName, const std::string& strDisplayName) {

@@ -18,6 +18,7 @@
 #include "platform/win32.h"
 
 class CKV_SETUPApp;
+struct CAddedPrinterInfo;
 
 class CMainFrame {
  public:
@@ -83,6 +84,25 @@ class CMainFrame {
   // The printers in use whose drivers the package renews
   // (SETUP_GLOBAL.m_lstUpdatePrinters).
   void kMakeUpdatePrinterList();
+  // The network path: keeps only the printers of the package's models when
+  // any candidate names a model, and only the chosen printer after the list.
+  void kFilterNetworkPrinterList();
+  void kKeepSelectedNetworkPrinter(const std::string& strAddress);
+
+  // ---- USB path (main_frame_usb.cpp) -------------------------------------------
+ public:
+  // Gives the added printers their print processor and colour profiles,
+  // at most once per run. FALSE when a renewal failed.
+  BOOL kApplyPrintProcessorAndColorProfile();
+  BOOL kApplyPrintProcessorAndColorProfile_ReplacePrinter(const CAddedPrinterInfo& info);
+  // FALSE only when the USB enumerator key has no sub-keys; *pnSeen becomes
+  // 1 when the model's device key exists under the USBPRINT enumerator.
+  BOOL kUSBPrinter2ndInstallCheck_Win2K(int* pnSeen);
+
+ private:
+  // The post of the power-on handler: its log line names WM_DISP_COMPLETE.
+  void kFinishUSBInstallation();
+  BOOL m_bIsAppliedPrintProcessorAndColorProfile = FALSE;
 
   CKV_SETUPApp& m_app;
   HWND m_hWnd = nullptr;

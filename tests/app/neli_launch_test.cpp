@@ -229,4 +229,33 @@ TEST_F(NeliLaunch, CreateProcessCountsAFailingExitCodeUnlessIgnoredOrCancelled) 
   EXPECT_NE(takeLog().find("CMainFrame::kCreateProcess() return FALSE (1) LastError="), std::string::npos);
 }
 
+TEST_F(NeliLaunch, AddForceRunsTheInstallerAndGoesToTheInitialSettings) {
+  knob("Status", 0);
+  m_app.m_strModulePath = windowsPathOf(KV_STAGE_DIR) + "\\";
+  m_app.m_CDE.strDriverName = "KV Nothing";
+  m_app.m_CDE.strDriverPath = "C:\\PKG";
+  m_app.m_CDE.strPlatform = "NTamd64";
+  ASSERT_TRUE(m_app.m_pSpoolerInfomation->kMakePortList());
+  ASSERT_TRUE(m_app.kMakeInterfaceFileAddForce());
+  frame().kOnExecuteNELIAddForce(0, 0);
+  EXPECT_EQ(posted(), std::vector<UINT>{WM_DISP_INITPRNSELECT});
+  EXPECT_EQ(m_app.m_bSuccess, 1);
+  const std::string strLog = takeLog();
+  EXPECT_NE(strLog.find("CMainFrame::kOnExecuteNELIAddForce() post WM_DISP_INITPRNSELECT (3)\n"), std::string::npos)
+      << strLog;
+  // No parent installer: the line asks for +Z and ends with a blank.
+  EXPECT_NE(strLog.find(" +Z ]\n"), std::string::npos) << strLog;
+}
+
+TEST_F(NeliLaunch, AddForceWithoutTheInstallerNamesItsPath) {
+  m_app.m_strModulePath = m_pkg.folder();
+  frame().kOnExecuteNELIAddForce(0, 0);
+  EXPECT_EQ(posted(), std::vector<UINT>{WM_CLOSE});
+  EXPECT_EQ(m_app.m_bInstallError, 1);
+  const std::string strLog = takeLog();
+  EXPECT_NE(strLog.find("CMainFrame::kOnExecuteNELIAddForce() post WM_CLOSE (1) LastError=2"), std::string::npos)
+      << strLog;
+  EXPECT_NE(strLog.find("INSTDLL\\NELI64.EXE"), std::string::npos) << strLog;
+}
+
 }  // namespace

@@ -186,6 +186,13 @@ TEST_F(SetupIni, PortMonitorAndWaitTime) {
     ASSERT_TRUE(readSetup(std::string(row.pszLine) + "\n")) << row.pszLine;
     EXPECT_EQ(CKVISetupIniInfo::kGetPublished().dwUSBConnectWaitTime, row.dwExpected) << row.pszLine;
   }
+  // Both ways out of the reader leave their numbered line.
+  ASSERT_TRUE(readSetup("USBConnectWaitTime=30\n"));
+  EXPECT_NE(takeLog().find("CKVISetupIniInfo::kUSBConnectWaitTime() return TRUE (1) USBConnectWaitTime=30 "),
+            std::string::npos);
+  ASSERT_TRUE(readSetup("USBConnectWaitTime=240\n"));
+  EXPECT_NE(takeLog().find("CKVISetupIniInfo::kUSBConnectWaitTime() return TRUE (2) USBConnectWaitTime=240000\n"),
+            std::string::npos);
 }
 
 TEST_F(SetupIni, MalformedValuesStopTheReadingWithTheKeyName) {
@@ -211,6 +218,9 @@ TEST_F(SetupIni, MalformedValuesStopTheReadingWithTheKeyName) {
   }
   ASSERT_TRUE(readSetup("PrinterType=Multi\nVendorID=VID_1\nProductID=PID_1\nMultipleInterfaceID=MI_01\n"));
   EXPECT_EQ(CKVISetupIniInfo::kGetPublished().nPrinterType, PRINTERTYPE_MULTI);
+  EXPECT_NE(takeLog().find("CKVISetupIniInfo::kIsPrinterTypeMulti() return TRUE (3) "), std::string::npos);
+  ASSERT_TRUE(readSetup("PrinterType=Single\n"));
+  EXPECT_NE(takeLog().find("CKVISetupIniInfo::kIsPrinterTypeMulti() return TRUE (2) "), std::string::npos);
 }
 
 TEST_F(SetupIni, PluginsApplyByTheirSystemTokens) {

@@ -2,9 +2,11 @@
 // leaves and the exit it ends with, from the command line to the setup
 // configuration.
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app_fixture.h"
+#include "kv_source_dir.h"
 
 namespace {
 
@@ -51,8 +53,19 @@ class Startup : public apptest::AppFixture {
     RegCloseKey(hKey);
   }
 
-  // Runs kv_setup with the arguments; its exit code.
-  DWORD run(const std::string& strArguments) {
+  // Runs kv_setup with the arguments; its exit code. A start-up that
+  // passes reaches the licence page, which the run's UI script cancels.
+  DWORD run(const std::string& strArguments, bool bReachesWizard = false) {
+    const std::filesystem::path script = std::filesystem::temp_directory_path() / "kv-startup-cancel.txt";
+    if (bReachesWizard) {
+      std::ofstream(script) << "page 1000: cancel\n";
+      setenv("KVSIM_UI", ("script:" + script.string()).c_str(), 1);
+    }
+    const DWORD dwExit = runProgram(strArguments);
+    if (bReachesWizard) unsetenv("KVSIM_UI");
+    return dwExit;
+  }
+  DWORD runProgram(const std::string& strArguments) {
     std::string strCommand = "\"" + m_strExe + "\" " + strArguments;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
@@ -114,7 +127,7 @@ TEST_F(Startup, ConfigurationDecidesTheEnd) {
     const std::string strIni = m_pkg.folder() + "KVISETUP.INI";
     DeleteFileA(strIni.c_str());
     if (row.pszIni) m_pkg.writeAnsi("pkg\\KVISETUP.INI", row.pszIni);
-    EXPECT_EQ(run(row.pszArguments), row.dwExit) << (row.pszIni ? row.pszIni : "(none)");
+    EXPECT_EQ(run(row.pszArguments, row.dwExit == 0), row.dwExit) << (row.pszIni ? row.pszIni : "(none)");
     const std::string strLog = detailLog();
     EXPECT_TRUE(has(strLog, row.pszLogPart)) << strLog;
     if (row.dwExit == 23) {
@@ -125,14 +138,50 @@ TEST_F(Startup, ConfigurationDecidesTheEnd) {
   }
 }
 
+TEST_F(Startup, ASilentBatchRunEndsWithTheNumberOfItsFailedStartUp) {
+  // Under +1 no box is shown; the exit number is then all the caller learns,
+  // and 0 would tell it the setup succeeded.
+  m_pkg.writeAnsi("pkg\\KVISETUP.INI", "[Setup]\nRebootLevel=7\n");
+  EXPECT_EQ(run("+B +1 +N:P,Q"), 23u);
+  const std::string strLog = detailLog();
+  EXPECT_TRUE(has(strLog, "CKV_SETUPApp::kDispErrorMessage() IDS_ERR_READINIFILE shown=0\n")) << strLog;
+  EXPECT_TRUE(has(strLog, "CKV_SETUPApp::ExitInstance() return [23]\n")) << strLog;
+}
+
 TEST_F(Startup, WithoutALevelTheDetailLogOfACleanRunIsRemoved) {
   m_pkg.writeAnsi("pkg\\KVISETUP.INI", "[Setup]\nUSBInst=OFF\n");
   setOutputLevel(0);
-  EXPECT_EQ(run(""), 0u);
+  EXPECT_EQ(run("", true), 0u);
   EXPECT_FALSE(GetFileAttributesA(m_strDetailLog.c_str()) != INVALID_FILE_ATTRIBUTES);
   setOutputLevel(1);
-  EXPECT_EQ(run(""), 0u);
+  EXPECT_EQ(run("", true), 0u);
   EXPECT_TRUE(GetFileAttributesA(m_strDetailLog.c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Startup, AFailedAnalysisLeavesItsNumberedLinesInTheDetailLog) {
+  // A package whose description file holds a value the analysis refuses.
+  const std::filesystem::path source = std::filesystem::path(KV_SOURCE_DIR) / "tests/data/packages/bad_need_reboot";
+  for (const char* pszFile : {"KVTEST.INF", "DRVINST.DSC", "KVDRV.DLL"}) {
+    std::error_code ec;
+    std::filesystem::copy_file(source / pszFile, kHostPath(m_pkg.folder() + pszFile),
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    ASSERT_FALSE(ec) << ec.message() << " " << pszFile;
+  }
+  m_pkg.writeAnsi("pkg\\KVISETUP.INI", "[Setup]\nUSBInst=ON\n");
+  EXPECT_EQ(run(""), 32u);
+  const std::string strLog = detailLog();
+  // The reader's refusal, the builder's exit and the caller's, in that order.
+  const size_t nReader = strLog.find("CCandidateDriverInfomation::kGetNeedReboot() return FALSE (1) NeedReboot=[YES]\n");
+  const size_t nBuilder = strLog.find("CCandidateDriverInfomation::kMakeCandidateDriverList() return [4] (10) ");
+  const size_t nCaller = strLog.find("CKV_SETUPApp::InitInstance() return FALSE (32) ");
+  ASSERT_NE(nReader, std::string::npos) << strLog;
+  ASSERT_NE(nBuilder, std::string::npos) << strLog;
+  ASSERT_NE(nCaller, std::string::npos) << strLog;
+  EXPECT_LT(nReader, nBuilder);
+  EXPECT_LT(nBuilder, nCaller);
+  // Level 99 also brings the lines of the INF reading and of the facade.
+  EXPECT_TRUE(has(strLog, "CSetupApi::kSetupOpenInfFile() return [")) << strLog;
+  EXPECT_TRUE(has(strLog, "CDriverInfomation::VEXOInitialize() return ")) << strLog;
 }
 
 }  // namespace

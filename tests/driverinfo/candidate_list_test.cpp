@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driverinfo/candidate_driver_infomation.h"
+#include "driverinfo/driver_info_log.h"
 #include "driverinfo/driver_infomation.h"
 #include "support/scratch.h"
 #include "system/environment.h"
@@ -106,6 +107,31 @@ TEST_F(CandidateListTest, MissingSearchPathIsFailureOne) {
   EXPECT_EQ(1, builder().kGetFailureNumber());
 }
 
+TEST_F(CandidateListTest, TheAnalysisLogCanBePointedAtAFile) {
+  // What a tool that runs the analysis on its own gets: the numbered lines
+  // of the analysis and of the utilities under it, by level.
+  const std::string strLog = m_pkg + "\\analysis.log";
+  kSetAnalysisLogFile(strLog, 1);
+  EXPECT_EQ(VEXOERR_READINFERR, build(kvtest::dataPath("packages/bad_need_reboot")));
+  std::string strText = kvtest::readFile(strLog);
+  EXPECT_NE(strText.find("CCandidateDriverInfomation::kGetNeedReboot() return FALSE (1) NeedReboot=[YES]"),
+            std::string::npos)
+      << strText;
+  EXPECT_NE(strText.find("CCandidateDriverInfomation::kMakeCandidateDriverList() return [4] (10) "), std::string::npos);
+  EXPECT_NE(strText.find("CCommonFunction::"), std::string::npos);
+  // Level 99 adds every Setup API call; level 1 does not.
+  EXPECT_EQ(strText.find("CSetupApi::kSetupOpenInfFile() return ["), std::string::npos);
+  DeleteFileA(strLog.c_str());
+  kSetAnalysisLogFile(strLog, 99);
+  EXPECT_EQ(VEXOERR_READINFERR, build(kvtest::dataPath("packages/bad_need_reboot")));
+  EXPECT_NE(kvtest::readFile(strLog).find("CSetupApi::kSetupOpenInfFile() return ["), std::string::npos);
+  // No path: nothing more is written.
+  kSetAnalysisLogFile("", 99);
+  DeleteFileA(strLog.c_str());
+  EXPECT_EQ(VEXOERR_READINFERR, build(kvtest::dataPath("packages/bad_need_reboot")));
+  EXPECT_FALSE(kvtest::fileExists(strLog));
+}
+
 // ---- Description file ------------------------------------------------------------
 
 TEST(DscList, SplitsAtEverySeparatorAndTrims) {
@@ -117,6 +143,13 @@ TEST(DscList, SplitsAtEverySeparatorAndTrims) {
       {"KVTOOLS.EXE, /quiet ,DISPLANG", V{"KVTOOLS.EXE", "/quiet", "DISPLANG"}},
       {"a,,b", V{"a", "", "b"}},  // positions are kept
       {"\tx\t|", V{"x", ""}},
+      // A drive letter's colon belongs to the path; any other colon splits.
+      {"C:\\TOOLS\\SETUP.EXE,/q,DISPLANG", V{"C:\\TOOLS\\SETUP.EXE", "/q", "DISPLANG"}},
+      {" d:\\x.exe | e:\\y", V{"d:\\x.exe", "e:\\y"}},
+      {"a:b:\\c", V{"a", "b:\\c"}},
+      {"AB:\\x", V{"AB", "\\x"}},
+      {"C:x", V{"C", "x"}},
+      {"C:", V{"C", ""}},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(expected, CCandidateDriverInfomation::kSplitDscList(text)) << "[" << text << "]";
@@ -213,6 +246,34 @@ TEST_F(CandidateListTest, VendorSetupTakesTheSystemLanguageWhenNoneIsGiven) {
   EXPECT_EQ(expected, info.strLangID);
   ASSERT_TRUE(builder().kGetVendorSetup(m_pkg + "\\DRVINST.DSC", "0411abc", info));
   EXPECT_EQ("0411", info.strLangID);
+  // A program given with its drive keeps it.
+  writeDsc("VendorSetup=C:\\TOOLS\\SETUP.EXE,/q,DISPLANG\r\n");
+  ASSERT_TRUE(builder().kGetVendorSetup(m_pkg + "\\DRVINST.DSC", "040c", info));
+  EXPECT_EQ("C:\\TOOLS\\SETUP.EXE", info.strVendorSetup);
+  EXPECT_EQ("/q", info.strVendorSetupParam);
+  EXPECT_EQ("040c", info.strLangID);
+}
+
+TEST_F(CandidateListTest, VendorSetupLanguageIsReadAsHexadecimal) {
+  kvtest::writeFile(m_pkg, "KV.INF", threeModelInf("CopyFiles=@KVDRV.DLL\nDriverFile=KVDRV.DLL\n"));
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  const struct {
+    const char* pszDsc;
+    const char* pszLang;
+    int nExpected;
+  } rows[] = {
+      {"VendorSetup=KVTOOLS.EXE,/q,DISPLANG\r\n", "040c", 1036},
+      {"VendorSetup=KVTOOLS.EXE,/q,DISPLANG\r\n", "0409", 1033},
+      {"VendorSetup=KVTOOLS.EXE,/q,DISPLANG\r\n", "0411", 1041},
+      {"VendorSetup=KVTOOLS.EXE,/q\r\n", "040c", -1},  // no DISPLANG: no language
+      {"VendorSetup=KVTOOLS.EXE,/q,DISPLANG\r\n", "zz", -1},
+  };
+  for (const auto& row : rows) {
+    writeDsc(std::string("Version=3\r\n") + row.pszDsc);
+    ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg, FALSE, row.pszLang)) << row.pszLang;
+    EXPECT_EQ(row.nExpected, m_info.VEXOGetCandidateDriverList().front().nVendorSetupLangID)
+        << row.pszDsc << " " << row.pszLang;
+  }
 }
 
 TEST_F(CandidateListTest, IniFileDirectories) {
@@ -313,6 +374,41 @@ TEST_F(CandidateListTest, CopyListsGiveOneRecordPerFile) {
   }
   EXPECT_EQ((std::vector<std::string>{"KVDRV.DLL+", "KVUI.DLL-n", "KVDRV.DL-", "KV.ICM-c"}), found);
   EXPECT_EQ(m_pkg, c.pDriverFileList->front().strSourceDir);
+}
+
+TEST_F(CandidateListTest, MakerListsMarkWholeFileNamesOnly) {
+  // A name that merely contains a listed one (KVUI.DLL in MYKVUI.DLL) is
+  // another file: neither unchecked, nor forced, nor the same profile.
+  kvtest::writeFile(m_pkg, "KV.INF",
+                    threeModelInf("CopyFiles=FILES,COLORS\nDriverFile=KVDRV.DLL\n",
+                                  "[FILES]\nKVDRV.DLL\nKVUI.DLL\nMYKVUI.DLL\n[COLORS]\nMYKV.ICM\nKV.ICM\n"));
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  writeDsc("Version=3\r\nNoCheckFiles=MYKVUI.DLL\r\nCopyForceFiles=XKVDRV.DLL, kvui.dll\r\n");
+  ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg));
+  const CCandidateDriver& c = m_info.VEXOGetCandidateDriverList().front();
+  EXPECT_EQ("MYKV.ICM,KV.ICM,", c.strColorProfiles);
+  EXPECT_EQ("66000\\KVDRV.DLL,66000\\KVUI.DLL,66000\\MYKVUI.DLL,23\\MYKV.ICM,23\\KV.ICM,", c.strDependentFiles);
+  std::vector<std::string> marks;
+  for (const CDriverFile& f : *c.pDriverFileList) {
+    marks.push_back(f.strFileName + (f.bNoCheck ? " n" : "") + (f.bCopyForce ? " f" : ""));
+  }
+  EXPECT_EQ((std::vector<std::string>{"KVDRV.DLL", "KVUI.DLL f", "MYKVUI.DLL n", "MYKV.ICM", "KV.ICM"}), marks);
+}
+
+TEST_F(CandidateListTest, EmptyDrvInstItemsNameNoDriver) {
+  kvtest::writeFile(m_pkg, "KV.INF", threeModelInf("CopyFiles=@KVDRV.DLL\nDriverFile=KVDRV.DLL\n"));
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  // Only separators: no list at all, so a listed-only analysis offers every model.
+  writeDsc("Version=3\r\nDrvInst=, |\r\n");
+  ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg, TRUE));
+  EXPECT_EQ((std::vector<std::string>{"KV Alpha", "KV Beta", "KV Gamma"}), names());
+  // An empty first item does not push the first named driver from its place.
+  writeDsc("Version=3\r\nDrvInst=,KV Gamma,,KV Alpha\r\n");
+  ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg, TRUE));
+  EXPECT_EQ((std::vector<std::string>{"KV Alpha", "KV Gamma"}), names());
+  for (const CCandidateDriver& c : m_info.VEXOGetCandidateDriverList()) {
+    EXPECT_EQ(c.strDriverName == "KV Gamma" ? TRUE : FALSE, c.bDrvInstFirst) << c.strDriverName;
+  }
 }
 
 TEST_F(CandidateListTest, VersionZeroProfilesGoToTheColourSubfolder) {

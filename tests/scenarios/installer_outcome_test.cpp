@@ -111,4 +111,16 @@ TEST_F(InstallerOutcome, MissingInstallerIsAnErrorWithItsMessage) {
   EXPECT_EQ(r.lstParent.back(), parentLine(0, 1, 0)) << r.describe();
 }
 
+TEST_F(InstallerOutcome, RestartNeededIsOfferedOnTheCompletionPageAndRecorded) {
+  knobs("\"Status\"=dword:00010000\n");
+  const Outcome r = run({}, "page 1000: ok\npage 133: uncheck 1011; ok\npage 135: click 1003; ok\n");
+  REQUIRE_FRAME(r);
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnExecuteNELI() post WM_DISP_COMPLETE\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("post UM_EXIT_REBOOT")) << r.describe();
+  EXPECT_TRUE(r.logHas("CKV_SETUPApp::kRebootExit() return TRUE (2) ExitWindowsEx=1")) << r.describe();
+  ASSERT_FALSE(r.lstParent.empty()) << r.describe();
+  EXPECT_EQ(r.lstParent.back(), parentLine(0, 0x10000, 0)) << r.describe();
+  EXPECT_NE(report().find("NELI: status 0x00010000"), std::string::npos) << report();
+}
+
 }  // namespace

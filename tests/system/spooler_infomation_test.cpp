@@ -3,6 +3,7 @@
 // and restart the spooler.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +16,10 @@
 #include "driverinfo/vexo_error.h"
 #include "kernel32/environ.h"
 #include "machine.h"
+#include "netapi32/shares.h"
 #include "platform/win32.h"
 #include "system/environment.h"
+#include "system/spooler_function.h"
 #include "system/spooler_infomation.h"
 #include "winspool/spool_store.h"
 
@@ -357,6 +360,42 @@ TEST_F(SpoolerInstallTest, PrintProcessors) {
   EXPECT_EQ(strProcessor, "WinPrint");
 }
 
+TEST_F(SpoolerInfomationTest, AListThatGrewBetweenSizeAndFillIsAskedForAgain) {
+  // Another process may add a port between the two calls: the size is asked
+  // again, a few times, instead of failing the whole start-up.
+  CSpoolerFunction function;
+  CSpoolerArray<PORT_INFO_2A> ports;
+  setFault("Spooler.ListGrows", 2);
+  ASSERT_TRUE(function.kEnumPorts(ports));
+  EXPECT_GT(ports.kCount(), 0u);
+  EXPECT_EQ(reg::getDword(reg::Hive::LocalMachine, kFaultsKey, "Spooler.ListGrows", 9), 0u);
+  // A list that keeps growing ends the asking: nothing half-read is kept.
+  setFault("Spooler.ListGrows", 3);
+  EXPECT_FALSE(function.kEnumPorts(ports));
+  EXPECT_EQ(ports.kCount(), 0u);
+  EXPECT_TRUE(ports.m_vecBuffer.empty());
+}
+
+TEST_F(SpoolerInfomationTest, AShareNameTooLongForTheListIsLeftOut) {
+  // 255 characters and the end fit the list's 256 bytes; one more does not,
+  // and a name cut short would name another share.
+  const std::string strFits(255, 'S');
+  const std::string strTooLong(256, 'L');
+  for (const std::string& strName : {strFits, strTooLong, std::string("Laser")}) {
+    ASSERT_TRUE(reg::setMultiString(reg::Hive::LocalMachine, winsim::net::kSharesKey, strName,
+                                    {"Path=C:\\", "Type=0"}));
+  }
+  ASSERT_TRUE(m_info.kEnumShareFolder());
+  const std::vector<std::string> lstShares = names(m_info.kGetShareList());
+  auto holds = [&](const std::string& strName) {
+    return std::find(lstShares.begin(), lstShares.end(), strName) != lstShares.end();
+  };
+  EXPECT_TRUE(holds("Laser"));
+  EXPECT_TRUE(holds(strFits));
+  EXPECT_FALSE(holds(strTooLong));
+  for (const std::string& strName : lstShares) EXPECT_LT(strName.size(), 256u);
+}
+
 // ---- Spooler stop and start ----------------------------------------------------------
 
 TEST_F(SpoolerInfomationTest, StopRecordsSpoolerFirstThenDependentsInReverse) {
@@ -393,6 +432,35 @@ TEST_F(SpoolerInfomationTest, ADependentThatNeverStopsIsWaitedForWithinTheBudget
   }
   EXPECT_EQ(stateOf("Spooler"), DWORD{SERVICE_RUNNING});
   EXPECT_TRUE(m_info.kStartSpoolerService());  // nothing to start
+}
+
+TEST_F(SpoolerInfomationTest, TheStateIsLookedAtOnlyWhileTheBudgetLasts) {
+  // A hint of 0: 30,100 ms, polled every 500 ms. The state read by the 60th
+  // query (at 30 s) still counts; the 61st query (at 30.5 s) is made with the
+  // budget spent, and its "stopped" comes too late. The polls are counted,
+  // not timed, so a busy host cannot move the stop across the boundary.
+  ASSERT_TRUE(reg::setDword(reg::Hive::LocalMachine, kMachineKey, "ServiceWaitHint", 0));
+  setFaultList("ServiceNeverStops", "Fax");
+  for (const DWORD dwQueries : {61u, 60u}) {
+    setFault("ServiceStopQueries", dwQueries);
+    const DWORD dwStart = GetTickCount();
+    m_info.kStopSpoolerService();
+    const DWORD dwWaited = GetTickCount() - dwStart;
+    // The machine clock also counts the calls between the pauses, scaled up
+    // like them: only the lower bound is exact, the upper one is generous.
+    EXPECT_GE(dwWaited, dwQueries * 500u) << dwQueries;
+    EXPECT_LT(dwWaited, 600000u) << dwQueries;
+    EXPECT_EQ(stateOf("Fax"), DWORD{SERVICE_STOPPED}) << dwQueries;
+    if (dwQueries == 61) {
+      EXPECT_TRUE(m_info.kGetRestartServiceList().empty());
+      EXPECT_EQ(stateOf("Spooler"), DWORD{SERVICE_RUNNING});
+      // Fax did stop, late; the next round starts from a running Fax again.
+      ASSERT_TRUE(winsim::svc::setState("Fax", SERVICE_RUNNING));
+    } else {
+      EXPECT_EQ(names(m_info.kGetRestartServiceList()), (std::vector<std::string>{"Spooler", "Fax"}));
+      EXPECT_EQ(stateOf("Spooler"), DWORD{SERVICE_STOPPED});
+    }
+  }
 }
 
 TEST_F(SpoolerInfomationTest, ARefusedStopLeavesTheSpoolerRunning) {

@@ -86,6 +86,9 @@ TEST_F(ServiceControl, DependentsStopFirstAndStartAfter) {
   SC_HANDLE spooler = open("Spooler");
   EXPECT_EQ(activeDependents(spooler), (std::vector<std::string>{"Fax", "KvB", "KvA"}));
 
+  // Stops long enough that a busy host cannot end one before ControlService
+  // has reported it under way.
+  ASSERT_TRUE(reg::setDword(Hive::LocalMachine, winsim::kMachineKey, "ServiceStopDelay", 10000));
   SERVICE_STATUS st{};
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(ControlService(spooler, SERVICE_CONTROL_STOP, &st));
@@ -98,8 +101,6 @@ TEST_F(ServiceControl, DependentsStopFirstAndStartAfter) {
     EXPECT_EQ(waitFor(h, SERVICE_STOPPED), static_cast<DWORD>(SERVICE_STOPPED));
   }
   EXPECT_TRUE(activeDependents(spooler).empty());
-  // A stop long enough that a busy host cannot end it before the next call.
-  ASSERT_TRUE(reg::setDword(Hive::LocalMachine, winsim::kMachineKey, "ServiceStopDelay", 10000));
   ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &st));
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(ControlService(spooler, SERVICE_CONTROL_STOP, &st)) << "a stop is under way";

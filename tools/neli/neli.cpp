@@ -601,6 +601,9 @@ struct Installer {
     const std::string strEnv = systemEnvironment();
     if (DeletePrinterDriverA(nullptr, const_cast<char*>(strEnv.c_str()), const_cast<char*>(strComponent.c_str()))) {
       g_log.kLine("driver " + strComponent + " removed");
+    } else if (GetLastError() == ERROR_UNKNOWN_PRINTER_DRIVER) {
+      // Nothing of that name is installed: there is nothing to remove.
+      g_log.kLine("driver " + strComponent + " is not installed");
     } else {
       fail(format("DeletePrinterDriver %s LastError=%u", strComponent.c_str(), GetLastError()));
     }

@@ -29,4 +29,18 @@ bool listNames(std::string_view knob, std::string_view item) {
   return false;
 }
 
+std::optional<DWORD> countDown(std::string_view knob) {
+  // Most calls find no knob: that needs no write lock.
+  if (reg::getDword(reg::Hive::LocalMachine, kFaultsKey, knob, 0) == 0) return std::nullopt;
+  std::optional<DWORD> left;
+  reg::transact(reg::Hive::LocalMachine, [&](reg::Editor& hive) {
+    const DWORD count = hive.getDword(kFaultsKey, knob, 0);
+    if (count == 0) return false;
+    if (!hive.setDword(kFaultsKey, knob, count - 1)) return false;
+    left = count - 1;
+    return true;
+  });
+  return left;
+}
+
 }  // namespace winsim::faults

@@ -22,5 +22,10 @@ std::optional<DWORD> errorFor(std::string_view knob);
 // Whether the comma-separated list in the knob names `item` (without regard
 // to case). A knob holding "*" names every item.
 bool listNames(std::string_view knob, std::string_view item);
+// For knobs that count how often something happens: while the DWORD knob
+// is above 0 it is lowered by one and the count left is answered.
+std::optional<DWORD> countDown(std::string_view knob);
+// countDown as a yes or no.
+inline bool takeOne(std::string_view knob) { return countDown(knob).has_value(); }
 
 }  // namespace winsim::faults

@@ -192,7 +192,17 @@ extern "C" BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS l
   }
   winsim::svc::Service gone;
   gone.name = object.serviceName;
-  const auto service = winsim::svc::findService(object.serviceName);
+  auto service = winsim::svc::findService(object.serviceName);
+  // A stop that would never end (ServiceNeverStops) ends instead with the
+  // status query that brings "ServiceStopQueries" to 0: a stop that takes a
+  // known number of polls, whatever the host's speed.
+  if (service && service->state == SERVICE_STOP_PENDING && service->deadline == 0) {
+    const auto left = winsim::faults::countDown("ServiceStopQueries");
+    if (left && *left == 0) {
+      winsim::svc::setState(service->name, SERVICE_STOPPED);
+      service = winsim::svc::findService(object.serviceName);
+    }
+  }
   *lpServiceStatus = statusOf(service ? *service : gone);
   return TRUE;
 }

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "gdi32/gdi_internal.h"
 #include "modules.h"
 #include "user32/dialog_internal.h"
 #include "user32/window_internal.h"
@@ -115,6 +116,15 @@ COLORREF sysColor(int index) {
 }
 
 }  // namespace
+
+namespace winsim::gdi {
+// An object of a kind that keeps nothing but its type (bitmaps, palettes).
+HGDIOBJ addPlainObject(DWORD type) {
+  GdiObject o;
+  o.type = type;
+  return addObject(o);
+}
+}  // namespace winsim::gdi
 
 // ---- gdi32 -------------------------------------------------------------------------
 

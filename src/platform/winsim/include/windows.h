@@ -7,5 +7,6 @@
 #include "winnls.h"
 #include "winreg.h"
 #include "winsvc.h"
+#include "wingdi.h"
 #include "winuser.h"
 #include "winver.h"

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "kernel32/file_state.h"
 #include "lz32/cabinet.h"
 #include "lz32/szdd.h"
 #include "machine.h"
@@ -89,7 +90,7 @@ extern "C" DWORD WINAPI SetupGetFileCompressionInfoA(PCSTR SourceFileName, PSTR*
 // replaced only once the whole output exists. Returns NO_ERROR,
 // ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND (no
 // target folder), ERROR_INVALID_DATA (corrupt compressed data) or
-// ERROR_WRITE_FAULT.
+// ERROR_WRITE_FAULT or ERROR_DISK_FULL.
 extern "C" DWORD WINAPI SetupDecompressOrCopyFileA(PCSTR SourceFileName, PCSTR TargetFileName,
                                                    PUINT CompressionType) {
   if (!SourceFileName || !TargetFileName || (CompressionType && *CompressionType > FILE_COMPRESSION_NTCAB)) {
@@ -101,6 +102,9 @@ extern "C" DWORD WINAPI SetupDecompressOrCopyFileA(PCSTR SourceFileName, PCSTR T
   std::error_code ec;
   if (!target || !fs::is_directory(target->parent_path(), ec)) return fail(ERROR_PATH_NOT_FOUND);
   const UINT type = CompressionType ? *CompressionType : detect(file).type;
+  // The fault knob DiskFull: the disk has no room for the output; the
+  // target is left as it was.
+  if (winsim::files::diskFull()) return fail(ERROR_DISK_FULL);
   switch (type) {
     case FILE_COMPRESSION_WINLZA: {
       std::string out;

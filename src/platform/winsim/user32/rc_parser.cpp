@@ -779,6 +779,8 @@ class Parser {
       next();
     }
     next();
+    // The block's lengths are 16-bit: a bigger one cannot be stored.
+    if (encodeVersionInfo(v).size() > 0xFFFF) failAt(first, "VERSIONINFO " + first.text + " is too large");
     if (!s->version.present) s->version = std::move(v);
   }
 

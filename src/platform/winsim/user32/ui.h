@@ -81,6 +81,10 @@ struct Numbering {
 std::string describeDialog(const DialogView& view, Numbering* number = nullptr, size_t maxEditLines = 0);
 // The lines of a multi-line text, without line ends or trailing empty lines.
 std::vector<std::string> textLines(const std::string& text);
+// The same broken between words to fit `width` characters, as the terminal
+// shows a multi-line edit.
+inline constexpr size_t kTerminalTextWidth = 100;
+std::vector<std::string> wrappedTextLines(const std::string& text, size_t width);
 std::string describeChanges(const DialogView& before, const DialogView& after);
 std::string describeBox(const BoxView& box);
 

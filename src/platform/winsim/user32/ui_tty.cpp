@@ -196,7 +196,8 @@ class TtyRenderer : public Renderer {
   // The next page of the long text being read; back to the page at its end.
   void readOn(OpenItem& item, TtyItem& t) {
     const ControlView* c = t.shown.find(t.readTarget);
-    const std::vector<std::string> lines = c ? textLines(c->text) : std::vector<std::string>();
+    const std::vector<std::string> lines =
+        c ? wrappedTextLines(c->text, kTerminalTextWidth) : std::vector<std::string>();
     std::string text;
     const size_t end = std::min(lines.size(), t.readLine + kReadPageLines);
     for (; t.readLine < end; ++t.readLine)
@@ -217,7 +218,7 @@ class TtyRenderer : public Renderer {
     if (line.size() > 5) id = std::atoi(line.c_str() + 5);
     for (const auto& c : t.shown.controls) {
       if (c.kind != dlg::ControlKind::Edit || !c.multiline || !c.visible) continue;
-      if (id ? c.id == id : textLines(c.text).size() > kEditLinesShown) {
+      if (id ? c.id == id : wrappedTextLines(c.text, kTerminalTextWidth).size() > kEditLinesShown) {
         id = c.id;
         t.readTarget = id;
         t.readLine = 0;

@@ -113,6 +113,24 @@ std::vector<std::string> splitTextLines(const std::string& text) {
   return lines;
 }
 
+// The lines as a multi-line edit shows them in a box `width` characters wide:
+// long lines broken between words (a word longer than a line is cut).
+std::vector<std::string> splitWrappedLines(const std::string& text, size_t width) {
+  std::vector<std::string> out;
+  for (const std::string& line : splitTextLines(text)) {
+    std::string rest = line;
+    while (rest.size() > width) {
+      size_t cut = rest.rfind(' ', width);
+      if (cut == std::string::npos || cut == 0) cut = width;
+      out.push_back(rest.substr(0, cut));
+      rest.erase(0, cut);
+      while (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
+    }
+    out.push_back(rest);
+  }
+  return out;
+}
+
 std::string quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -188,13 +206,15 @@ std::string describeControl(const ControlView& c, Numbering* number, size_t maxE
       out = "  " + mark(number, c, -1) + id + " edit" + (c.readOnly ? " (read-only)" : "") + flags;
       if (c.multiline && maxEditLines > 0) {
         // A long text shows its beginning; the rest is read page by page.
-        const std::vector<std::string> lines = splitTextLines(c.text);
-        if (lines.size() > maxEditLines) {
-          out += ":\n";
-          for (size_t i = 0; i < maxEditLines; ++i) out += "      | " + lines[i] + "\n";
-          return out + "      | ... " + std::to_string(lines.size() - maxEditLines) + " more lines (\"read " + id +
-                 "\" shows them page by page)\n";
+        const std::vector<std::string> lines = splitWrappedLines(c.text, kTerminalTextWidth);
+        out += ":\n";
+        if (lines.size() <= maxEditLines) {
+          for (const std::string& line : lines) out += "      | " + line + "\n";
+          return out;
         }
+        for (size_t i = 0; i < maxEditLines; ++i) out += "      | " + lines[i] + "\n";
+        return out + "      | ... " + std::to_string(lines.size() - maxEditLines) + " more lines (\"read " + id +
+               "\" shows them page by page)\n";
       }
       if (c.multiline) return out + ":\n" + block(c.text, "      | ");
       return out + ": " + quoted(c.text) + "\n";
@@ -238,6 +258,9 @@ std::string describeControl(const ControlView& c, Numbering* number, size_t maxE
 }  // namespace
 
 std::vector<std::string> textLines(const std::string& text) { return splitTextLines(text); }
+std::vector<std::string> wrappedTextLines(const std::string& text, size_t width) {
+  return splitWrappedLines(text, width);
+}
 
 const ControlView* DialogView::find(int id) const {
   for (const auto& c : controls)

@@ -105,6 +105,8 @@ std::string driversKey(const Environment& env, DWORD version) {
 
 std::string printProcessorsKey(const Environment& env) { return environmentKey(env) + "\\Print Processors"; }
 
+bool listGrewMeanwhile() { return faults::takeOne("Spooler.ListGrows"); }
+
 bool reachSpooler(const char* function, LPCSTR server) {
   if (server && *server) {
     std::string_view s(server);

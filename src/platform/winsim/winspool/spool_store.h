@@ -121,6 +121,10 @@ class Packer {
   size_t m_bytes = 0;
 };
 
+// Whether the list grew since its size was asked (the fault knob
+// "Spooler.ListGrows" counts how many fill calls find it so).
+bool listGrewMeanwhile();
+
 // The two-call answer of an enumeration: `fill(packer, item, record)`
 // completes one record of type Rec. TRUE with the records, or FALSE with
 // ERROR_INSUFFICIENT_BUFFER and the size needed, with the argument checks
@@ -143,6 +147,9 @@ BOOL answerEnumeration(const std::vector<Item>& items, Fill fill, LPBYTE buffer,
     fill(counter, item, scratch);
     needed += sizeof(Rec) + counter.bytes();
   }
+  // Another process that adds a record between the size question and this
+  // call makes the list longer than the size the caller was told.
+  if (buffer && cbBuf && needed <= cbBuf && listGrewMeanwhile()) needed = cbBuf + sizeof(Rec) + 64;
   *pcbNeeded = static_cast<DWORD>(needed);
   *pcReturned = 0;
   if (needed > cbBuf) {

@@ -1,0 +1,199 @@
+// The USB path from the licence to the completion page on scratch machines:
+// the driver installed by the installation thread, the printer plugged in
+// while the power-on page waits, the time-out question, the same printer
+// found installed on a second run, a file in use replaced at restart, and
+// the fault knobs the path must survive.
+#include <chrono>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "scenarios/scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using scenario::Outcome;
+
+constexpr const char kHardwareId[] = "USBPRINT\\KVLaserPro_500A1B2";
+constexpr const char kDriver[] = "KV LaserPro 5000";
+
+// Licence, setup kind with USB, the model, power off; the installation page
+// ends by itself.
+constexpr const char kToInstallation[] =
+    "page 1000: click 1003; next\n"
+    "page 133: uncheck 1011; check 1012; ok\n"
+    "page 149: select 1029 \"KV LaserPro 5000\"; ok\n"
+    "page 144: next\n";
+
+class UsbPath : public scenario::ScenarioTest {
+ protected:
+  void SetUp() override {
+    ScenarioTest::SetUp();
+    setOutputLevel(99);
+  }
+  std::string detailLog() const {
+    std::ifstream in(m_temp / "KV_SETUPDetail.LOG", std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // Waits until the running program's detail log holds PART.
+  bool waitForLog(const std::string& strPart, double dSeconds = 60.0) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(dSeconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (detailLog().find(strPart) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+  // kvsim's standard output.
+  std::string kvsimOut(const std::string& strArgs) const {
+    const std::string strCommand = std::string(KV_SIM_EXE) + " --root '" + m_root.string() + "' " + strArgs;
+    std::string out;
+    if (FILE* p = popen(strCommand.c_str(), "r")) {
+      char buf[512];
+      while (fgets(buf, sizeof buf, p)) out += buf;
+      pclose(p);
+    }
+    return out;
+  }
+  // The host path of a file of the machine, found as the program finds it
+  // (without regard to case).
+  fs::path onMachine(const std::string& strWinPath) const {
+    std::string out = kvsimOut("path '" + strWinPath + "'");
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+  }
+  // A printer that exists before the wizard runs, so that the default-
+  // printer question is asked.
+  void addFaxPrinter() {
+    const fs::path reg = m_root / "fax.reg";
+    std::ofstream(reg) << "Windows Registry Editor Version 5.00\n\n"
+                          "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Fax]\n"
+                          "\"Name\"=\"Fax\"\n\"Port\"=\"LPT1:\"\n\"Printer Driver\"=\"Generic Fax\"\n"
+                          "\"Print Processor\"=\"WinPrint\"\n\"Datatype\"=\"RAW\"\n\"Attributes\"=dword:00000040\n";
+    kvsim({"reg", "import", reg.string()});
+  }
+  // The whole path with the printer plugged in while the power-on page waits.
+  Outcome runWholePath() {
+    const std::string strScript = std::string(kToInstallation) +
+                                  "page 136\n"
+                                  "page 145\n"
+                                  "msgbox IDS_MSG_DEFUALT_PRINTER: yes\n"
+                                  "page 1001: ok\n"
+                                  // The report of this build cannot be read yet.
+                                  "msgbox IDS_ERR_READFILE: ok\n"
+                                  "page 135: ok\n";
+    scenario::Started started = start({}, strScript);
+    EXPECT_TRUE(waitForLog("CPowerOnDialog::OnInitDialog() wait time")) << finish(started).describe();
+    kvsim({"usb", "plug", kHardwareId, "--description", kDriver});
+    return finish(started);
+  }
+};
+
+TEST_F(UsbPath, APrinterPluggedInWhileThePageWaitsIsInstalledAndSetUp) {
+  addFaxPrinter();
+  const Outcome r = runWholePath();
+  EXPECT_EQ(r.nExit, 0) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDecideInstallKind() post WM_DISP_POWEROFF (2)")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispPowerOffDialog() post WM_DISP_PREPAREINSTALL (1)")) << r.describe();
+  EXPECT_TRUE(r.logHas("ExecInstallThread normal end.")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispInstPrepareDialog() post WM_DISP_POWERON (1)")) << r.describe();
+  EXPECT_TRUE(r.logHas("CPowerOnDialog::OnDeviceChange() printer arrived.")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispPowerOnDialog() post WM_DISP_COMPLETE (1)")) << r.describe();
+  EXPECT_TRUE(r.logHas("SET DEFAULT PRINTER = [KV LaserPro 5000]")) << r.describe();
+  EXPECT_TRUE(r.logHas("CKV_SETUPApp::kMakeIPL\nm_listIPL AddTail \nPrinterName=KV LaserPro 5000")) << r.describe();
+  EXPECT_TRUE(r.transcriptHas("== page 136")) << r.describe();
+  // The driver in the spooler with its files, the printer on USB001 with
+  // the declared print processor.
+  const std::string strDrivers = kvsimOut("spooler list drivers");
+  EXPECT_NE(strDrivers.find(kDriver), std::string::npos) << strDrivers;
+  const std::string strPrinters = kvsimOut("spooler list printers");
+  EXPECT_NE(strPrinters.find("KV LaserPro 5000\tUSB001"), std::string::npos) << strPrinters;
+  EXPECT_NE(strPrinters.find("KVPrint"), std::string::npos) << strPrinters;
+  EXPECT_TRUE(fs::exists(onMachine("C:\\Windows\\System32\\spool\\drivers\\x64\\3\\KVDRV64.DLL"))) << r.describe();
+  EXPECT_TRUE(fs::exists(onMachine("C:\\Windows\\System32\\KVLM64.DLL"))) << "the language monitor";
+  const std::string strDevices = kvsimOut("usb list");
+  EXPECT_NE(strDevices.find("\tPrinter\t0x00000000"), std::string::npos) << strDevices;
+
+  // A second run finds the same printer installed and ends without the
+  // cancel flag.
+  const Outcome again = run({}, std::string(kToInstallation, std::strlen(kToInstallation) - std::strlen("page 144: next\n")) +
+                                    "msgbox IDS_ERR_ALREADY_USBPRINER: ok\n");
+  EXPECT_EQ(again.nExit, 0) << again.describe();
+  EXPECT_TRUE(again.logHas("CMainFrame::kOnDecideInstallKind() post WM_CLOSE (3)")) << again.describe();
+  EXPECT_TRUE(again.transcriptHas("(0x40) [IDS_ERR_ALREADY_USBPRINER")) << again.describe();
+}
+
+TEST_F(UsbPath, TheTimeOutQuestionRetriesAndThenGivesUpAutomaticDetection) {
+  const std::string strScript = std::string(kToInstallation) +
+                                "page 136\n"
+                                "page 145\n"
+                                "page 146: ok\n"
+                                "page 146: cancel\n";
+  const Outcome r = run({}, strScript);
+  EXPECT_TRUE(r.logHas("CPowerOnDialog::OnInitDialog() wait time 180000 ms")) << r.describe();
+  EXPECT_TRUE(r.logHas("CPowerOnDialog::kOnTimeoutConfirm() CTimeoutDialog returned [1]")) << r.describe();
+  EXPECT_TRUE(r.logHas("CPowerOnDialog::kOnTimeoutConfirm() CTimeoutDialog returned [2]")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispPowerOnDialog() post WM_DISP_ADDFORCE (2)")) << r.describe();
+}
+
+TEST_F(UsbPath, ADriverTheSpoolerRefusesEndsTheInstallationWithItsMessage) {
+  kvsim({"fault", "set", "Spooler.AddPrinterDriverExA", "5"});
+  const Outcome r = run({}, std::string(kToInstallation) + "page 136\nmsgbox IDS_ERR_ADDDRIVER: ok\n");
+  EXPECT_TRUE(r.logHas("Exit ExecInstallThread kAddPrintProcessor fail.") ||
+              r.logHas("AddPrinterDriverEx Error = [5]")) << r.describe();
+  // The message closes the wizard; the run still ends as a failed one.
+  EXPECT_TRUE(r.logHas("CKV_SETUPApp::ExitInstance() dwStatus = [0x00000001]")) << r.describe();
+  EXPECT_EQ(kvsimOut("spooler list drivers").find(kDriver), std::string::npos);
+}
+
+TEST_F(UsbPath, AFullDiskDuringTheCopyLeavesNoHalfWrittenFile) {
+  // The disk fills up while the power-off page is open.
+  const std::string strScript = std::string(kToInstallation).replace(std::strlen(kToInstallation) - 5, 5,
+                                                                     "wait 100; next\n") +
+                                "page 136\nmsgbox IDS_ERR_COPYFILE: ok\n";
+  scenario::Started started = start({}, strScript);
+  EXPECT_TRUE(waitForLog("CMainFrame::kOnDispPowerOffDialog wParam")) << finish(started).describe();
+  kvsim({"fault", "set", "DiskFull", "1"});
+  const Outcome r = finish(started);
+  // The detail log is on the full disk too: the transcript and the status
+  // word tell what happened.
+  EXPECT_TRUE(r.transcriptHas("(0x30) [IDS_ERR_COPYFILE]")) << r.describe();
+  ASSERT_FALSE(r.lstParent.empty()) << r.describe();
+  EXPECT_EQ(r.lstParent.back(), scenario::parentLine(0, 1, 0)) << "installation failed";
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(onMachine("C:\\Windows\\System32\\spool\\drivers\\x64\\3"), ec)) {
+    ADD_FAILURE() << "left in the driver directory: " << e.path();
+  }
+}
+
+TEST_F(UsbPath, AMonitorFileInUseIsReplacedAtTheNextRestart) {
+  const fs::path monitor = onMachine("C:\\Windows\\System32\\KVLM64.DLL");
+  std::ofstream(monitor, std::ios::binary) << "an older monitor";
+  // Older than the package's: a file of the same time would be left alone.
+  fs::last_write_time(monitor, fs::last_write_time(monitor) - std::chrono::hours(24 * 400));
+  addFaxPrinter();
+  kvsim({"file", "lock", "C:\\Windows\\System32\\KVLM64.DLL"});
+  const Outcome r = runWholePath();
+  EXPECT_TRUE(r.logHas("OSREBOOT FILE REBOOTOVERWRITE = [C:\\WINDOWS\\SYSTEM32\\KVLM64.DLL]")) << r.describe();
+  std::ifstream before(monitor, std::ios::binary);
+  std::stringstream s1;
+  s1 << before.rdbuf();
+  EXPECT_EQ(s1.str(), "an older monitor") << "replaced only at the restart";
+  kvsim({"reboot"});
+  std::ifstream after(monitor, std::ios::binary);
+  std::stringstream s2;
+  s2 << after.rdbuf();
+  // The package stores the monitor compressed: what arrives is its expansion.
+  EXPECT_NE(s2.str(), "an older monitor");
+  EXPECT_FALSE(s2.str().empty());
+  EXPECT_EQ(s2.str().rfind("SZDD", 0), std::string::npos) << "expanded, not copied";
+}
+
+}  // namespace
