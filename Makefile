@@ -1,7 +1,9 @@
 # KV_SETUP: configure, build, test and stage both builds.
 #   make run     the sample package on the default simulated machine
 #   make demo    the wizard's paths on a scratch machine, answered by UI scripts
-#   make test    every test: native, then the Win32 conformance tests under Wine
+#   make test    every test: native, then the Win32 conformance tests under Wine,
+#                then the same UI scripts on both builds (when Xvfb can be started)
+#   make pages   pictures of every page under Wine, in three languages (docs/pages.md)
 # CI and developers build with warnings as errors (KV_WERROR); a plain cmake
 # build leaves it off.
 SHELL := /bin/bash
@@ -10,7 +12,7 @@ MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw programs stage run demo test test-native test-wine fuzz fuzz-run fuzz-smoke bench clean
+.PHONY: all deps native mingw programs stage run demo test test-native test-wine test-wine-e2e pages fuzz fuzz-run fuzz-smoke bench clean
 
 all: native mingw stage
 
@@ -57,7 +59,19 @@ test-wine: mingw
 	KV_WINEPREFIX=$$prefix ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
 	scripts/wine-prefix.sh destroy $$prefix; exit $$rc
 
-test: test-native test-wine
+# The Windows program driven page by page under Wine by kvdrive, against the
+# native program with the same UI scripts (tests/wine_e2e).
+XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+test-wine-e2e: native mingw
+	@if ! command -v xvfb-run >/dev/null; then echo "test-wine-e2e: no xvfb-run, skipped"; exit 0; fi; \
+	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW)
+
+pages: native mingw
+	rm -rf build/pages
+	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW) --pages build/pages
+	tests/wine_e2e/pages_md.sh build/pages > docs/pages.md
+
+test: test-native test-wine test-wine-e2e
 
 # The libFuzzer harnesses only (clang, sanitizers, LeakSanitizer on).
 FUZZ := build/fuzz

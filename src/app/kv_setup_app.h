@@ -287,6 +287,8 @@ class CKV_SETUPApp {
   std::list<CInitializePrinterInfo> m_listIPL;
   // The installation page while it is open (the frame clears it).
   class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
+  // (m_bDriversNameWriteErr and m_bOverDriversNameKey, which the USB path
+  // sets too, are declared once, with the external installer's members.)
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------
