@@ -20,7 +20,7 @@ if [ "${1:-}" = "--pages" ]; then pages=$(mkdir -p "$2" && cd "$2" && pwd); shif
 only=("$@")
 
 : "${DISPLAY:?a display is needed: run under xvfb-run -a}"
-for f in "$native/src/kv_setup" "$native/tools/kvsim" "$native/tools/kvparent/kvparent" \
+for f in "$native/bin/kv_setup" "$native/bin/kvsim" "$native/bin/kvparent" \
          "$mingw/src/KV_SETUP.exe" "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll"; do
   [ -e "$f" ] || { echo "wine-e2e: $f is not built" >&2; exit 2; }
 done
@@ -62,8 +62,8 @@ stage_package() {  # DEST PROGRAM NAME
 }
 
 native_machine() {  # ROOT: a fresh machine with the package on its C:
-  "$native/tools/kvsim" --root "$1" create >/dev/null || return 1
-  stage_package "$1/drive_c/PKG" "$native/src/kv_setup" kv_setup
+  "$native/bin/kvsim" --root "$1" create >/dev/null || return 1
+  stage_package "$1/drive_c/PKG" "$native/bin/kv_setup" kv_setup
 }
 
 # native_run DIR NAME SCRIPT ARGS...: kvparent -- C:\PKG\kv_setup ARGS answered by
@@ -72,7 +72,7 @@ native_machine() {  # ROOT: a fresh machine with the package on its C:
 native_run() {
   local dir=$1 name=$2 script=$3; shift 3
   (cd "$dir" && KVSIM_ROOT="$dir/machine" KVSIM_UI="script:$script" KVSIM_TRANSCRIPT="$dir/$name.native" \
-     timeout 60 "$native/tools/kvparent/kvparent" -- 'C:\PKG\kv_setup' "$@" \
+     timeout 60 "$native/bin/kvparent" -- 'C:\PKG\kv_setup' "$@" \
      >"$dir/$name.native.parent" 2>"$dir/$name.native.err")
 }
 

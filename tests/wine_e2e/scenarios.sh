@@ -21,7 +21,7 @@ forget_printers() {
 # reports it, which is all the program asks.
 scenario_spooler_stopped() {
   local dir=$work/spooler-stopped
-  native_machine "$dir/machine" && "$native/tools/kvsim" --root "$dir/machine" service set Spooler stopped
+  native_machine "$dir/machine" && "$native/bin/kvsim" --root "$dir/machine" service set Spooler stopped
   spooler stopped
   run_both spooler-stopped $'msgbox IDS_ERR_STOPSPOOLER: ok\n'
 }
