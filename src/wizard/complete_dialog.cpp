@@ -74,7 +74,7 @@ BOOL CCompleteDialog::OnInitDialog() {
         kGetMessage(msgid::IDS_ERR_DRIVERINSTALL1) + "\n" + kGetMessage(msgid::IDS_ERR_DRIVERINSTALL2);
     if (CRscCommon* pRsc = SETUP_GLOBAL.m_pRscCommon.get()) pRsc->kDispMessageBox(strText, m_strCaption, MB_OK);
   }
-  return TRUE;
+  return kStartOn({IDOK, IDCANCEL});
 }
 
 void CCompleteDialog::OnOK() {

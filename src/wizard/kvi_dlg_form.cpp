@@ -196,6 +196,17 @@ void CKVIDlgForm::kShowItem(int nID, BOOL bShow) {
   if (HWND h = GetDlgItem(nID)) ShowWindow(h, bShow ? SW_SHOW : SW_HIDE);
 }
 
+BOOL CKVIDlgForm::kStartOn(std::initializer_list<int> lstIDs) {
+  for (const int nID : lstIDs) {
+    HWND h = GetDlgItem(nID);
+    if (h && IsWindowVisible(h) && IsWindowEnabled(h)) {
+      SetFocus(h);
+      return FALSE;
+    }
+  }
+  return TRUE;
+}
+
 BOOL CKVIDlgForm::kIsChecked(int nID) const {
   return m_hWnd && IsDlgButtonChecked(m_hWnd, nID) == BST_CHECKED;
 }

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "platform/win32.h"
@@ -91,6 +92,12 @@ class CKVIDlgForm {
   std::string kGetItemText(int nID) const;
   void kEnableItem(int nID, BOOL bEnable);
   void kShowItem(int nID, BOOL bShow);
+  // Puts the first focus on the first of the controls that is visible and
+  // enabled, and returns what the page's WM_INITDIALOG then answers (FALSE
+  // when it set the focus). A read-only text box that took the dialog's
+  // first focus would open with all its text selected and scrolled to its
+  // end; pages with a long text start on a button instead.
+  BOOL kStartOn(std::initializer_list<int> lstIDs);
   BOOL kIsChecked(int nID) const;
   void kSetCheck(int nID, BOOL bCheck);
   BOOL kIsItemEnabled(int nID) const;

@@ -40,7 +40,7 @@ BOOL CLicenseDialog::OnInitDialog() {
     }
   }
   kSetItemText(IDC_TEXT, strText);
-  return TRUE;
+  return kStartOn({IDOK, 1003, IDCANCEL});
 }
 
 BOOL CLicenseDialog::kLoadBinaryData(std::string& strText) {

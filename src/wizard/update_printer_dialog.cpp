@@ -29,5 +29,5 @@ BOOL CUpdatePrinterDialog::OnInitDialog() {
   std::string strText;
   for (const std::string& strName : lstPrinters) strText += strName + "\r\n";
   kSetItemText(IDC_TEXT, strText);
-  return TRUE;
+  return kStartOn({IDOK, IDCANCEL});
 }
