@@ -283,9 +283,6 @@ class CKV_SETUPApp {
   std::list<CInitializePrinterInfo> m_listIPL;
   // The installation page while it is open (the frame clears it).
   class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
-  // The USB path also sets m_bDriversNameWriteErr and m_bOverDriversNameKey
-  // (declared with the external installer's members) when the driver name
-  // could not be written into the +6 file, or found no free key there.
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------
