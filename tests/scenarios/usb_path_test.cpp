@@ -86,8 +86,6 @@ class UsbPath : public scenario::ScenarioTest {
                                   "page 145\n"
                                   "msgbox IDS_MSG_DEFUALT_PRINTER: yes\n"
                                   "page 1001: ok\n"
-                                  // The report of this build cannot be read yet.
-                                  "msgbox IDS_ERR_READFILE: ok\n"
                                   "page 135: ok\n";
     scenario::Started started = start({}, strScript);
     EXPECT_TRUE(waitForLog("CPowerOnDialog::OnInitDialog() wait time")) << finish(started).describe();
