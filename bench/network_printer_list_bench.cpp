@@ -50,6 +50,12 @@ void setUp() {
   if (!g_stage.empty()) return;
   const auto root = std::filesystem::temp_directory_path() / ("kvbench-net-" + std::to_string(::getpid()));
   setenv("KVSIM_ROOT", root.c_str(), 1);
+  // The scratch machine goes with the run.
+  static const std::filesystem::path s_scratch = root;
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(s_scratch, ec);
+  });
   setenv("KVSIM_TIMESCALE", "0", 1);
   winsim::resetMachineRoot();
   g_stage = std::string("Z:") + KV_NQCORE_STAGE_DIR + "/";

@@ -137,6 +137,10 @@ void CAdvListCtrl::kDeleteAllItems() {
   if (m_hWnd) SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0);
 }
 
+void CAdvListCtrl::kBeginSort(int /*nColumn*/, const std::vector<void*>& /*lstData*/) {}
+
+void CAdvListCtrl::kEndSort() {}
+
 void CAdvListCtrl::kSort(int nColumn, BOOL bAscending) {
   m_Header.m_nSortColumn = nColumn;
   m_Header.m_bAscending = bAscending;
@@ -154,9 +158,14 @@ void CAdvListCtrl::kSort(int nColumn, BOOL bAscending) {
                                                        LVIS_SELECTED | LVIS_FOCUSED | LVIS_STATEIMAGEMASK));
     if (pItem) lstEntries.push_back({pItem, uState});
   }
+  std::vector<void*> lstData;
+  lstData.reserve(lstEntries.size());
+  for (const Entry& entry : lstEntries) lstData.push_back(entry.pItem->pData);
+  kBeginSort(nColumn, lstData);
   std::stable_sort(lstEntries.begin(), lstEntries.end(), [&](const Entry& a, const Entry& b) {
     return CompareItems(a.pItem->pData, b.pItem->pData, nColumn, bAscending) < 0;
   });
+  kEndSort();
   SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0);
   for (size_t n = 0; n < lstEntries.size(); ++n) {
     const Entry& entry = lstEntries[n];

@@ -103,6 +103,12 @@ class CAdvListCtrl {
   virtual BOOL HasColumnImage(int nColumn);
 
  protected:
+  // kSort calls these around the sort, with every record about to be
+  // compared: a subclass can work out once per record what CompareItems
+  // needs of it, instead of once per comparison.
+  virtual void kBeginSort(int nColumn, const std::vector<void*>& lstData);
+  virtual void kEndSort();
+
   CAlvItem* kNewItem();
   void kRefreshItem(int nItem);
   int kColumnCount() const;

@@ -125,6 +125,13 @@ BOOL CListModel::kConvertAddress(const std::string& strAddress, uint32_t& dwAddr
   return TRUE;
 }
 
+CListModel::CAddressKey CListModel::kMakeAddressKey(const std::string& strAddress) {
+  CAddressKey key;
+  key.bPrinterPort = isPrinterPort(strAddress);
+  key.bAddress = kConvertAddress(kNormaliseAddress(strAddress), key.dwAddress);
+  return key;
+}
+
 int CListModel::kCompareAddress(const std::string& strA, const std::string& strB) const {
   uint32_t a = 0, b = 0;
   const BOOL bA = kConvertAddress(kNormaliseAddress(strA), a);
@@ -139,6 +146,34 @@ int CListModel::kCompareAddress(const std::string& strA, const std::string& strB
   return 0;
 }
 
+int CListModel::kCompareAddressItems(const std::string& strA, const CAddressKey& keyA, const std::string& strB,
+                                     const CAddressKey& keyB) const {
+  // Two addresses: equal texts are equal numbers, and neither is the port
+  // text, so their numbers decide without comparing the texts.
+  if (keyA.bAddress && keyB.bAddress) {
+    if (keyA.dwAddress == keyB.dwAddress) return 0;
+    return keyA.dwAddress < keyB.dwAddress ? -1 : 1;
+  }
+  const int nText = kCompareText(strA, strB);
+  if (nText == 0) return 0;
+  if (keyA.bPrinterPort) return -1;
+  if (keyB.bPrinterPort) return 1;
+  if (!keyA.bAddress && !keyB.bAddress) return nText;
+  return keyA.bAddress ? -1 : 1;
+}
+
+void CListModel::kBeginSort(int nColumn, const std::vector<void*>& lstData) {
+  m_mapAddressKeys.clear();
+  if (nColumn != 1) return;
+  m_mapAddressKeys.reserve(lstData.size());
+  for (void* pData : lstData) {
+    if (const CListModelRecord* pRecord = recordOf(pData))
+      m_mapAddressKeys.emplace(pRecord, kMakeAddressKey(pRecord->strAddress));
+  }
+}
+
+void CListModel::kEndSort() { m_mapAddressKeys = {}; }
+
 int CListModel::CompareItems(void* pA, void* pB, int nColumn, BOOL bAscending) {
   const CListModelRecord* a = recordOf(pA);
   const CListModelRecord* b = recordOf(pB);
@@ -148,17 +183,16 @@ int CListModel::CompareItems(void* pA, void* pB, int nColumn, BOOL bAscending) {
       case 0:
         nResult = kCompareText(a->strModelName, b->strModelName);
         break;
-      case 1:
-        if (kCompareText(a->strAddress, b->strAddress) == 0) {
-          nResult = 0;
-        } else if (isPrinterPort(a->strAddress)) {
-          nResult = -1;
-        } else if (isPrinterPort(b->strAddress)) {
-          nResult = 1;
-        } else {
-          nResult = kCompareAddress(a->strAddress, b->strAddress);
-        }
+      case 1: {
+        // Inside kSort the keys were made once per record; a comparison
+        // asked for on its own makes them now.
+        const auto itA = m_mapAddressKeys.find(a);
+        const auto itB = m_mapAddressKeys.find(b);
+        const CAddressKey keyA = itA != m_mapAddressKeys.end() ? itA->second : kMakeAddressKey(a->strAddress);
+        const CAddressKey keyB = itB != m_mapAddressKeys.end() ? itB->second : kMakeAddressKey(b->strAddress);
+        nResult = kCompareAddressItems(a->strAddress, keyA, b->strAddress, keyB);
         break;
+      }
       case 2:
         nResult = kCompareText(a->strDescription, b->strDescription);
         break;
@@ -167,6 +201,9 @@ int CListModel::CompareItems(void* pA, void* pB, int nColumn, BOOL bAscending) {
     }
   }
   if (!bAscending) nResult = -nResult;
-  kProgramLog().kWriteLog("CListModel::CompareItems() return [%d]\n", nResult);
+  // A sort compares thousands of times: with the log off, not even the
+  // line's formatting is paid for.
+  CDetailLog& log = kProgramLog();
+  if (log.kIsEnabled()) log.kWriteLog("CListModel::CompareItems() return [%d]\n", nResult);
   return nResult;
 }

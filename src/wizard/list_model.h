@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "wizard/adv_list_ctrl.h"
 
@@ -44,7 +46,22 @@ class CListModel : public CAdvListCtrl {
   // other texts compared as text.
   int kCompareAddress(const std::string& strA, const std::string& strB) const;
 
+ protected:
+  void kBeginSort(int nColumn, const std::vector<void*>& lstData) override;
+  void kEndSort() override;
+
  private:
+  // What the address order needs of an address, worked out once.
+  struct CAddressKey {
+    bool bPrinterPort = false;  // the local-port text
+    BOOL bAddress = FALSE;      // an IPv4 address, dwAddress its number
+    uint32_t dwAddress = 0;
+  };
+  static CAddressKey kMakeAddressKey(const std::string& strAddress);
+  int kCompareAddressItems(const std::string& strA, const CAddressKey& keyA, const std::string& strB,
+                           const CAddressKey& keyB) const;
   int kCompareText(const std::string& strA, const std::string& strB) const;
   DWORD m_dwLangID = 0;
+  // While kSort sorts by address: each record's key.
+  std::unordered_map<const void*, CAddressKey> m_mapAddressKeys;
 };

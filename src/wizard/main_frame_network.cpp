@@ -70,6 +70,10 @@ LRESULT CMainFrame::kOnDispSearchPrinterDialog(WPARAM wParam, LPARAM lParam) {
     return 1;
   }
   if (nResult != CSearchPrinterDialog::kSearchDone) {
+    // The search could not run (the library unusable, no event or thread):
+    // the wizard ends with nothing installed, which the parent must not
+    // read as a success.
+    m_app.m_bInstallError = 1;
     kPost(kName, WM_CLOSE, "WM_CLOSE", 2);
     return 1;
   }

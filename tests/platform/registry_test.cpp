@@ -237,6 +237,37 @@ TEST_F(Registry, EnumKeysSortedWithoutCase) {
   EXPECT_EQ(RegEnumKeyExA(m_key, 5, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
 }
 
+// An enumeration by index always answers from the key as it is now: a
+// subkey added or removed between two calls, through this handle or
+// another, counts at the next index asked for.
+TEST_F(Registry, EnumKeysSeeChangesBetweenCalls) {
+  for (const char* n : {"k1", "k3"}) RegCloseKey(create(n));
+  char name[16];
+  DWORD len = sizeof name;
+  ASSERT_EQ(RegEnumKeyExA(m_key, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_STREQ(name, "k1");
+  HKEY other = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, m_name.c_str(), 0, KEY_ALL_ACCESS, &other), ERROR_SUCCESS);
+  HKEY k2 = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(other, "k2", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k2, nullptr), ERROR_SUCCESS);
+  RegCloseKey(k2);
+  len = sizeof name;
+  ASSERT_EQ(RegEnumKeyExA(m_key, 1, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_STREQ(name, "k2");
+  ASSERT_EQ(RegDeleteKeyA(other, "k3"), ERROR_SUCCESS);
+  len = sizeof name;
+  EXPECT_EQ(RegEnumKeyExA(m_key, 2, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  // The key itself deleted under an enumeration in progress.
+  HKEY parent = create("p");
+  RegCloseKey(create("p\\c"));
+  EXPECT_EQ(RegEnumKeyA(parent, 0, name, sizeof name), ERROR_SUCCESS);
+  ASSERT_EQ(RegDeleteKeyA(parent, "c"), ERROR_SUCCESS);
+  ASSERT_EQ(RegDeleteKeyA(other, "p"), ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumKeyA(parent, 0, name, sizeof name), ERROR_KEY_DELETED);
+  RegCloseKey(parent);
+  RegCloseKey(other);
+}
+
 TEST_F(Registry, EnumKeySizing) {
   RegCloseKey(create("Sixsix"));
   char name[16];

@@ -488,6 +488,13 @@ TEST(Compare, CompareStringTable) {
       {"Windows x64", -1, "WINDOWS X64", -1, NORM_IGNORECASE, CSTR_EQUAL},
       {"abcdef", 3, "abc", -1, 0, CSTR_EQUAL},
       {"abc", 2, "abd", 2, 0, CSTR_EQUAL},
+      // A word sort weighs hyphens last; a string sort as punctuation.
+      {"coop", -1, "co-op", -1, 0, CSTR_LESS_THAN},
+      {"co-op", -1, "coop", -1, SORT_STRINGSORT, CSTR_LESS_THAN},
+      {"Ab", -1, "aB", -1, 0, CSTR_GREATER_THAN},  // case from the first letter on
+      {"a.b", -1, "ab", -1, NORM_IGNORESYMBOLS, CSTR_EQUAL},
+      {"10.0.0.9", -1, "10.0.0.10", -1, SORT_STRINGSORT, CSTR_GREATER_THAN},
+      {"abc\xE9", -1, "abc", -1, 0, CSTR_GREATER_THAN},  // beyond ASCII
   };
   for (const auto& r : rows) {
     SetLastError(0xdeadbeef);

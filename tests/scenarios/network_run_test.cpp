@@ -120,6 +120,27 @@ TEST_F(NetworkRun, WithoutTheLibraryTheSearchIsNotOffered) {
   EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_EXECUTE_NELI (7)\n")) << r.describe();
 }
 
+#ifdef KV_NQCORE_PARTIAL_DLL
+// A library that loads but lacks an entry point: the start-up check only
+// loads it, so the search is offered; the search page finds the library
+// unusable and the wizard ends without a search.
+TEST_F(NetworkRun, LibraryWithAnEntryPointMissingEndsTheSearch) {
+  kvsim({"net", "add", "10.0.0.1", "KV LaserPro"});
+  std::filesystem::copy_file(KV_NQCORE_PARTIAL_DLL, packageFile("NETDLL/NQCORE64.DLL"),
+                             std::filesystem::copy_options::overwrite_existing);
+  const Outcome r = run({}, toSearch() + "page 139\n");
+  EXPECT_TRUE(r.logHas("m_pNQDisableCBFunc=[0]\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CSearchPrinterDialog::OnInitDialog() return TRUE (1)")) << r.describe();
+  EXPECT_TRUE(r.logHas("kIsEnableNQCore returned FALSE.\n")) << r.describe();
+  EXPECT_FALSE(r.transcriptHas("== page 140")) << r.describe();
+  EXPECT_FALSE(r.logHas("post WM_EXECUTE_NELI")) << r.describe();
+  ASSERT_FALSE(r.lstParent.empty()) << r.describe();
+  // Nothing was installed: the parent hears of a failed installation.
+  EXPECT_EQ(r.lstParent.back(), scenario::parentLine(0, 1, 0)) << r.describe();
+  EXPECT_TRUE(r.logHas("CKV_SETUPApp::ExitInstance() dwStatus = [0x00000001]")) << r.describe();
+}
+#endif
+
 TEST_F(NetworkRun, LibraryWithTheSearchFailingAsksTheNotFoundQuestion) {
   kvsim({"net", "add", "10.0.0.1", "KV LaserPro"});
   const std::filesystem::path reg = m_root / "fail-enum.reg";

@@ -86,8 +86,6 @@ class UsbPath : public scenario::ScenarioTest {
                                   "page 145\n"
                                   "msgbox IDS_MSG_DEFUALT_PRINTER: yes\n"
                                   "page 1001: ok\n"
-                                  // The report of this build cannot be read yet.
-                                  "msgbox IDS_ERR_READFILE: ok\n"
                                   "page 135: ok\n";
     scenario::Started started = start({}, strScript);
     EXPECT_TRUE(waitForLog("CPowerOnDialog::OnInitDialog() wait time")) << finish(started).describe();
@@ -141,6 +139,43 @@ TEST_F(UsbPath, TheTimeOutQuestionRetriesAndThenGivesUpAutomaticDetection) {
   EXPECT_TRUE(r.logHas("CPowerOnDialog::kOnTimeoutConfirm() CTimeoutDialog returned [1]")) << r.describe();
   EXPECT_TRUE(r.logHas("CPowerOnDialog::kOnTimeoutConfirm() CTimeoutDialog returned [2]")) << r.describe();
   EXPECT_TRUE(r.logHas("CMainFrame::kOnDispPowerOnDialog() post WM_DISP_ADDFORCE (2)")) << r.describe();
+}
+
+// Giving up the wait leads to the manual-port page; Back returns to the
+// wait, and OK hands the driver to the external installer in add-force
+// mode, which creates the printer on the machine's default port. The
+// initial-settings page then lists it, checked, and the run completes.
+TEST_F(UsbPath, GivingUpTheWaitInstallsThroughTheManualPortPage) {
+  const std::string strScript = std::string(kToInstallation) +
+                                "page 136\n"
+                                "page 145\n"
+                                "page 146: cancel\n"
+                                "page 147: click 1012\n"
+                                "page 145\n"
+                                "page 146: cancel\n"
+                                "page 147: ok\n"
+                                "page 1001: ok\n"
+                                "page 135: ok\n";
+  const Outcome r = run({}, strScript);
+  EXPECT_EQ(r.nExit, 0) << r.describe();
+  EXPECT_TRUE(r.logHas("CAddForcePrinterDialog::OnCommand() Back.")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispAddForceDialog() post WM_DISP_POWERON (4)")) << r.describe();
+  EXPECT_TRUE(r.logHas("CKV_SETUPApp::kMakeInterfaceFileAddForce() return TRUE (14)")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispAddForceDialog() post WM_EXECUTE_NELIADDFORCE (2)")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnExecuteNELIAddForce() post WM_DISP_INITPRNSELECT (3)")) << r.describe();
+  // The printer the installer added, listed and not to be unchecked.
+  EXPECT_TRUE(r.transcriptHas(std::string("1046 list (disabled):\n        ") + kDriver + "\n")) << r.describe();
+  EXPECT_TRUE(r.transcriptHas("-- page 135 left with 1 (IDOK) after: ok")) << r.describe();
+  ASSERT_FALSE(r.lstParent.empty()) << r.describe();
+  EXPECT_EQ(r.lstParent.back(), scenario::parentLine(0, 0, 0)) << r.describe();
+  // The interface file names the driver and the port; the installer made
+  // the printer on that port.
+  std::ifstream in(m_temp / "NELSETUP.INI", std::ios::binary);
+  std::stringstream ini;
+  ini << in.rdbuf();
+  EXPECT_NE(ini.str().find(std::string("ComponentName=") + kDriver), std::string::npos) << ini.str();
+  const std::string strPrinters = kvsimOut("spooler list printers");
+  EXPECT_NE(strPrinters.find(std::string(kDriver) + "\t"), std::string::npos) << strPrinters << r.describe();
 }
 
 TEST_F(UsbPath, ADriverTheSpoolerRefusesEndsTheInstallationWithItsMessage) {

@@ -63,6 +63,23 @@ TEST_F(ListModelTest, AddressesSortNumericallyThenTextsThenEqualsKeepOrder) {
   EXPECT_EQ(order(), (Order{"name", "20", "3", "3 again", "padded", "zero octet", "port"}));
 }
 
+// A sort works out each address once; a comparison asked for on its own
+// must answer the same.
+TEST_F(ListModelTest, ComparisonsOutsideASortAgreeWithIt) {
+  for (const char* a : {"printer.local", "10.0.0.10", CListModel::kPrinterPortText, "010.0.0.9", "10.0.0.9",
+                        "alpha", "1.2.3"})
+    add("m", a, a);
+  m_list.kSort(1, TRUE);
+  EXPECT_EQ(order(), (Order{CListModel::kPrinterPortText, "1.2.3", "010.0.0.9", "10.0.0.9", "10.0.0.10", "alpha",
+                             "printer.local"}));
+  for (int n = 0; n + 1 < m_list.kGetItemCount(); ++n)
+    EXPECT_LE(m_list.CompareItems(m_list.kGetItemData(n), m_list.kGetItemData(n + 1), 1, TRUE), 0) << n;
+  CListModelRecord padded{"m", "010.0.0.9", "", ""}, plain{"m", "10.0.0.9", "", ""}, name{"m", "alpha", "", ""};
+  EXPECT_EQ(m_list.CompareItems(&padded, &plain, 1, TRUE), 0);
+  EXPECT_EQ(m_list.CompareItems(&name, &plain, 1, TRUE), 1);
+  EXPECT_EQ(m_list.CompareItems(&name, &plain, 1, FALSE), -1);
+}
+
 TEST_F(ListModelTest, AddressNormalisationAndConversion) {
   EXPECT_EQ(CListModel::kNormaliseAddress("010.001.002.003"), "10.1.2.3");
   EXPECT_EQ(CListModel::kNormaliseAddress("192.168.000.001"), "192.168.0.1");

@@ -223,10 +223,14 @@ DWORD WINAPI NQEnableCBFunc(NQCALLBACKPROC pfnCallBack) {
   return 0;
 }
 
+// KV_NQ_WITHOUT_DISABLECB builds a damaged copy for the tests: a library
+// that loads but lacks one of the entry points the program needs.
+#ifndef KV_NQ_WITHOUT_DISABLECB
 DWORD WINAPI NQDisableCBFunc(NQCALLBACKPROC pfnCallBack) {
   NQCALLBACKPROC expected = pfnCallBack;
   g_pfnCallBack.compare_exchange_strong(expected, nullptr);
   return 0;
 }
+#endif
 
 }  // extern "C"

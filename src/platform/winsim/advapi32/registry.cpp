@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "advapi32/registry_store.h"
 #include "advapi32/registry_text.h"
@@ -29,6 +30,12 @@ struct KeyObject : winsim::KernelObject {
   std::string path;
   REGSAM access = 0;
   bool fixed = false;  // a hive's root or a predefined key's base: it cannot go away
+  // The subkey names of the hive state `subKeysGeneration` (0: none yet):
+  // an enumeration asks for each index in turn, and listing every subkey
+  // again for each would make it quadratic. Guarded by the store's lock
+  // (read and written inside inspect() only).
+  unsigned long long subKeysGeneration = 0;
+  std::vector<std::string> subKeyNames;
   const char* kind() const override { return "key"; }
 };
 
@@ -283,15 +290,21 @@ extern "C" LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPD
   auto key = resolve(hKey);
   if (!key) return ERROR_INVALID_HANDLE;
   if (!(key->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-  std::vector<std::string> names;
-  bool gone = false;
+  std::string name;
+  bool gone = false, past = false;
   winsim::reg::inspect(key->hive, [&](const Editor& e) {
-    gone = isGone(*key, e);
-    if (!gone) names = e.subKeys(key->path);
+    if (key->subKeysGeneration != e.generation()) {
+      gone = isGone(*key, e);
+      if (gone) return;
+      key->subKeyNames = e.subKeys(key->path);
+      key->subKeysGeneration = e.generation();
+    }
+    // The names were read from this very state, which then held the key.
+    past = dwIndex >= key->subKeyNames.size();
+    if (!past) name = key->subKeyNames[dwIndex];
   });
   if (gone) return ERROR_KEY_DELETED;
-  if (dwIndex >= names.size()) return ERROR_NO_MORE_ITEMS;
-  const std::string& name = names[dwIndex];
+  if (past) return ERROR_NO_MORE_ITEMS;
   if (name.size() >= *lpcchName || (lpClass && *lpcchClass < 1)) return ERROR_MORE_DATA;
   std::memcpy(lpName, name.c_str(), name.size() + 1);
   *lpcchName = static_cast<DWORD>(name.size());

@@ -45,6 +45,9 @@ struct HiveCache {
   FileStamp stamp;
   FileStamp warnedStamp;  // the damaged version already reported
   KeyNode root;
+  // Grows with every new state of `root` (a load, a change): what callers
+  // derived from one state stays good while it is unchanged.
+  unsigned long long generation = 1;
 };
 
 // Recursive: an edit running inside transact() may read through the plain
@@ -112,6 +115,7 @@ HiveCache& current(Hive hive) {
   cache.file = file;
   cache.stamp = stamp;
   cache.loaded = true;
+  ++cache.generation;
   std::string text;
   if (fd >= 0) {
     if (!readFd(fd, &text)) {
@@ -316,8 +320,10 @@ bool transact(Hive hive, const std::function<bool(Editor&)>& edit) {
   MachineLock lock;
   std::lock_guard<std::recursive_mutex> guard(g_mutex);
   HiveCache& cache = current(hive);
-  Editor editor(&cache.root);
-  if (!edit(editor)) {
+  Editor editor(&cache.root, cache.generation);
+  const bool kept = edit(editor);
+  if (editor.changed()) ++cache.generation;
+  if (!kept) {
     if (editor.changed()) cache.loaded = false;  // drop what the edit did before it gave up
     return false;
   }
@@ -327,7 +333,7 @@ bool transact(Hive hive, const std::function<bool(Editor&)>& edit) {
 void inspect(Hive hive, const std::function<void(const Editor&)>& look) {
   std::lock_guard<std::recursive_mutex> guard(g_mutex);
   HiveCache& cache = current(hive);
-  const Editor editor(&cache.root);
+  const Editor editor(&cache.root, cache.generation);
   look(editor);
 }
 

@@ -90,12 +90,17 @@ class Editor {
   bool deleteValue(std::string_view path, std::string_view name);
   bool deleteKeyTree(std::string_view path);
 
-  explicit Editor(KeyNode* root) : m_root(root) {}
+  Editor(KeyNode* root, unsigned long long generation) : m_root(root), m_generation(generation) {}
   // Whether any call so far changed the hive (transact() writes only then).
   bool changed() const { return m_changed; }
+  // Which state of the hive this editor was given: another state (a reload,
+  // a change by anyone) has another number. Within one inspect() the state
+  // is fixed, so anything read from it can be kept until the number moves.
+  unsigned long long generation() const { return m_generation; }
 
  private:
   KeyNode* m_root;
+  unsigned long long m_generation;
   bool m_changed = false;
 };
 

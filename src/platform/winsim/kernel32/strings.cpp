@@ -83,6 +83,88 @@ int compareLevel(const std::vector<unsigned>& a, const std::vector<unsigned>& b)
   return 0;
 }
 
+// The common case, two strings of ASCII characters, compared level by level
+// straight from the bytes: the same weights as weigh() gives them, without
+// building the weight lists. Every ASCII letter is its own base letter, so
+// the accent level is all zeros and decides nothing.
+
+bool isAscii(const char* s, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+  return true;
+}
+
+// A walk over the characters that carry weight at the first levels: not the
+// NULs, not the hyphens and apostrophes a word sort holds back, not the
+// symbols NORM_IGNORESYMBOLS drops.
+struct AsciiWalk {
+  const char* s;
+  size_t n;
+  size_t i = 0;
+  DWORD flags;
+  // The next weighted character, or -1 at the end.
+  int next() {
+    while (i < n) {
+      const unsigned char c = static_cast<unsigned char>(s[i++]);
+      if (c == 0) continue;
+      if ((c == '-' || c == '\'') && !(flags & SORT_STRINGSORT)) continue;
+      if ((flags & NORM_IGNORESYMBOLS) && isSymbol(c)) continue;
+      return c;
+    }
+    return -1;
+  }
+};
+
+unsigned asciiPrimary(int c) {
+  const unsigned folded = (c >= 'A' && c <= 'Z') ? static_cast<unsigned>(c) + 32 : static_cast<unsigned>(c);
+  const unsigned group = isSymbol(folded) ? 1 : (folded >= '0' && folded <= '9') ? 2 : 3;
+  return group << 24 | folded;
+}
+
+int compareAscii(const char* s1, size_t n1, const char* s2, size_t n2, DWORD flags) {
+  // Primary: the letters without case.
+  {
+    AsciiWalk a{s1, n1, 0, flags}, b{s2, n2, 0, flags};
+    for (;;) {
+      const int ca = a.next(), cb = b.next();
+      if (ca < 0 || cb < 0) {
+        if (ca != cb) return ca < 0 ? -1 : 1;
+        break;
+      }
+      const unsigned wa = asciiPrimary(ca), wb = asciiPrimary(cb);
+      if (wa != wb) return wa < wb ? -1 : 1;
+    }
+  }
+  // Case: lower before upper. Both walks have the same length here.
+  if (!(flags & (NORM_IGNORECASE | 0x10))) {
+    AsciiWalk a{s1, n1, 0, flags}, b{s2, n2, 0, flags};
+    for (;;) {
+      const int ca = a.next(), cb = b.next();
+      if (ca < 0 || cb < 0) break;
+      const bool ua = ca >= 'A' && ca <= 'Z', ub = cb >= 'A' && cb <= 'Z';
+      if (ua != ub) return ua ? 1 : -1;
+    }
+  }
+  // Last the held-back hyphens and apostrophes: position, then character.
+  if (!(flags & SORT_STRINGSORT)) {
+    size_t i = 0, j = 0;
+    for (;;) {
+      while (i < n1 && s1[i] != '-' && s1[i] != '\'') ++i;
+      while (j < n2 && s2[j] != '-' && s2[j] != '\'') ++j;
+      if (i == n1 || j == n2) {
+        if ((i == n1) != (j == n2)) return i == n1 ? -1 : 1;
+        break;
+      }
+      const unsigned wa = static_cast<unsigned>(i) << 8 | static_cast<unsigned char>(s1[i]);
+      const unsigned wb = static_cast<unsigned>(j) << 8 | static_cast<unsigned char>(s2[j]);
+      if (wa != wb) return wa < wb ? -1 : 1;
+      ++i;
+      ++j;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 // CompareStringA: CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN; 0 with
@@ -106,6 +188,10 @@ extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, PCSTR lpStri
   // Any negative count means a NUL-terminated string.
   const size_t n1 = cchCount1 < 0 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
   const size_t n2 = cchCount2 < 0 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
+  if (isAscii(lpString1, n1) && isAscii(lpString2, n2)) {
+    const int r = compareAscii(lpString1, n1, lpString2, n2, dwCmpFlags);
+    return r < 0 ? CSTR_LESS_THAN : r > 0 ? CSTR_GREATER_THAN : CSTR_EQUAL;
+  }
   const auto u1 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString1), n1).units;
   const auto u2 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString2), n2).units;
   const Weights a = weigh(u1.data(), u1.size(), dwCmpFlags);
