@@ -283,10 +283,8 @@ class CKV_SETUPApp {
   std::list<CInitializePrinterInfo> m_listIPL;
   // The installation page while it is open (the frame clears it).
   class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
-  // Set when the driver name could not be written into the +6 file, or
-  // found no free key there; the report names them.
-  int m_bDriversNameWriteErr = 0;
-  int m_bOverDriversNameKey = 0;
+  // m_bDriversNameWriteErr and m_bOverDriversNameKey (the +6 file) are
+  // declared with the external installer's members above.
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------
