@@ -86,8 +86,6 @@ class UsbPath : public scenario::ScenarioTest {
                                   "page 145\n"
                                   "msgbox IDS_MSG_DEFUALT_PRINTER: yes\n"
                                   "page 1001: ok\n"
-                                  // The report of this build cannot be read yet.
-                                  "msgbox IDS_ERR_READFILE: ok\n"
                                   "page 135: ok\n";
     scenario::Started started = start({}, strScript);
     EXPECT_TRUE(waitForLog("CPowerOnDialog::OnInitDialog() wait time")) << finish(started).describe();
@@ -109,6 +107,10 @@ TEST_F(UsbPath, APrinterPluggedInWhileThePageWaitsIsInstalledAndSetUp) {
   EXPECT_TRUE(r.logHas("SET DEFAULT PRINTER = [KV LaserPro 5000]")) << r.describe();
   EXPECT_TRUE(r.logHas("CKV_SETUPApp::kMakeIPL\nm_listIPL AddTail \nPrinterName=KV LaserPro 5000")) << r.describe();
   EXPECT_TRUE(r.transcriptHas("== page 136")) << r.describe();
+  // The completion page shows the report naming the printer and its port.
+  EXPECT_TRUE(r.transcriptHas("| Result : \t\tCompleted successfully")) << r.describe();
+  EXPECT_TRUE(r.transcriptHas("| Printer:\tKV LaserPro 5000\n")) << r.describe();
+  EXPECT_TRUE(r.transcriptHas("| Port:\tUSB001\n")) << r.describe();
   // The driver in the spooler with its files, the printer on USB001 with
   // the declared print processor.
   const std::string strDrivers = kvsimOut("spooler list drivers");
