@@ -8,7 +8,8 @@
 // store (Windows and winsim make an "oemN.inf"), recorded with
 // KV_WINE_DEPARTS. Allowed for without a check:
 // - The spooler service is stopped in a fresh prefix and nothing depends on
-//   it; winspool works whatever its state.
+//   it (no dependent service is stopped and started with it); winspool
+//   works whatever its state.
 // - AddPrinterDriverExA checks little: a registration succeeds without the
 //   files being real drivers.
 #include <gtest/gtest.h>
@@ -77,6 +78,30 @@ bool driverRegistered(const char* pszName) {
   return false;
 }
 
+// The spooler's state; 0 when it cannot be asked.
+DWORD spoolerState() {
+  SC_HANDLE hManager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!hManager) return 0;
+  SC_HANDLE hService = OpenServiceA(hManager, "Spooler", SERVICE_QUERY_STATUS | SERVICE_START);
+  DWORD dwState = 0;
+  SERVICE_STATUS status{};
+  if (hService && QueryServiceStatus(hService, &status)) dwState = status.dwCurrentState;
+  if (hService) CloseServiceHandle(hService);
+  CloseServiceHandle(hManager);
+  return dwState;
+}
+
+void startSpooler() {
+  SC_HANDLE hManager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!hManager) return;
+  if (SC_HANDLE hService = OpenServiceA(hManager, "Spooler", SERVICE_START)) {
+    StartServiceA(hService, 0, nullptr);
+    CloseServiceHandle(hService);
+  }
+  CloseServiceHandle(hManager);
+  for (int i = 0; i < 100 && spoolerState() != SERVICE_RUNNING; ++i) Sleep(50);
+}
+
 class InstallStepsTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -118,14 +143,19 @@ TEST_F(InstallStepsTest, TheStepsCopyExpandAndRegisterTheDriver) {
     EXPECT_EQ(strDestName.rfind("OEM", 0), 0u) << szDest;
   }
 
-  // 4. Stop (nothing to stop may be recorded), 5. the copy, 6. start.
+  // 4. Stop, 5. the copy, 6. start: the spooler runs again afterwards. (A
+  // fresh Wine prefix has it stopped: it is started first.)
+  startSpooler();
+  ASSERT_EQ(spoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
   m_app->m_pSpoolerInfomation->kStopSpoolerService();
+  EXPECT_EQ(spoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
   const std::string strTarget = m_strDriverDir + "\\KVSTEP.DLL";
   ASSERT_TRUE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, m_package + "\\KVSTEP.DL_", strTarget))
       << GetLastError();
   EXPECT_EQ(sizeOf(strTarget), static_cast<long long>(strPayload.size()));
   EXPECT_EQ(countMatching(m_strDriverDir + "\\KVI*.tmp"), 0) << "no temporary file is left";
   EXPECT_TRUE(m_app->m_pSpoolerInfomation->kStartSpoolerService());
+  EXPECT_EQ(spoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
 
   // A short compressed file is a failed copy and leaves the target alone.
   std::string strShort = kvtest::szddEncode(strPayload, 'L');
