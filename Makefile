@@ -1,14 +1,18 @@
 # KV_SETUP: configure, build, test and stage both builds.
 #   make run     the sample package on the default simulated machine
 #   make demo    the wizard's paths on a scratch machine, answered by UI scripts
-#   make test    every test: native, then the Win32 conformance tests under Wine
+#   make test    every test: native, then the Win32 conformance tests under Wine,
+#                then the same UI scripts on both builds (when Xvfb can be started)
+#   make pages   pictures of every page under Wine, in three languages (docs/pages.md)
+# CI and developers build with warnings as errors (KV_WERROR); a plain cmake
+# build leaves it off.
 SHELL := /bin/bash
 NATIVE := build/native
 MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw stage run demo test test-native test-wine fuzz bench clean
+.PHONY: all deps native mingw programs stage run demo test test-native test-wine test-wine-e2e pages fuzz fuzz-run fuzz-smoke bench clean
 
 all: native mingw stage
 
@@ -16,10 +20,10 @@ deps:
 	@scripts/deps.sh
 
 $(NATIVE)/build.ninja: | deps
-	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WERROR=ON
 
 $(MINGW)/build.ninja: | deps
-	cmake -S . -B $(MINGW) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	cmake -S . -B $(MINGW) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_WERROR=ON \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run.sh
 
@@ -29,8 +33,13 @@ native: $(NATIVE)/build.ninja
 mingw: $(MINGW)/build.ninja
 	cmake --build $(MINGW) -j $(JOBS)
 
+# The programs a user runs (build/native/bin/) and what stages beside them,
+# without the test suites and benchmarks.
+programs: $(NATIVE)/build.ninja
+	cmake --build $(NATIVE) -j $(JOBS) --target programs
+
 # The package as a maker ships it: the sample package with the programs beside it.
-stage: native
+stage: programs
 	@scripts/stage.sh $(NATIVE) $(PACKAGE)
 
 run: stage
@@ -50,13 +59,37 @@ test-wine: mingw
 	KV_WINEPREFIX=$$prefix ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
 	scripts/wine-prefix.sh destroy $$prefix; exit $$rc
 
-test: test-native test-wine
+# The Windows program driven page by page under Wine by kvdrive, against the
+# native program with the same UI scripts (tests/wine_e2e).
+XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+test-wine-e2e: native mingw
+	@if ! command -v xvfb-run >/dev/null; then echo "test-wine-e2e: no xvfb-run, skipped"; exit 0; fi; \
+	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW)
 
+pages: native mingw
+	rm -rf build/pages
+	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW) --pages build/pages
+	tests/wine_e2e/pages_md.sh build/pages > docs/pages.md
+
+test: test-native test-wine test-wine-e2e
+
+# The libFuzzer harnesses only (clang, sanitizers, LeakSanitizer on).
+FUZZ := build/fuzz
+SECONDS ?= 60
 fuzz:
-	cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF
-	cmake --build build/fuzz -j $(JOBS)
+	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_BENCH=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g"
+	cmake --build $(FUZZ) -j $(JOBS) --target kv_fuzzers
 
-bench: stage
+# Every harness for SECONDS seconds, two at a time; a table of executions and findings.
+fuzz-run: fuzz
+	@scripts/fuzz-run.sh $(FUZZ) $(SECONDS) 2
+
+# The check CI runs: every harness builds and runs a few seconds from its seeds.
+fuzz-smoke: fuzz
+	@scripts/fuzz-run.sh $(FUZZ) 5 2
+
+bench: native stage
 	@for b in $(NATIVE)/bench/*_bench; do [ -x $$b ] && $$b; done; true
 
 clean:

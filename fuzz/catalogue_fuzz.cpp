@@ -16,6 +16,8 @@
 #include "platform/win32.h"
 #include "resources/rsc_common.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 std::string g_strPackage;
@@ -37,10 +39,7 @@ void writeFile(const std::string& strName, const std::string& strBytes) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // A scratch machine of its own, with a fast clock.
-  char szRoot[] = "/tmp/kvfuzz-catalogue-XXXXXX";
-  if (!mkdtemp(szRoot)) std::abort();
-  setenv("KVSIM_ROOT", szRoot, 1);
-  setenv("KVSIM_TIMESCALE", "0.01", 1);
+  (void)kvFuzzMachine("catalogue");
   char szTemp[MAX_PATH + 1] = {};
   GetTempPathA(MAX_PATH, szTemp);
   g_strPackage = std::string(szTemp) + "fuzzpkg";

@@ -11,6 +11,8 @@
 
 #include "app/kv_setup_app.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 void check(bool ok, const char* what) {
@@ -23,10 +25,7 @@ void check(bool ok, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/kvfuzz-cmdline-XXXXXX";
-  const char* root = mkdtemp(pattern);
-  if (!root) std::abort();
-  setenv("KVSIM_ROOT", root, 1);
+  const std::string root = kvFuzzMachine("cmdline");
   std::filesystem::create_directories(std::filesystem::path(root) / "drive_c" / "pkg");
   return 0;
 }

@@ -16,6 +16,8 @@
 #include "platform/win32.h"
 #include "system/common_function.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -79,10 +81,7 @@ void namesFile(const std::string& strName, const std::string& strContent) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/kvfuzz-common-XXXXXX";
-  const char* root = mkdtemp(pattern);
-  if (!root) std::abort();
-  setenv("KVSIM_ROOT", root, 1);
+  const std::string root = kvFuzzMachine("common");
   fs::create_directories(fs::path(root) / "drive_c");
   g_file = fs::path(root) / "drive_c" / "names.ini";
   return 0;

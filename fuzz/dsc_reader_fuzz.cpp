@@ -15,6 +15,8 @@
 #include "driverinfo/candidate_driver_infomation.h"
 #include "driverinfo/driver_infomation.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 const char kInf[] =
@@ -29,16 +31,12 @@ struct Harness {
   std::string winDir;
 
   Harness() {
-    const auto root = std::filesystem::temp_directory_path() / ("kvfuzz-dsc-" + std::to_string(::getpid()));
-    hostDir = root / "pkg" / "DISK1";
+    const std::filesystem::path root = kvFuzzMachine("dsc");
+    hostDir = root / "drive_c" / "pkg" / "DISK1";
     std::filesystem::create_directories(hostDir);
-    setenv("KVSIM_ROOT", (root / "machine").c_str(), 0);
     std::ofstream(hostDir / "KV.INF", std::ios::binary) << kInf;
     std::ofstream(hostDir / "KVDRV.DLL", std::ios::binary) << "x";
-    winDir = "Z:" + hostDir.string();
-    for (char& c : winDir) {
-      if (c == '/') c = '\\';
-    }
+    winDir = "C:\\pkg\\DISK1";
     if (info.VEXOInitialize("C:\\KV") != VEXOERR_SUCCESS) std::abort();
   }
 };

@@ -11,9 +11,11 @@
 #include "kernel32/file_state.h"
 #include "machine.h"
 
+#include "fuzz_machine.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
-    setenv("KVSIM_ROOT", "/tmp/kvsim-fuzz-file-names", 0);
+    (void)kvFuzzMachine("file-names");
     return true;
   }();
   (void)ready;

@@ -15,6 +15,8 @@
 #include "driverinfo/inf_file.h"
 #include "driverinfo/setup_api.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 struct Harness {
@@ -24,14 +26,10 @@ struct Harness {
   std::string winFile;
 
   Harness() {
-    const auto root = std::filesystem::temp_directory_path() / ("kvfuzz-inf-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root / "pkg");
-    setenv("KVSIM_ROOT", root.c_str(), 0);
-    hostFile = root / "pkg" / "fuzz.inf";
-    winFile = "Z:" + hostFile.string();
-    for (char& c : winFile) {
-      if (c == '/') c = '\\';
-    }
+    const std::filesystem::path root = kvFuzzMachine("inf");
+    std::filesystem::create_directories(root / "drive_c" / "pkg");
+    hostFile = root / "drive_c" / "pkg" / "fuzz.inf";
+    winFile = "C:\\pkg\\fuzz.inf";
     BOOL bBound = FALSE;
     api = std::make_unique<CSetupApi>("C:\\KV", &bBound);
     if (!bBound) std::abort();

@@ -12,6 +12,8 @@
 #include "kernel32/profile_model.h"
 #include "platform/win32.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -120,10 +122,7 @@ void exerciseApi(const std::string& bytes, uint8_t sizeSeed, bool write) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/kvfuzz-ini-XXXXXX";
-  const char* root = mkdtemp(pattern);
-  if (!root) std::abort();
-  setenv("KVSIM_ROOT", root, 1);
+  const std::string root = kvFuzzMachine("ini");
   fs::create_directories(fs::path(root) / "drive_c");
   g_file = fs::path(root) / "drive_c" / "fuzz.ini";
   return 0;

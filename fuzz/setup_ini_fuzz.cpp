@@ -11,6 +11,8 @@
 #include "app/kvi_setup_ini_info.h"
 #include "system/environment.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,10 +28,7 @@ void check(bool ok, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/kvfuzz-setupini-XXXXXX";
-  const char* root = mkdtemp(pattern);
-  if (!root) std::abort();
-  setenv("KVSIM_ROOT", root, 1);
+  const std::string root = kvFuzzMachine("setupini");
   fs::create_directories(fs::path(root) / "drive_c" / "pkg");
   g_file = fs::path(root) / "drive_c" / "pkg" / "KVISETUP.INI";
   // A setup program the plug-in sections can name.

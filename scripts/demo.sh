@@ -5,8 +5,8 @@
 #   scripts/demo.sh BUILD_DIR PACKAGE_DIR
 set -uo pipefail
 build=${1:?build folder}; pkg=${2:?staged package folder}
-kvsim=$build/tools/kvsim
-kvparent=$build/tools/kvparent/kvparent
+kvsim=$build/bin/kvsim
+kvparent=$build/bin/kvparent
 for t in "$kvsim" "$kvparent" "$pkg/kv_setup"; do
   [ -x "$t" ] || { echo "demo: $t is missing (make stage first)" >&2; exit 1; }
 done

@@ -4,7 +4,7 @@ set -euo pipefail
 build=${1:?build folder}; out=${2:?package folder}
 rm -rf "$out"; mkdir -p "$out"
 [ -d examples/package ] && cp -a examples/package/. "$out"/
-for tool in src/kv_setup tools/kvsim; do
+for tool in bin/kv_setup bin/kvsim; do
   [ -x "$build/$tool" ] && cp "$build/$tool" "$out"/
 done
 # Stand-ins and other tools add themselves here as they are built.

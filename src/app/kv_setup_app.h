@@ -138,8 +138,12 @@ class CKV_SETUPApp {
   // m_lstSetupCandidate. Shows its own message and returns FALSE on failure.
   BOOL kMakeSetupInfomation();
   // 1 when the candidate is admitted to the list (an entry of the same name
-  // may have been removed for it), 0 when it is refused.
-  int kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate);
+  // may have been removed for it), 0 when it is refused. The decision number
+  // (1) to (7) and its reason, as the log line gives them, go to the optional
+  // out-parameters; kvpkg shows them. Static: the rule reads only the
+  // environment probe, so tools judge with the very same code.
+  static int kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate,
+                                    int* pnDecision = nullptr, std::string* pstrReason = nullptr);
   // The present driver, printer and port lists, kept and written to the
   // detail log. Shows its own message and returns FALSE on failure.
   BOOL kMakePresentList();
@@ -283,8 +287,8 @@ class CKV_SETUPApp {
   std::list<CInitializePrinterInfo> m_listIPL;
   // The installation page while it is open (the frame clears it).
   class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
-  // m_bDriversNameWriteErr and m_bOverDriversNameKey (the +6 file) are
-  // declared with the external installer's members above.
+  // (m_bDriversNameWriteErr and m_bOverDriversNameKey, which the USB path
+  // sets too, are declared once, with the external installer's members.)
   // (end of the USB members)
 
   // ---- Network path ----------------------------------------------------------

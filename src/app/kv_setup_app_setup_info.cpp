@@ -22,8 +22,11 @@ BOOL versionFitsSystem(DWORD dwVersion) {
 
 }  // namespace
 
-int CKV_SETUPApp::kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate) {
-  const auto decide = [&candidate](int nResult, int nDecision, const char* pszReason) {
+int CKV_SETUPApp::kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate,
+                                         int* pnDecision, std::string* pstrReason) {
+  const auto decide = [&candidate, pnDecision, pstrReason](int nResult, int nDecision, const char* pszReason) {
+    if (pnDecision) *pnDecision = nDecision;
+    if (pstrReason) *pstrReason = pszReason;
     kProgramLog().kWriteLog(
         "CKV_SETUPApp::kCheckElementAddToList() return [%d] (%d) LastError=%u strDriverName=[%s] "
         "dwInfOSVersion=[%u] strPlatform=[%s] %s\n",

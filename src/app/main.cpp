@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/closing_line.h"
 #include "app/kv_setup_app.h"
 
 int main(int argc, char** argv) {
@@ -18,5 +19,16 @@ int main(int argc, char** argv) {
       DispatchMessageA(&msg);
     }
   }
-  return app.ExitInstance();
+  const int nExit = app.ExitInstance();
+  // A person who started the program from a console learns how it ended
+  // and where to look.
+  CClosingLineInfo info;
+  info.nExit = nExit;
+  info.strRefusedArgument = app.m_strErrorCommandLine;
+  if (!app.m_strDetailLogFile.empty() && GetFileAttributesA(app.m_strDetailLogFile.c_str()) != INVALID_FILE_ATTRIBUTES)
+    info.strDetailLog = app.m_strDetailLogFile;
+  if (!app.m_strLogFile.empty() && GetFileAttributesA(app.m_strLogFile.c_str()) != INVALID_FILE_ATTRIBUTES)
+    info.strReport = app.m_strLogFile;
+  kWriteToConsole(kClosingLineText(info, "KV_SETUP"));
+  return nExit;
 }

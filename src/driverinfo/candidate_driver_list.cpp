@@ -5,6 +5,7 @@
 // failure and two error texts (the INF's path and the key or rule), so that a
 // package installs only when every printer INF in it is well formed.
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "driverinfo/candidate_driver_infomation.h"
@@ -185,6 +186,12 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     log.kWriteLog("  skipped (not opened) [%s]\n", strInfFile.c_str());
     return VEXOERR_SUCCESS;
   }
+  // Everything this INF gives is copied into the candidates; its handle is
+  // closed on every way out, so that no INF stays open once the list is made.
+  struct CInfCloser {
+    CInfFile* pInf;
+    ~CInfCloser() { pInf->kClose(); }
+  } closer{m_pDrvInfFile};
 
   // 4. Only printer INF files count.
   std::string strClass;
@@ -430,7 +437,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     std::string strModelName = kReadDscValue(strDscFile, "ModelName." + strDescription);
     if (strModelName.empty()) strModelName = kReadDscValue(strDscFile, "ModelName");
     if (!strModelName.empty()) cde.strModelName = strModelName;
-    m_lstCandidate.push_back(cde);
+    m_lstCandidate.push_back(std::move(cde));
   }
   return VEXOERR_SUCCESS;
 }

@@ -97,11 +97,13 @@ std::string CCandidateDriverInfomation::kReadDscValue(const std::string& strDscF
   }
   CDscMemory& memory = itFile->second;
   const std::string strUpperKey = kToUpper(strKey);
+  // A key the file does not have (most per-driver keys) needs no read, and
+  // is not remembered either: a package of many models would fill the memory
+  // with one empty entry per model and key.
+  if (!memory.setKeys.count(strUpperKey)) return std::string();
   const auto itValue = memory.mapValues.find(strUpperKey);
   if (itValue != memory.mapValues.end()) return itValue->second;
-  // A key the file does not have (most per-driver keys) needs no read.
-  std::string strValue;
-  if (memory.setKeys.count(strUpperKey)) strValue = trim(readProfile(strDscFile, strKey.c_str()));
+  std::string strValue = trim(readProfile(strDscFile, strKey.c_str()));
   memory.mapValues.emplace(strUpperKey, strValue);
   return strValue;
 }

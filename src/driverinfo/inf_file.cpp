@@ -29,9 +29,20 @@ BOOL logFalse(const char* pszFunction, int nExit, const std::string& strReason) 
   return FALSE;
 }
 
-BOOL logTrue(const char* pszFunction, int nExit, const std::string& strReason) {
+// The reason of a success line is built only when the line is written: the
+// readers run once per model of a package, and most runs log no level-1 lines.
+bool infoLinesOn() {
+  const CDetailLog& log = kDriverInfoLog();
+  return log.kIsEnabled() && log.kGetOutputLevel() != 0;
+}
+
+template <typename MakeReason>
+BOOL logTrue(const char* pszFunction, int nExit, MakeReason makeReason) {
+  if (!infoLinesOn()) return TRUE;
+  const DWORD dwLastError = GetLastError();
+  const std::string strReason = makeReason();
   kDriverInfoLog().kWriteLogLevel1("CInfFile::%s() return TRUE (%d) LastError=%u %s\n", pszFunction, nExit,
-                                   GetLastError(), strReason.c_str());
+                                   dwLastError, strReason.c_str());
   return TRUE;
 }
 
@@ -64,6 +75,8 @@ CInfFile::~CInfFile() { kClose(); }
 void CInfFile::kClose() {
   if (m_hInf != INVALID_HANDLE_VALUE) m_pInfSetupApi->kSetupCloseInfFile(m_hInf);
   m_hInf = INVALID_HANDLE_VALUE;
+  m_bModelSectionsKnown = FALSE;
+  m_lstModelSections.clear();
 }
 
 BOOL CInfFile::kOpen(const std::string& strPath) {
@@ -109,7 +122,7 @@ BOOL CInfFile::kOpen(const std::string& strPath) {
   }
   CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_DRIVE_DIR_SLASH, m_strFilePath);
   CCommonFunction::kStdAfxGetPathElement(strPath, PATH_ELEMENT_FILE_NAME, m_strFileName);
-  return logTrue("kOpen", 6, kFormatText("strPath=[%s]", strPath.c_str()));
+  return logTrue("kOpen", 6, [&] { return std::string(kFormatText("strPath=[%s]", strPath.c_str())); });
 }
 
 BOOL CInfFile::kGetLineText(const std::string& strSection, const std::string& strKey, std::string& strOut) {
@@ -119,8 +132,7 @@ BOOL CInfFile::kGetLineText(const std::string& strSection, const std::string& st
   if (!m_pInfSetupApi->kSetupGetLineText(nullptr, m_hInf, strSection.c_str(), strKey.c_str(), nullptr, 0,
                                          &dwSize) ||
       dwSize <= 1) {
-    return logTrue("kGetLineText", 2,
-                   kFormatText("key not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
+    return logTrue("kGetLineText", 2, [&] { return std::string(kFormatText("key not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str())); });
   }
   std::vector<char> buffer(dwSize, '\0');
   DWORD dwRead = 0;
@@ -131,8 +143,7 @@ BOOL CInfFile::kGetLineText(const std::string& strSection, const std::string& st
                     kFormatText("can not read key. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
   }
   strOut.assign(buffer.data());
-  return logTrue("kGetLineText", 4,
-                 kFormatText("Section=[%s] Key=[%s] Value=[%s]", strSection.c_str(), strKey.c_str(), strOut.c_str()));
+  return logTrue("kGetLineText", 4, [&] { return std::string(kFormatText("Section=[%s] Key=[%s] Value=[%s]", strSection.c_str(), strKey.c_str(), strOut.c_str())); });
 }
 
 BOOL CInfFile::kGetLineStringField(PINFCONTEXT pContext, DWORD dwIndex, std::string& strOut) {
@@ -140,7 +151,7 @@ BOOL CInfFile::kGetLineStringField(PINFCONTEXT pContext, DWORD dwIndex, std::str
   strOut.clear();
   DWORD dwSize = 0;
   if (!m_pInfSetupApi->kSetupGetStringField(pContext, dwIndex, nullptr, 0, &dwSize) || dwSize <= 1) {
-    return logTrue("kGetLineStringField", 2, kFormatText("field not exist. Index=[%u]", dwIndex));
+    return logTrue("kGetLineStringField", 2, [&] { return std::string(kFormatText("field not exist. Index=[%u]", dwIndex)); });
   }
   std::vector<char> buffer(dwSize, '\0');
   DWORD dwRead = 0;
@@ -148,7 +159,7 @@ BOOL CInfFile::kGetLineStringField(PINFCONTEXT pContext, DWORD dwIndex, std::str
     return logFalse("kGetLineStringField", 3, kFormatText("can not read field. Index=[%u]", dwIndex));
   }
   strOut.assign(buffer.data());
-  return logTrue("kGetLineStringField", 4, kFormatText("Index=[%u] Value=[%s]", dwIndex, strOut.c_str()));
+  return logTrue("kGetLineStringField", 4, [&] { return std::string(kFormatText("Index=[%u] Value=[%s]", dwIndex, strOut.c_str())); });
 }
 
 BOOL CInfFile::kGetLineStringField(const std::string& strSection, const std::string& strKey, DWORD dwIndex,
@@ -157,16 +168,15 @@ BOOL CInfFile::kGetLineStringField(const std::string& strSection, const std::str
   strOut.clear();
   INFCONTEXT context = {};
   if (!m_pInfSetupApi->kSetupFindFirstLine(m_hInf, strSection.c_str(), strKey.c_str(), &context)) {
-    return logTrue("kGetLineStringField", 2,
-                   kFormatText("line not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str()));
+    return logTrue("kGetLineStringField", 2, [&] { return std::string(kFormatText("line not exist. Section=[%s] Key=[%s]", strSection.c_str(), strKey.c_str())); });
   }
   if (!kGetLineStringField(&context, dwIndex, strOut)) {
     return logFalse("kGetLineStringField", 3,
                     kFormatText("can not read field. Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
                            strKey.c_str(), dwIndex));
   }
-  return logTrue("kGetLineStringField", 4, kFormatText("Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
-                                                  strKey.c_str(), dwIndex));
+  return logTrue("kGetLineStringField", 4, [&] { return std::string(kFormatText("Section=[%s] Key=[%s] Index=[%u]", strSection.c_str(),
+                                                  strKey.c_str(), dwIndex)); });
 }
 
 BOOL CInfFile::kGetClassName(std::string& strOut) { return kGetLineText(kVersion, "Class", strOut); }
@@ -184,8 +194,7 @@ BOOL CInfFile::kGetIniFileName(std::string& strFileName, std::string& strDir, st
   if (!kGetLineStringField(kDrvInst, "IniFileName", 1, strFileName)) return logFalse("kGetIniFileName", 1, "");
   if (!kGetLineStringField(kDrvInst, "IniFileName", 2, strDir)) return logFalse("kGetIniFileName", 2, "");
   if (!kGetLineStringField(kDrvInst, "IniFileName", 3, strSubDir)) return logFalse("kGetIniFileName", 3, "");
-  return logTrue("kGetIniFileName", 4,
-                 kFormatText("FileName=[%s] Dir=[%s] SubDir=[%s]", strFileName.c_str(), strDir.c_str(), strSubDir.c_str()));
+  return logTrue("kGetIniFileName", 4, [&] { return std::string(kFormatText("FileName=[%s] Dir=[%s] SubDir=[%s]", strFileName.c_str(), strDir.c_str(), strSubDir.c_str())); });
 }
 
 BOOL CInfFile::kGetVendorSetup(const std::string& strLangID, CVendorSetupInfo& info) {
@@ -197,9 +206,8 @@ BOOL CInfFile::kGetVendorSetup(const std::string& strLangID, CVendorSetupInfo& i
   }
   if (!kGetLineStringField(kDrvInst, "VendorSetup", 3, strOption)) return logFalse("kGetVendorSetup", 3, "");
   if (kIEquals(strOption, "DISPLANG")) info.strLangID = strLangID.substr(0, 4);
-  return logTrue("kGetVendorSetup", 4,
-                 kFormatText("VendorSetup=[%s] Param=[%s] LangID=[%s]", info.strVendorSetup.c_str(),
-                        info.strVendorSetupParam.c_str(), info.strLangID.c_str()));
+  return logTrue("kGetVendorSetup", 4, [&] { return std::string(kFormatText("VendorSetup=[%s] Param=[%s] LangID=[%s]", info.strVendorSetup.c_str(),
+                        info.strVendorSetupParam.c_str(), info.strLangID.c_str())); });
 }
 
 BOOL CInfFile::kGetDrvNamesForDrvInst(std::vector<std::string>& lstNames) {
@@ -211,23 +219,23 @@ BOOL CInfFile::kGetDrvNamesForDrvInst(std::vector<std::string>& lstNames) {
     if (strName.empty()) break;
     lstNames.push_back(strName);
   }
-  return logTrue("kGetDrvNamesForDrvInst", 2, kFormatText("count=[%u]", static_cast<unsigned>(lstNames.size())));
+  return logTrue("kGetDrvNamesForDrvInst", 2, [&] { return std::string(kFormatText("count=[%u]", static_cast<unsigned>(lstNames.size()))); });
 }
 
 BOOL CInfFile::kGetExtensionName(const std::string& strInstallSection, const std::string& strKey,
                                  std::string& strOut) {
   if (!kGetLineText(strInstallSection, strKey, strOut)) return logFalse("kGetExtensionName", 1, strKey);
-  if (!strOut.empty()) return logTrue("kGetExtensionName", 2, strKey);
+  if (!strOut.empty()) return logTrue("kGetExtensionName", 2, [&] { return std::string(strKey); });
   std::string strDataSection;
   if (!kGetLineText(strInstallSection, "DataSection", strDataSection)) {
     return logFalse("kGetExtensionName", 3, "DataSection");
   }
-  if (strDataSection.empty()) return logTrue("kGetExtensionName", 5, kFormatText("no DataSection. Key=[%s]", strKey.c_str()));
+  if (strDataSection.empty()) return logTrue("kGetExtensionName", 5, [&] { return std::string(kFormatText("no DataSection. Key=[%s]", strKey.c_str())); });
   if (!kGetLineText(strDataSection, strKey, strOut)) {
     return logFalse("kGetExtensionName", 4,
                     kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
   }
-  return logTrue("kGetExtensionName", 6, kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
+  return logTrue("kGetExtensionName", 6, [&] { return std::string(kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str())); });
 }
 
 BOOL CInfFile::kGetManufacturerNameSection(std::vector<std::string>& lstSections) {
@@ -252,7 +260,7 @@ BOOL CInfFile::kGetManufacturerNameSection(std::vector<std::string>& lstSections
       lstSections.push_back(strSection + "." + strDecoration);
     }
   } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
-  return logTrue("kGetManufacturerNameSection", 5, kFormatText("count=[%u]", static_cast<unsigned>(lstSections.size())));
+  return logTrue("kGetManufacturerNameSection", 5, [&] { return std::string(kFormatText("count=[%u]", static_cast<unsigned>(lstSections.size()))); });
 }
 
 BOOL CInfFile::kCheckPlatform(std::string& strPlatform) {
@@ -281,13 +289,13 @@ BOOL CInfFile::kGetPlatform(std::string& strOut) {
   if (!kGetLineStringField(&context, 2, strDecoration)) return logFalse("kGetPlatform", 5, "field 2");
   if (strDecoration.empty()) {
     strOut = "NTx86";
-    return logTrue("kGetPlatform", 8, "no decoration. NTx86");
+    return logTrue("kGetPlatform", 8, [&] { return std::string("no decoration. NTx86"); });
   }
   if (!kCheckPlatform(strDecoration)) {
     return logFalse("kGetPlatform", 9, kFormatText("not platform-name. [%s]", strDecoration.c_str()));
   }
   strOut = strDecoration;
-  return logTrue("kGetPlatform", 7, strOut);
+  return logTrue("kGetPlatform", 7, [&] { return std::string(strOut); });
 }
 
 BOOL CInfFile::kEnumDeviceDescriptions(const std::vector<std::string>& lstSections,
@@ -307,14 +315,19 @@ BOOL CInfFile::kEnumDeviceDescriptions(const std::vector<std::string>& lstSectio
       lstDescriptions.push_back(strDescription);
     } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
   }
-  return logTrue("kEnumDeviceDescriptions", 4,
-                 kFormatText("count=[%u]", static_cast<unsigned>(lstDescriptions.size())));
+  return logTrue("kEnumDeviceDescriptions", 4, [&] { return std::string(kFormatText("count=[%u]", static_cast<unsigned>(lstDescriptions.size()))); });
 }
 
 BOOL CInfFile::kGetDeviceDescriptionField(const std::string& strDescription, DWORD dwIndex, std::string& strOut) {
   strOut.clear();
-  std::vector<std::string> lstSections;
-  if (!kGetManufacturerNameSection(lstSections)) return logFalse("kGetDeviceDescriptionField", 1, "");
+  // Three reads per model would read [Manufacturer] again each time: its
+  // sections are kept from the first successful reading of this INF, unless
+  // level-1 lines are written, which show every reading.
+  if (!m_bModelSectionsKnown || infoLinesOn()) {
+    if (!kGetManufacturerNameSection(m_lstModelSections)) return logFalse("kGetDeviceDescriptionField", 1, "");
+    m_bModelSectionsKnown = TRUE;
+  }
+  const std::vector<std::string>& lstSections = m_lstModelSections;
   if (lstSections.empty()) return logFalse("kGetDeviceDescriptionField", 2, "no model section.");
   for (const std::string& strSection : lstSections) {
     std::string strValue;
@@ -324,13 +337,11 @@ BOOL CInfFile::kGetDeviceDescriptionField(const std::string& strDescription, DWO
     }
     if (!strValue.empty()) {
       strOut = strValue;
-      return logTrue("kGetDeviceDescriptionField", 4,
-                     kFormatText("Description=[%s] Index=[%u] Value=[%s]", strDescription.c_str(), dwIndex,
-                            strOut.c_str()));
+      return logTrue("kGetDeviceDescriptionField", 4, [&] { return std::string(kFormatText("Description=[%s] Index=[%u] Value=[%s]", strDescription.c_str(), dwIndex,
+                            strOut.c_str())); });
     }
   }
-  return logTrue("kGetDeviceDescriptionField", 5,
-                 kFormatText("no value. Description=[%s] Index=[%u]", strDescription.c_str(), dwIndex));
+  return logTrue("kGetDeviceDescriptionField", 5, [&] { return std::string(kFormatText("no value. Description=[%s] Index=[%u]", strDescription.c_str(), dwIndex)); });
 }
 
 BOOL CInfFile::kGetInstallSectionName(const std::string& strDescription, std::string& strOut) {
@@ -349,11 +360,11 @@ BOOL CInfFile::kGetOEMUrl(std::string& strUrl, std::string& strManufacturer) {
   if (!kIsOpen()) return logFalse("kGetOEMUrl", 5, "INF is not open.");
   INFCONTEXT context = {};
   if (!m_pInfSetupApi->kSetupFindFirstLine(m_hInf, "OEM URLS", nullptr, &context)) {
-    return logTrue("kGetOEMUrl", 1, "no OEM URLS.");
+    return logTrue("kGetOEMUrl", 1, [&] { return std::string("no OEM URLS."); });
   }
   if (!kGetLineStringField(&context, 0, strManufacturer)) return logFalse("kGetOEMUrl", 2, "field 0");
   if (!kGetLineStringField(&context, 1, strUrl)) return logFalse("kGetOEMUrl", 3, "field 1");
-  return logTrue("kGetOEMUrl", 4, kFormatText("Manufacturer=[%s] Url=[%s]", strManufacturer.c_str(), strUrl.c_str()));
+  return logTrue("kGetOEMUrl", 4, [&] { return std::string(kFormatText("Manufacturer=[%s] Url=[%s]", strManufacturer.c_str(), strUrl.c_str())); });
 }
 
 BOOL CInfFile::kGetDiskName(const std::string& strFile, UINT& uSourceId, std::string& strDiskName) {
@@ -377,8 +388,7 @@ BOOL CInfFile::kGetDiskName(const std::string& strFile, UINT& uSourceId, std::st
     return logFalse("kGetDiskName", 2, kFormatText("SetupGetSourceInfo fail. File=[%s] SourceId=[%u]", strFile.c_str(),
                                               uSourceId));
   }
-  return logTrue("kGetDiskName", 3,
-                 kFormatText("File=[%s] SourceId=[%u] DiskName=[%s]", strFile.c_str(), uSourceId, strDiskName.c_str()));
+  return logTrue("kGetDiskName", 3, [&] { return std::string(kFormatText("File=[%s] SourceId=[%u] DiskName=[%s]", strFile.c_str(), uSourceId, strDiskName.c_str())); });
 }
 
 BOOL CInfFile::kGetTargetDir(const std::string& strSection, std::string& strOut) {
@@ -395,15 +405,15 @@ BOOL CInfFile::kGetTargetDir(const std::string& strSection, std::string& strOut)
     if (!kSetupGetTargetPath(strPath, strSection)) {
       return logFalse("kGetTargetDir", 2, kFormatText("kSetupGetTargetPath fail. Section=[%s]", strSection.c_str()));
     }
-    if (strPath.empty()) return logTrue("kGetTargetDir", 3, kFormatText("empty. Section=[%s]", strSection.c_str()));
+    if (strPath.empty()) return logTrue("kGetTargetDir", 3, [&] { return std::string(kFormatText("empty. Section=[%s]", strSection.c_str())); });
   }
   strPath = kToUpper(strPath);
   if (strPath.find("UNKNOWN") != std::string::npos) {
-    return logTrue("kGetTargetDir", 4, kFormatText("UNKNOWN. Section=[%s]", strSection.c_str()));
+    return logTrue("kGetTargetDir", 4, [&] { return std::string(kFormatText("UNKNOWN. Section=[%s]", strSection.c_str())); });
   }
   if (strPath.size() > 1 && strPath.back() == '\\') strPath.pop_back();
   strOut = strPath;
-  return logTrue("kGetTargetDir", 5, kFormatText("Section=[%s] Dir=[%s]", strSection.c_str(), strOut.c_str()));
+  return logTrue("kGetTargetDir", 5, [&] { return std::string(kFormatText("Section=[%s] Dir=[%s]", strSection.c_str(), strOut.c_str())); });
 }
 
 BOOL CInfFile::kSetupGetTargetPath(std::string& strOut, const std::string& strSection) {
@@ -447,8 +457,7 @@ BOOL CInfFile::kSetupGetTargetPath(std::string& strOut, const std::string& strSe
   } else {
     return logFalse("kSetupGetTargetPath", 5, kFormatText("pstrTarget less than 5. [%s]", strTarget.c_str()));
   }
-  return logTrue("kSetupGetTargetPath", 11,
-                 kFormatText("Section=[%s] Target=[%s] Dir=[%s]", strSection.c_str(), strTarget.c_str(), strOut.c_str()));
+  return logTrue("kSetupGetTargetPath", 11, [&] { return std::string(kFormatText("Section=[%s] Target=[%s] Dir=[%s]", strSection.c_str(), strTarget.c_str(), strOut.c_str())); });
 }
 
 BOOL CInfFile::kSetupGetColorDirectry(std::string& strOut) {
@@ -456,7 +465,7 @@ BOOL CInfFile::kSetupGetColorDirectry(std::string& strOut) {
   // Every system the program runs on (Windows 2000 and later) keeps its
   // profiles where mscms says; Windows 7 and later are answered the same way
   // as Vista, so that a colour profile never lands in an empty folder name.
-  if (!CEnvironment::kIsWin2k()) return logTrue("kSetupGetColorDirectry", 5, "not NT 5 or later.");
+  if (!CEnvironment::kIsWin2k()) return logTrue("kSetupGetColorDirectry", 5, [&] { return std::string("not NT 5 or later."); });
   CModuleOwner mscms(LoadLibraryA("mscms.dll"));
   if (!mscms.kGet()) return logFalse("kSetupGetColorDirectry", 1, "LoadLibrary(mscms.dll) fail.");
   using PFN_GetColorDirectory = BOOL(WINAPI*)(PCSTR, PSTR, PDWORD);
@@ -467,7 +476,7 @@ BOOL CInfFile::kSetupGetColorDirectry(std::string& strOut) {
   DWORD dwSize = MAX_PATH;
   if (!pfnGetColorDirectory(nullptr, szDir, &dwSize)) return logFalse("kSetupGetColorDirectry", 3, "GetColorDirectory fail.");
   strOut = szDir;
-  return logTrue("kSetupGetColorDirectry", 4, strOut);
+  return logTrue("kSetupGetColorDirectry", 4, [&] { return std::string(strOut); });
 }
 
 BOOL CInfFile::kEnumDestinationDirs(std::vector<std::string>& lstDirs) {
@@ -475,7 +484,7 @@ BOOL CInfFile::kEnumDestinationDirs(std::vector<std::string>& lstDirs) {
   if (!kIsOpen()) return logFalse("kEnumDestinationDirs", 1, "INF is not open.");
   INFCONTEXT context = {};
   if (!m_pInfSetupApi->kSetupFindFirstLine(m_hInf, kDestinationDirs, nullptr, &context)) {
-    if (GetLastError() == ERROR_LINE_NOT_FOUND) return logTrue("kEnumDestinationDirs", 8, "no DestinationDirs.");
+    if (GetLastError() == ERROR_LINE_NOT_FOUND) return logTrue("kEnumDestinationDirs", 8, [&] { return std::string("no DestinationDirs."); });
     return logFalse("kEnumDestinationDirs", 2, "SetupFindFirstLine fail.");
   }
   do {
@@ -497,7 +506,7 @@ BOOL CInfFile::kEnumDestinationDirs(std::vector<std::string>& lstDirs) {
     }
     lstDirs.push_back(strStatement + "," + strDir);
   } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
-  return logTrue("kEnumDestinationDirs", 7, kFormatText("count=[%u]", static_cast<unsigned>(lstDirs.size())));
+  return logTrue("kEnumDestinationDirs", 7, [&] { return std::string(kFormatText("count=[%u]", static_cast<unsigned>(lstDirs.size()))); });
 }
 
 BOOL CInfFile::kAddDestinationDirsList(const std::string& strInfPath, DWORD dwVersion) {
@@ -518,13 +527,13 @@ BOOL CInfFile::kAddDestinationDirsList(const std::string& strInfPath, DWORD dwVe
     }
     m_mapDestinationDirs["11"] = strSystem;
     m_mapDestinationDirs["66000"] = strDriverDir;
-    return logTrue("kAddDestinationDirsList", 4, "defaults 11 and 66000.");
+    return logTrue("kAddDestinationDirsList", 4, [&] { return std::string("defaults 11 and 66000."); });
   }
   for (const std::string& strEntry : lstDirs) {
     const size_t comma = strEntry.rfind(',');
     m_mapDestinationDirs[strEntry.substr(0, comma)] = strEntry.substr(comma + 1);
   }
-  return logTrue("kAddDestinationDirsList", 5, kFormatText("count=[%u]", static_cast<unsigned>(lstDirs.size())));
+  return logTrue("kAddDestinationDirsList", 5, [&] { return std::string(kFormatText("count=[%u]", static_cast<unsigned>(lstDirs.size()))); });
 }
 
 BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::vector<std::string>& lstFiles,
@@ -597,14 +606,14 @@ BOOL CInfFile::kEnumCopyFilesDirNo(const std::string& strInstallSection, std::ve
       lstCopyFlags.push_back(strFlags);
     } while (m_pInfSetupApi->kSetupFindNextLine(&context, &context));
   }
-  return logTrue("kEnumCopyFilesDirNo", 14, kFormatText("Section=[%s] count=[%u]", strInstallSection.c_str(),
-                                                   static_cast<unsigned>(lstFiles.size())));
+  return logTrue("kEnumCopyFilesDirNo", 14, [&] { return std::string(kFormatText("Section=[%s] count=[%u]", strInstallSection.c_str(),
+                                                   static_cast<unsigned>(lstFiles.size()))); });
 }
 
 BOOL CInfFile::kGetModelName(std::string& strOut, const std::string& strDriverName, const std::string& strDscFile) {
-  if (strDscFile.empty()) return logTrue("kGetModelName", 1, "no description file.");
+  if (strDscFile.empty()) return logTrue("kGetModelName", 1, [&] { return std::string("no description file."); });
   std::string strValue = readProfileString(strDscFile, kDrvInst, "ModelName." + strDriverName);
   if (strValue.empty()) strValue = readProfileString(strDscFile, kDrvInst, "ModelName");
   if (!strValue.empty()) strOut = strValue;
-  return logTrue("kGetModelName", 2, kFormatText("DriverName=[%s] ModelName=[%s]", strDriverName.c_str(), strOut.c_str()));
+  return logTrue("kGetModelName", 2, [&] { return std::string(kFormatText("DriverName=[%s] ModelName=[%s]", strDriverName.c_str(), strOut.c_str())); });
 }

@@ -46,6 +46,8 @@ class CInfFile {
   // style and appends its layout files; a file still open is closed first.
   // FALSE (1) relative path, (2-4) not a WIN4 INF, (5) open failed.
   [[nodiscard]] BOOL kOpen(const std::string& strPath);
+  // Closes the INF; the file path, name and destination folders stay.
+  void kClose();
 
   // ---- Values -----------------------------------------------------------------
   // The whole text of the line with that key (fields 1..n joined by commas).
@@ -132,12 +134,14 @@ class CInfFile {
 
  private:
   BOOL kIsOpen() const { return m_hInf != INVALID_HANDLE_VALUE; }
-  void kClose();
 
   std::string m_strFilePath;
   std::string m_strFileName;
   // Never cleared: opening another INF keeps the entries of earlier ones.
   CDestinationDirsMap m_mapDestinationDirs;
+  // The model sections of the open INF, once read (see kGetDeviceDescriptionField).
+  std::vector<std::string> m_lstModelSections;
+  BOOL m_bModelSectionsKnown = FALSE;
   CSetupApi* m_pInfSetupApi;
   HINF m_hInf = INVALID_HANDLE_VALUE;
 };

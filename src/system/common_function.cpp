@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <set>
+#include <string_view>
 
 #include "system/environment.h"
 #include "system/handle_owner.h"
@@ -110,6 +110,23 @@ std::string rootOf(const std::string& strFull) {
     return nAt == std::string::npos ? strFull : strFull.substr(0, nAt);
   }
   return std::string();
+}
+
+// A folder name with every run of digits replaced by one "*" (a character no
+// file name holds) and the letters upper-cased: DISK1, disk2 and DISK10 share
+// the shape DISK*.
+std::string digitShapeOf(std::string_view strName) {
+  std::string strShape;
+  strShape.reserve(strName.size());
+  for (size_t n = 0; n < strName.size(); ++n) {
+    const char c = strName[n];
+    if (c >= '0' && c <= '9') {
+      if (strShape.empty() || strShape.back() != '*') strShape += '*';
+      continue;
+    }
+    strShape += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return strShape;
 }
 
 bool hasWildcard(const std::string& str) { return str.find_first_of("?*") != std::string::npos; }
@@ -592,14 +609,19 @@ BOOL CCommonFunction::kStdAfxSearchFile(LPCSTR pszSearchPath, LPCSTR pszSearchFi
     return FALSE;
   };
 
-  // The sibling folders: patterns of the folder's own name with a window
-  // of "?" walked across it, each listed in the parent folder.
+  // The sibling folders: the disk folders of a package spread over several
+  // disks (DISK1, DISK2, ...). Only folders beside this one whose names
+  // differ from its name in their digits alone are searched, the folder
+  // itself among them (its subfolders); the parent is listed once. Files of
+  // unrelated packages beside this one are never taken, and the cost stays
+  // linear in the number of folders beside it.
   const std::string strDir = withoutTrailingSeparator(strSearchDir);
   const size_t nSlash = strDir.find_last_of("\\/");
   if (nSlash == std::string::npos) return notFound();
   const std::string strTruth = strDir.substr(nSlash + 1);
   const std::string strParent = strDir.substr(0, nSlash);
   if (strTruth.empty() || hasWildcard(strTruth)) return notFound();
+  const std::string strTruthShape = digitShapeOf(strTruth);
 
   // The last characters of the name may differ in a sibling (FILE.DLL is
   // FILE.DL? there); nMode says how many, at most three.
@@ -608,42 +630,36 @@ BOOL CCommonFunction::kStdAfxSearchFile(LPCSTR pszSearchPath, LPCSTR pszSearchFi
   const std::string strFilePattern = strFile.substr(0, strFile.size() - nCut) + std::string(nCut, '?');
   const std::string strCompressedFile = kMakeCompressedName(strFile);
 
-  // The walk is finite for every folder name; the cap is a second guard.
-  const size_t nMaxPatterns = 4 * (strTruth.size() + 2) * (strTruth.size() + 2);
-  // Later patterns match the folders earlier ones matched; a folder already
-  // searched without a match is not searched again.
-  std::set<std::string> setSearched;
-  std::string strPattern;
-  BOOL bNext = kStdAfxGetNearlyDirName(strTruth, strTruth, strPattern);
-  for (size_t nRound = 0; bNext && nRound < nMaxPatterns; ++nRound) {
+  std::vector<std::string> lstSiblings;
+  {
     WIN32_FIND_DATAA data;
-    CFindOwner find(FindFirstFileA((strParent + "\\" + strPattern).c_str(), &data));
+    CFindOwner find(FindFirstFileA((strParent + "\\*").c_str(), &data));
     if (find.kGet() != INVALID_HANDLE_VALUE) {
       do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0) continue;
-        if (!setSearched.insert(data.cFileName).second) continue;
-        const std::string strSibling = strParent + "\\" + data.cFileName;
-        std::vector<std::string> lstFiles;
-        (void)kStdAfxDirFileList(strSibling, strFilePattern, lstFiles);
-        if (!lstFiles.empty()) {
-          strFoundPath = lstFiles.front();
-          logExit(kFn, TRUE, 4, 0);
-          kProgramLog().kWriteLog("  lstFiles.GetCount=[%u]\n", static_cast<unsigned>(lstFiles.size()));
-          return TRUE;
-        }
-        (void)kStdAfxDirFileList(strSibling, strCompressedFile, lstFiles);
-        if (!lstFiles.empty()) {
-          strFoundPath = lstFiles.front();
-          logExit(kFn, TRUE, 5, 0);
-          kProgramLog().kWriteLog("  lstFiles.GetCount=[%u]\n", static_cast<unsigned>(lstFiles.size()));
-          return TRUE;
-        }
+        const size_t nLength = std::strlen(data.cFileName);
+        if (digitShapeOf(std::string_view(data.cFileName, nLength)) != strTruthShape) continue;
+        lstSiblings.push_back(strParent + "\\" + data.cFileName);
       } while (FindNextFileA(find.kGet(), &data));
     }
-    std::string strNext;
-    bNext = kStdAfxGetNearlyDirName(strTruth, strPattern, strNext);
-    strPattern = strNext;
+  }
+  for (const std::string& strSibling : lstSiblings) {
+    std::vector<std::string> lstFiles;
+    (void)kStdAfxDirFileList(strSibling, strFilePattern, lstFiles);
+    if (!lstFiles.empty()) {
+      strFoundPath = lstFiles.front();
+      logExit(kFn, TRUE, 4, 0);
+      kProgramLog().kWriteLog("  lstFiles.GetCount=[%u]\n", static_cast<unsigned>(lstFiles.size()));
+      return TRUE;
+    }
+    (void)kStdAfxDirFileList(strSibling, strCompressedFile, lstFiles);
+    if (!lstFiles.empty()) {
+      strFoundPath = lstFiles.front();
+      logExit(kFn, TRUE, 5, 0);
+      kProgramLog().kWriteLog("  lstFiles.GetCount=[%u]\n", static_cast<unsigned>(lstFiles.size()));
+      return TRUE;
+    }
   }
   return notFound();
 }

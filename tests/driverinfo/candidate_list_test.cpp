@@ -10,6 +10,7 @@
 #include "driverinfo/candidate_driver_infomation.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/driver_infomation.h"
+#include "driverinfo/inf_file.h"
 #include "support/scratch.h"
 #include "system/environment.h"
 
@@ -96,6 +97,8 @@ TEST_F(CandidateListTest, FixturePackagesGiveTheirNumberedFailures) {
       EXPECT_NE(std::string::npos, text1.find("KVTEST.INF")) << text1;
     }
     EXPECT_EQ(c.candidates, m_info.VEXOGetCandidateDriverList().size());
+    // Whatever the way out, no INF stays open once the list is made.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_info.kGetInfFile()->kGetHandle());
   }
 }
 

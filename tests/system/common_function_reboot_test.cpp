@@ -106,9 +106,12 @@ TEST_F(RebootCheckTest, TheSpoolerHoldingADriverFileDoesNotCountAnotherProgramDo
   EXPECT_EQ(lastExit("kIsFileUsingExceptSpooler"), "FALSE (6)");
 
   // The spooler's image is recognised by its file name in any case.
-  run("C:\\WINDOWS\\system32\\SpoolSv.Exe", {inDriverDir("KVDRV.DLL"), inDriverDir("KVUI.DLL")});
-  EXPECT_FALSE(CCommonFunction::kIsFileUsingExceptSpooler(&m_candidate));
-  EXPECT_EQ(lastExit("kIsFileUsingExceptSpooler"), "FALSE (6)");
+  for (const char* pszSpooler : {kSpooler, "C:\\WINDOWS\\system32\\SpoolSv.Exe"}) {
+    ASSERT_TRUE(procs::clear());
+    run(pszSpooler, {inDriverDir("KVDRV.DLL"), inDriverDir("KVUI.DLL")});
+    EXPECT_FALSE(CCommonFunction::kIsFileUsingExceptSpooler(&m_candidate)) << pszSpooler;
+    EXPECT_EQ(lastExit("kIsFileUsingExceptSpooler"), "FALSE (6)");
+  }
 
   run(kApp, {"C:\\Windows\\system32\\gdi32.dll", inDriverDir("KVUI.DLL")});
   EXPECT_TRUE(CCommonFunction::kIsFileUsingExceptSpooler(&m_candidate));

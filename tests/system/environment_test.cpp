@@ -316,7 +316,7 @@ TEST_F(EnvironmentTest, TheClusterServiceIsFoundBeyondTheFirstBufferOfServices) 
 
 TEST_F(EnvironmentTest, KvsimMovesEveryAnswer) {
   std::error_code ec;
-  const fs::path kvsim = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "tools" / "kvsim";
+  const fs::path kvsim = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "bin" / "kvsim";
   if (!fs::exists(kvsim)) GTEST_SKIP() << "kvsim not built beside the tests";
   const std::string run = "'" + kvsim.string() + "' --root '" + winsim::machineRoot().string() + "' ";
   auto kvsimRun = [&](const std::string& args) { return WEXITSTATUS(std::system((run + args + " >/dev/null 2>&1").c_str())); };

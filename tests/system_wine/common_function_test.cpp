@@ -220,18 +220,18 @@ TEST(CommonFunctionSearch, NearlyNameWalksOfShortAndOddNames) {
 // A package with two disk folders:
 //   pkg\DISK1\A.INF  B.DL_  C._  SUB\E.DLL
 //   pkg\DISK2\SUB\FILE2.DLL  D.DL_
-//   pkg\ELSEWHERE1\F.DLL
-// (Whether ELSEWHERE1 is searched depends on the volume: the "????????"
-// pattern of the walk matches an 8.3 name such as ELSEWH~1 where the volume
-// has them.)
+//   pkg\ELSEWHERE1\F.DLL  (another package: never searched)
+//   pkg\DISK1OLD\G.DLL     (a name that differs in more than digits)
 class SearchFileTest : public testing::Test {
  protected:
   void SetUp() override {
-    for (const char* dir : {"pkg", "pkg\\DISK1", "pkg\\DISK1\\SUB", "pkg\\DISK2", "pkg\\DISK2\\SUB", "pkg\\ELSEWHERE1"}) {
+    for (const char* dir : {"pkg", "pkg\\DISK1", "pkg\\DISK1\\SUB", "pkg\\DISK2", "pkg\\DISK2\\SUB", "pkg\\ELSEWHERE1",
+                            "pkg\\DISK1OLD", "pkg\\disk10"}) {
       ASSERT_TRUE(CreateDirectoryA((m_scratch / dir).c_str(), nullptr)) << dir;
     }
     for (const char* file : {"pkg\\DISK1\\A.INF", "pkg\\DISK1\\B.DL_", "pkg\\DISK1\\C._", "pkg\\DISK1\\SUB\\E.DLL",
-                             "pkg\\DISK2\\SUB\\FILE2.DLL", "pkg\\DISK2\\D.DL_", "pkg\\ELSEWHERE1\\F.DLL"}) {
+                             "pkg\\DISK2\\SUB\\FILE2.DLL", "pkg\\DISK2\\D.DL_", "pkg\\ELSEWHERE1\\F.DLL",
+                             "pkg\\DISK1OLD\\G.DLL", "pkg\\disk10\\H.DLL"}) {
       ASSERT_TRUE(makeFile(m_scratch / file)) << file;
     }
   }
@@ -255,6 +255,9 @@ TEST_F(SearchFileTest, WhereEachFileIsFound) {
       {"E.DLL", 1, "pkg\\DISK1\\SUB\\E.DLL"},       // the folder's own subfolder
       {"D.DLL", 1, "pkg\\DISK2\\D.DL_"},            // D.DL? matches the compressed name
       {"D.DLL", 0, "pkg\\DISK2\\D.DL_"},            // the compressed sibling name
+      {"H.DLL", 1, "pkg\\disk10\\H.DLL"},           // digits of another count, letters of another case
+      {"F.DLL", 1, nullptr},                        // an unrelated folder beside the package
+      {"G.DLL", 1, nullptr},                        // a name that differs in more than digits
       {"NONE.DLL", 1, nullptr},
   };
   for (const Row& row : rows) {
@@ -285,7 +288,8 @@ TEST_F(SearchFileTest, DirectoryListsAreDepthFirstAndTakeFoldersToo) {
   std::sort(lstFiles.begin(), lstFiles.end());
   std::vector<std::string> expected = {at("pkg\\DISK1\\B.DL_"), at("pkg\\DISK1\\SUB\\E.DLL"),
                                        at("pkg\\DISK2\\D.DL_"), at("pkg\\DISK2\\SUB\\FILE2.DLL"),
-                                       at("pkg\\ELSEWHERE1\\F.DLL")};
+                                       at("pkg\\ELSEWHERE1\\F.DLL"), at("pkg\\DISK1OLD\\G.DLL"),
+                                       at("pkg\\disk10\\H.DLL")};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(lstFiles, expected);
 

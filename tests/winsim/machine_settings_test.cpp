@@ -496,7 +496,7 @@ TEST_F(MachineTest, Templates) {
 
 TEST_F(MachineTest, KvsimSetOsChangesTheReportedVersion) {
   std::error_code ec;
-  const fs::path kvsim = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "tools" / "kvsim";
+  const fs::path kvsim = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "bin" / "kvsim";
   if (!fs::exists(kvsim)) GTEST_SKIP() << "kvsim not built beside the tests";
   const std::string run = "'" + kvsim.string() + "' --root '" + winsim::machineRoot().string() + "' ";
   ASSERT_EQ(std::system((run + "set arch x86 && " + run + "set os xp >/dev/null").c_str()), 0);

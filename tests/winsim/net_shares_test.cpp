@@ -162,7 +162,7 @@ TEST_F(NetShares, RefusedRequests) {
 
 TEST_F(NetShares, KvsimListsWhatTheServerOffers) {
   std::error_code ec;
-  const auto kvsim = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "tools" / "kvsim";
+  const auto kvsim = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "bin" / "kvsim";
   if (!std::filesystem::exists(kvsim)) GTEST_SKIP() << "kvsim not built beside the tests";
   auto list = [&] {
     const std::string cmd = "'" + kvsim.string() + "' --root '" + m_root.string() + "' spooler list shares 2>/dev/null";

@@ -142,7 +142,7 @@ class KvsimProcTest : public kvtest::FreshMachine {
   void SetUp() override {
     FreshMachine::SetUp();
     std::error_code ec;
-    m_kvsim = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "tools" / "kvsim";
+    m_kvsim = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "bin" / "kvsim";
     if (!fs::exists(m_kvsim)) GTEST_SKIP() << "kvsim not built beside the tests";
   }
   // Runs kvsim on this machine; the exit status, and what it printed.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/closing_line.h"
 #include "platform/win32.h"
 
 namespace {
@@ -53,8 +54,45 @@ std::string showBytes(const unsigned char* p, DWORD n) {
   return out;
 }
 
+// The last status word the program posted (kind 0), for the closing line.
+bool g_bStatus = false;
+DWORD g_dwStatus = 0;
+
+// The closing line for a person at a console: the program's own line, with
+// the status word this parent received.
+void writeClosingLine(int nExit) {
+  CClosingLineInfo info;
+  info.nExit = nExit;
+  char szTemp[MAX_PATH + 1] = {};
+  const DWORD dw = GetTempPathA(MAX_PATH, szTemp);
+  if (dw > 0 && dw <= MAX_PATH) {
+    std::string temp = szTemp;
+    if (temp.back() != '\\') temp += '\\';
+    if (GetFileAttributesA((temp + "KV_SETUPDetail.LOG").c_str()) != INVALID_FILE_ATTRIBUTES)
+      info.strDetailLog = temp + "KV_SETUPDetail.LOG";
+    if (GetFileAttributesA((temp + "INNELI.LOG").c_str()) != INVALID_FILE_ATTRIBUTES) info.strReport = temp + "INNELI.LOG";
+  }
+  std::string text = kClosingLineText(info, "kvparent: the program");
+  text.pop_back();
+  char status[160];
+  if (g_bStatus) {
+    std::snprintf(status, sizeof status, "; status word 0x%08lx (%s%s%s)", static_cast<unsigned long>(g_dwStatus),
+                  (g_dwStatus & 0xFFFF) == 1 ? "install error" : (g_dwStatus & 0xFFFF) == 2 ? "broken off or cancelled" : (g_dwStatus & 3) == 0 ? "success" : "?",
+                  (g_dwStatus & 4) ? ", warning" : "", (g_dwStatus & 0x10000) ? ", restart needed" : "");
+  } else {
+    std::snprintf(status, sizeof status, "; no status word received");
+  }
+  text += status;
+  if (nExit == 16) text += "; the switches: docs/command-line.md";
+  kWriteToConsole(text + "\n");
+}
+
 LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (g_base && msg >= g_base && msg <= g_base + 2) {
+    if (msg == g_base) {
+      g_bStatus = true;
+      g_dwStatus = static_cast<DWORD>(wParam);
+    }
     std::printf("kind=%u wParam=0x%08llx lParam=0x%08llx\n", msg - g_base, static_cast<unsigned long long>(wParam),
                 static_cast<unsigned long long>(lParam));
     std::fflush(stdout);
@@ -149,5 +187,6 @@ int main(int argc, char** argv) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   DestroyWindow(hwnd);
+  writeClosingLine(static_cast<int>(code));
   return static_cast<int>(code);
 }

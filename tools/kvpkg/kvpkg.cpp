@@ -1,222 +1,311 @@
 // kvpkg: the check a package engineer runs on a driver package before
 // shipping it.
 //
-//   kvpkg analyze FOLDER [--os win2k|xp|vista|win7|win10] [--arch x86|amd64]
-//                        [--lang 0xNNNN] [--listed-only] [--json] [--root DIR]
+//   kvpkg analyze FOLDER [--os NAME [--server]] [--arch x86|amd64|ia64]
+//                        [--lang 0xNNNN] [--listed-only] [--json] [--log FILE]
+//                        [--root DIR [--create]]
+//   kvpkg check FOLDER [--json] [--log FILE] [--root DIR [--create]]
 //
-// Prints the candidate drivers the setup program would find in the package,
-// one block each, or the numbered failure with both error texts (exit 1).
-// --os and --arch name the system to judge each candidate for (by default
-// the machine's own); the analysis itself runs on the machine. Usage errors
-// go to stderr with exit status 2.
+// analyze prints the candidate drivers the setup program finds in the
+// package and whether the program admits each on the system, through the
+// program's own admission rule with its decision number; check lists
+// everything wrong with a package at once (check.cpp).
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
+#include "app/kv_setup_app.h"
 #include "driverinfo/candidate_driver_infomation.h"
-#include "driverinfo/driver_infomation.h"
+#include "driverinfo/driver_info_log.h"
+#include "kvpkg.h"
 #include "machine_root.h"
 #include "platform/win32.h"
+#include "system/common_function.h"
 #include "system/environment.h"
+#include "system/program_log.h"
+
+using nlohmann::json;
+
+// ---- Shared helpers ---------------------------------------------------------------
+
+std::string kvpkgUtf8(const std::string& strAnsi) {
+  if (strAnsi.empty()) return strAnsi;
+  const int nWide = MultiByteToWideChar(CP_ACP, 0, strAnsi.data(), static_cast<int>(strAnsi.size()), nullptr, 0);
+  if (nWide <= 0) return strAnsi;  // the dump replaces what is not UTF-8
+  std::basic_string<WCHAR> wide(static_cast<size_t>(nWide), WCHAR(0));
+  MultiByteToWideChar(CP_ACP, 0, strAnsi.data(), static_cast<int>(strAnsi.size()), wide.data(), nWide);
+  const int nUtf8 = WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, nullptr, 0, nullptr, nullptr);
+  if (nUtf8 <= 0) return strAnsi;
+  std::string out(static_cast<size_t>(nUtf8), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), nWide, out.data(), nUtf8, nullptr, nullptr);
+  return out;
+}
+
+std::string kvpkgDump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); }
+
+bool kvpkgFullPath(const std::string& strPath, std::string* pstrFull) {
+  char szFull[MAX_PATH] = {};
+  const DWORD dwFull = GetFullPathNameA(strPath.c_str(), MAX_PATH, szFull, nullptr);
+  if (dwFull == 0 || dwFull >= MAX_PATH) return false;
+  pstrFull->assign(szFull, dwFull);
+  return true;
+}
+
+bool kvpkgIsFolder(const std::string& strPath) {
+  const DWORD dw = GetFileAttributesA(strPath.c_str());
+  return dw != INVALID_FILE_ATTRIBUTES && (dw & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool kvpkgSetLog(const std::string& strFile, std::string* pstrError) {
+  std::string strFull;
+  if (!kvpkgFullPath(strFile, &strFull)) {
+    *pstrError = "--log " + strFile + ": not a usable path";
+    return false;
+  }
+  const HANDLE h = CreateFileA(strFull.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *pstrError = "--log " + strFile + ": cannot be written";
+    return false;
+  }
+  CloseHandle(h);
+  kDriverInfoLog().kSetDetailLogFileSetting(TRUE, strFull, 99);
+  kProgramLog().kSetDetailLogFileSetting(TRUE, strFull, 99);
+  return true;
+}
+
+std::vector<std::string> kvpkgSearchedFolders(const std::string& strInfFolder) {
+  // The same walk as the program's file search: the folder, then each
+  // sibling folder that a near-name pattern of its name finds.
+  std::vector<std::string> lstFolders{strInfFolder};
+  std::string strDir = strInfFolder;
+  while (!strDir.empty() && (strDir.back() == '\\' || strDir.back() == '/')) strDir.pop_back();
+  const size_t nSlash = strDir.find_last_of("\\/");
+  if (nSlash == std::string::npos) return lstFolders;
+  const std::string strTruth = strDir.substr(nSlash + 1);
+  const std::string strParent = strDir.substr(0, nSlash);
+  if (strTruth.empty()) return lstFolders;
+  std::map<std::string, bool> seen;
+  seen[strTruth] = true;
+  std::string strPattern;
+  BOOL bNext = CCommonFunction::kStdAfxGetNearlyDirName(strTruth, strTruth, strPattern);
+  const size_t nMax = 4 * (strTruth.size() + 2) * (strTruth.size() + 2);
+  for (size_t n = 0; bNext && n < nMax; ++n) {
+    WIN32_FIND_DATAA data;
+    const HANDLE hFind = FindFirstFileA((strParent + "\\" + strPattern).c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = data.cFileName;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == "." || name == "..") continue;
+        if (seen.emplace(name, true).second) lstFolders.push_back(strParent + "\\" + name);
+      } while (FindNextFileA(hFind, &data));
+      FindClose(hFind);
+    }
+    std::string strNext;
+    bNext = CCommonFunction::kStdAfxGetNearlyDirName(strTruth, strPattern, strNext);
+    strPattern = strNext;
+  }
+  return lstFolders;
+}
+
+// ---- The analysis ------------------------------------------------------------------
+
+bool KvpkgAnalysis::kInit(std::string* pstrError) {
+  char szModule[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, szModule, MAX_PATH);
+  std::string dllFolder = szModule;
+  dllFolder = dllFolder.substr(0, dllFolder.find_last_of('\\') + 1) + "INSTDLL\\DrvInst";
+  const DWORD dwInit = m_info.VEXOInitialize(dllFolder);
+  if (dwInit != VEXOERR_SUCCESS) {
+    *pstrError = "the Setup API could not be bound (error " + std::to_string(dwInit) + ")";
+    return false;
+  }
+  return true;
+}
 
 namespace {
 
-const char kUsage[] =
-    "usage: kvpkg analyze FOLDER [--os win2k|xp|vista|win7|win10] [--arch x86|amd64]\n"
-    "                            [--lang 0xNNNN] [--listed-only] [--json] [--root DIR]\n"
-    "\n"
-    "Analyses the printer INF files of a driver package into the candidate drivers\n"
-    "the setup program offers: one block per candidate (driver name, version,\n"
-    "platform, files with source and target, print processor, monitor, colour\n"
-    "profiles, options), or with --json every field of every candidate.\n"
-    "A package that breaks a rule prints the numbered failure, error text 1 (the\n"
-    "INF file) and error text 2 (the key or rule) and exits with status 1.\n"
-    "\n"
-    "  --os, --arch   the system each candidate is judged for (default: the machine's)\n"
-    "  --lang         display-language identifier for the vendor setup program\n"
-    "  --listed-only  only the drivers the description file lists\n"
-    "  --root DIR     the simulated machine to analyse on (native build)\n";
+// The reasons of the analysis's "skipped" log lines, in words.
+std::string skipReason(const std::string& strWhat) {
+  if (strWhat == "not opened") return "unreadable: it cannot be opened as an INF file (missing rights, too large or not text)";
+  if (strWhat.rfind("Class=", 0) == 0) return "not a printer INF (" + strWhat + ")";
+  if (strWhat.rfind("Signature=", 0) == 0) return "not of the Windows-NT style (" + strWhat + ")";
+  return strWhat;
+}
 
-struct Options {
+}  // namespace
+
+DWORD KvpkgAnalysis::kRun(const std::string& strFolder, const std::string& strLang, bool bListedOnly) {
+  m_strFolder = strFolder;
+  m_lstSkipped.clear();
+  m_strFailureDetail.clear();
+  // The analysis says which INF files it skipped, and why, in its detail
+  // log; when no log was asked for, a scratch one at level 99 hears it.
+  CDetailLog& log = kDriverInfoLog();
+  const BOOL bHadLog = log.kIsEnabled() && !log.kGetLogFile().empty();
+  const std::string strOldFile = log.kGetLogFile();
+  const DWORD dwOldLevel = log.kGetOutputLevel();
+  std::string strLogFile = strOldFile;
+  LONGLONG llStart = 0;
+  if (!bHadLog || dwOldLevel == 0) {
+    char szTemp[MAX_PATH] = {};
+    char szFile[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, szTemp);
+    GetTempFileNameA(szTemp, "kvp", 0, szFile);
+    strLogFile = szFile;
+    log.kSetDetailLogFileSetting(TRUE, strLogFile, 99);
+  } else {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(strLogFile.c_str(), GetFileExInfoStandard, &data)) {
+      llStart = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+  }
+  m_dwResult = m_info.VEXOMakeCandidateDriverList(strFolder, strLang, bListedOnly ? TRUE : FALSE);
+
+  const HANDLE h = CreateFileA(strLogFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    std::string text;
+    char buf[65536];
+    DWORD dwRead = 0;
+    LONG lHigh = static_cast<LONG>(llStart >> 32);
+    SetFilePointer(h, static_cast<LONG>(llStart & 0xFFFFFFFF), &lHigh, FILE_BEGIN);
+    while (ReadFile(h, buf, sizeof(buf), &dwRead, nullptr) && dwRead > 0) text.append(buf, dwRead);
+    CloseHandle(h);
+    // One line at a time, whatever its line end.
+    size_t at = 0;
+    while (at < text.size()) {
+      size_t eol = text.find('\n', at);
+      if (eol == std::string::npos) eol = text.size();
+      std::string line = text.substr(at, eol - at);
+      at = eol + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::string kMark = "  skipped (";
+      const size_t close = line.find(") [");
+      if (line.rfind(kMark, 0) == 0 && close != std::string::npos && line.back() == ']') {
+        const std::string what = line.substr(kMark.size(), close - kMark.size());
+        m_lstSkipped.push_back({line.substr(close + 3, line.size() - close - 4), skipReason(what)});
+      }
+      // The failing rule's line carries the detail (the missing file's name).
+      const std::string kFailMark = "CCandidateDriverInfomation::kMakeCandidateDriverList() return [";
+      const size_t fail = line.find(kFailMark);
+      const size_t infAt = line.find("strInfPath=[");
+      if (fail != std::string::npos && infAt != std::string::npos) {
+        const size_t infEnd = line.find("] ", infAt);
+        if (infEnd != std::string::npos) m_strFailureDetail = line.substr(infEnd + 2);
+      }
+    }
+  }
+  if (!bHadLog || dwOldLevel == 0) {
+    DeleteFileA(strLogFile.c_str());
+    log.kSetDetailLogFileSetting(bHadLog, strOldFile, dwOldLevel);
+  }
+  return m_dwResult;
+}
+
+int KvpkgAnalysis::kFailure() { return m_info.kGetCandidateDriverInfomation()->kGetFailureNumber(); }
+
+std::string KvpkgAnalysis::kErrorText1() const {
+  std::string t1, t2;
+  m_info.VEXOGetErrorInfomatio(t1, t2);
+  return t1;
+}
+
+std::string KvpkgAnalysis::kErrorText2() const {
+  std::string t1, t2;
+  m_info.VEXOGetErrorInfomatio(t1, t2);
+  return t2;
+}
+
+std::vector<std::string> KvpkgAnalysis::kExplainFailure() {
+  std::vector<std::string> lines;
+  const int failure = kFailure();
+  const std::string t1 = kErrorText1();
+  const std::string t2 = kErrorText2();
+  if (m_dwResult == VEXOERR_SOURCEPATHNG && failure == 1) {
+    lines.push_back("the folder " + t1 + " does not exist or is not a folder");
+  } else if (m_dwResult == VEXOERR_SOURCEPATHNG && failure == 2) {
+    lines.push_back("the folder " + m_strFolder + " holds no INF file (subfolders included): no printer INF");
+  } else if (failure == 33) {
+    // The log line of the failure names the file.
+    const std::string file = m_strFailureDetail.empty() ? std::string("(unknown)") : m_strFailureDetail;
+    const size_t slash = t1.find_last_of('\\');
+    const std::string infFolder = slash == std::string::npos ? t1 : t1.substr(0, slash);
+    lines.push_back("the driver file " + file + " named by " + t1 +
+                    " is not in the package, neither as it is nor compressed (" + file.substr(0, file.size() - 1) + "_)");
+    lines.push_back("searched in:");
+    for (const std::string& f : kvpkgSearchedFolders(infFolder)) lines.push_back("  " + f);
+  } else {
+    lines.push_back("the INF file " + t1 + " breaks the rule " + t2 + " (failure " + std::to_string(failure) + ")");
+  }
+  return lines;
+}
+
+// ---- analyze -------------------------------------------------------------------------
+
+namespace {
+
+struct AnalyzeOptions {
   std::string folder;
   std::string os;
+  bool server = false;
   std::string arch;
   std::string lang;
   bool listedOnly = false;
   bool json = false;
 };
 
-int usageError(const char* pszFormat, const char* pszArg) {
-  std::fprintf(stderr, "kvpkg: ");
-  std::fprintf(stderr, pszFormat, pszArg);
-  std::fprintf(stderr, "\n%s", kUsage);
-  return 2;
-}
-
-bool oneOf(const std::string& value, std::initializer_list<const char*> choices) {
-  for (const char* choice : choices) {
-    if (value == choice) return true;
-  }
-  return false;
-}
-
-// ---- The system a candidate is judged for ------------------------------------
-
-std::string machineOs() {
-  OSVERSIONINFOA os = {};
-  os.dwOSVersionInfoSize = sizeof(os);
-  if (!GetVersionExA(&os)) return "win7";
-  if (os.dwPlatformId != VER_PLATFORM_WIN32_NT) return "win9x";
-  if (os.dwMajorVersion < 5) return "nt4";
-  if (os.dwMajorVersion == 5) return os.dwMinorVersion == 0 ? "win2k" : "xp";
-  if (os.dwMajorVersion == 6 && os.dwMinorVersion == 0) return "vista";
-  if (os.dwMajorVersion == 6 && os.dwMinorVersion == 1) return "win7";
-  return "win10";
-}
-
-std::string machineArch() {
+// The system the judgement is for, as the program's classification found it.
+std::string systemName() {
+  const DWORD kind = CEnvironment::kGetOsKind() & OSKIND_KIND_MASK;
+  std::string name = "unknown";
+  if (kind & (OSKIND_WIN95 | OSKIND_WIN98 | OSKIND_WINME)) name = "win9x";
+  else if (kind & OSKIND_WINNT4) name = "nt4";
+  else if (kind & OSKIND_WIN7) name = CEnvironment::kGetMajorVersion() >= 10 ? "win10" : (CEnvironment::kGetMinorVersion() >= 2 ? "win8 or later" : "win7");
+  else if (kind & OSKIND_WINVISTA) name = "vista";
+  else if (kind & OSKIND_WINXP) name = "xp";
+  else if (kind & OSKIND_WIN2K) name = "win2k";
+  if (CEnvironment::kGetOsKind() & OSKIND_SERVER) name += " server";
   SYSTEM_INFO info = {};
   GetNativeSystemInfo(&info);
-  if (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64) return "amd64";
-  if (info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64) return "ia64";
-  return "x86";
+  const char* arch = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64  ? "amd64"
+                     : info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64 ? "ia64"
+                                                                                   : "x86";
+  return name + " " + arch;
 }
 
-// Whether the setup program admits the candidate on that system: driver
-// versions by system family, and the platform of the processor.
-std::string admission(const CCandidateDriver& cde, const std::string& os, const std::string& arch) {
-  const DWORD v = cde.dwInfOSVersion;
-  bool versionOk = false;
-  if (os == "win9x") versionOk = v == 0;
-  else if (os == "nt4") versionOk = v == 2;
-  else if (os == "win2k" || os == "xp") versionOk = v == 2 || v == 3;
-  else versionOk = v == 3;
-  if (!versionOk) return "no: version " + std::to_string(v) + " is not installed on " + os;
-  const char* platform = arch == "amd64" ? "NTamd64" : arch == "ia64" ? "NTia64" : "NTx86";
-  if (lstrcmpiA(cde.strPlatform.c_str(), platform) != 0) return "no: " + cde.strPlatform + " is not for " + arch;
-  return "yes";
+// Why the program would not start on this system at all (empty when it
+// would), by the start-up's exits.
+std::string systemRefusal(BOOL bCheck) {
+  if (CEnvironment::kIsWin9x()) return "the program refuses the Windows 95 family (start-up exit 11)";
+  if (!CEnvironment::kIsWin2k()) return "the program refuses systems older than Windows 2000 (start-up exit 14)";
+  if (CEnvironment::kIsWOW64()) return "the program refuses to run as a 32-bit process on a 64-bit system (start-up exit 15)";
+  if (!bCheck) return "the program could not classify the system (start-up exit 14)";
+  return std::string();
 }
 
-// ---- Output -------------------------------------------------------------------
-
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof(buf), "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
-// One JSON object, written field by field in declaration order.
-class JsonObject {
- public:
-  explicit JsonObject(std::string indent) : m_indent(std::move(indent)) {}
-  void add(const char* name, const std::string& value) { addRaw(name, jsonString(value)); }
-  void add(const char* name, long long value) { addRaw(name, std::to_string(value)); }
-  void addRaw(const char* name, const std::string& raw) {
-    m_body += (m_body.empty() ? "" : ",\n") + m_indent + "  " + jsonString(name) + ": " + raw;
-  }
-  std::string str() const { return "{\n" + m_body + "\n" + m_indent + "}"; }
-
- private:
-  std::string m_indent;
-  std::string m_body;
+struct Verdict {
+  int result = 0;
+  int decision = 0;
+  std::string reason;
+  size_t displacedBy = 0;  // 1-based candidate that later replaced this one
 };
 
-std::string candidateJson(const CCandidateDriver& c, const std::string& admitted) {
-  JsonObject o("    ");
-  o.add("strPrintProcessor", c.strPrintProcessor);
-  o.add("strPrintProcessorDLL", c.strPrintProcessorDLL);
-  o.add("strDefaultDataType", c.strDefaultDataType);
-  o.add("strDriverName", c.strDriverName);
-  o.add("strDriverFile", c.strDriverFile);
-  o.add("strConfigFile", c.strConfigFile);
-  o.add("strDataFile", c.strDataFile);
-  o.add("strHelpFile", c.strHelpFile);
-  o.add("strCatalogFile", c.strCatalogFile);
-  o.add("strDependentFiles", c.strDependentFiles);
-  o.add("strDrvInstLanguageMonitor", c.strDrvInstLanguageMonitor);
-  o.add("strLanguageMonitorName", c.strLanguageMonitorName);
-  o.add("strLanguageMonitorDLL", c.strLanguageMonitorDLL);
-  o.add("dwInfOSVersion", c.dwInfOSVersion);
-  o.add("strInfPath", c.strInfPath);
-  o.add("strVendorSetup", c.strVendorSetup);
-  o.add("strVendorSetupParam", c.strVendorSetupParam);
-  o.add("nVendorSetupLangID", c.nVendorSetupLangID);
-  o.add("tmDriverFileTime", static_cast<long long>(c.tmDriverFileTime));
-  o.add("strUserModeDriver", c.strUserModeDriver);
-  o.add("strDriverPath", c.strDriverPath);
-  o.add("strNoCheckFiles", c.strNoCheckFiles);
-  o.add("strComment", c.strComment);
-  o.add("bInfCopy", c.bInfCopy);
-  o.add("strIniFileDir", c.strIniFileDir);
-  o.add("strIniFileName", c.strIniFileName);
-  o.add("strHardwareID", c.strHardwareID);
-  o.add("strCompatibleID", c.strCompatibleID);
-  o.add("strProviderName", c.strProviderName);
-  o.add("strColorProfiles", c.strColorProfiles);
-  o.add("strDriverType", c.strDriverType);
-  o.add("bUserCodeOK", c.bUserCodeOK);
-  o.add("bNeedReboot", c.bNeedReboot);
-  o.add("strCopyForceFiles", c.strCopyForceFiles);
-  o.add("strOEMManufacturer", c.strOEMManufacturer);
-  o.add("strOEMUrl", c.strOEMUrl);
-  o.add("bPreventSameKindUpdate", c.bPreventSameKindUpdate);
-  o.add("strIniFileSubDir", c.strIniFileSubDir);
-  o.add("dwUserCodeMode", c.dwUserCodeMode);
-  o.add("strCopyFlags", c.strCopyFlags);
-  o.add("strDefaultDestDir", c.strDefaultDestDir);
-  o.add("dwDriverVersionDownOption", c.dwDriverVersionDownOption);
-  o.add("strInstallSection", c.strInstallSection);
-  o.add("dwNotSelectedTimeOut", c.dwNotSelectedTimeOut);
-  o.add("dwRetryTimeOut", c.dwRetryTimeOut);
-  o.add("strPnpDevRegKey", c.strPnpDevRegKey);
-  o.add("strDeleteDeviceString", c.strDeleteDeviceString);
-  o.add("bDrvInstListed", c.bDrvInstListed);
-  o.add("bDrvInstFirst", c.bDrvInstFirst);
-  o.add("strPlatform", c.strPlatform);
-  o.add("strModelName", c.strModelName);
-  o.add("bUSBPermit", c.bUSBPermit);
-  o.add("bPrinterProperty", c.bPrinterProperty);
-  o.add("admitted", admitted);
-  std::string files = "[";
-  if (c.pDriverFileList) {
-    for (const CDriverFile& f : *c.pDriverFileList) {
-      JsonObject fo("      ");
-      fo.add("strFileName", f.strFileName);
-      fo.add("strSourceDir", f.strSourceDir);
-      fo.add("dwSourceId", f.dwSourceId);
-      fo.add("strDiskName", f.strDiskName);
-      fo.add("strDirId", f.strDirId);
-      fo.add("strTargetDir", f.strTargetDir);
-      fo.add("bCopyForce", f.bCopyForce);
-      fo.add("bNoCheck", f.bNoCheck);
-      fo.add("tmSourceFileTime", static_cast<long long>(f.tmSourceFileTime));
-      fo.add("bFound", f.bFound);
-      fo.add("bColorProfile", f.bColorProfile);
-      fo.add("strCopyFlags", f.strCopyFlags);
-      files += (files.size() > 1 ? ",\n      " : "\n      ") + fo.str();
-    }
+std::string verdictText(const Verdict& v, const std::string& refusal) {
+  if (!refusal.empty()) return "no: " + refusal;
+  std::string text = (v.result == 1 && !v.displacedBy ? "yes (" : "no (") + std::to_string(v.decision) + ") " + v.reason;
+  if (v.displacedBy) text += " Later replaced by candidate " + std::to_string(v.displacedBy) + ".";
+  if (v.decision == 1) {
+    text += " This system takes driver version " +
+            std::string(CEnvironment::kIsWin9x() ? "0" : CEnvironment::kIsWinnt() ? "2" : CEnvironment::kIsWinVistaLater() ? "3" : "2 or 3") + ".";
+  } else if (v.decision == 2) {
+    text += " This system takes " + CEnvironment::kGetPerentDriverPlatform() + ".";
   }
-  files += files.size() > 1 ? "\n    ]" : "]";
-  o.addRaw("pDriverFileList", files);
-  return o.str();
+  return text;
 }
 
 std::string orNone(const std::string& text) { return text.empty() ? "(none)" : text; }
@@ -226,7 +315,6 @@ std::string withFile(const std::string& name, const std::string& file) {
   return file.empty() ? name : name + " (" + file + ")";
 }
 
-// A comma-terminated list shown without its last comma.
 std::string listText(const std::string& list) {
   std::string out = list;
   if (!out.empty() && out.back() == ',') out.pop_back();
@@ -273,111 +361,251 @@ void printCandidate(size_t index, const CCandidateDriver& c, const std::string& 
   std::printf("\n");
 }
 
-int analyze(const Options& opt) {
-  char szFull[MAX_PATH] = {};
-  const DWORD dwFull = GetFullPathNameA(opt.folder.c_str(), MAX_PATH, szFull, nullptr);
-  if (dwFull == 0 || dwFull >= MAX_PATH) return usageError("cannot resolve the folder %s", opt.folder.c_str());
-  std::string folder(szFull, dwFull);
-
-  // The analysis asks the environment probe which system it runs on, as the
-  // setup program does after its start-up classification.
-  (void)CEnvironment::kGetOsVersionCheck();
-  CDriverInfomation info;
-  char szModule[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, szModule, MAX_PATH);
-  std::string dllFolder = szModule;
-  dllFolder = dllFolder.substr(0, dllFolder.find_last_of('\\') + 1) + "INSTDLL\\DrvInst";
-  const DWORD dwInit = info.VEXOInitialize(dllFolder);
-  if (dwInit != VEXOERR_SUCCESS) {
-    std::fprintf(stderr, "kvpkg: the Setup API could not be bound (error %u)\n", static_cast<unsigned>(dwInit));
-    return 2;
+json candidateJson(const CCandidateDriver& c, const Verdict& v, const std::string& admitted, bool bAdmitted) {
+  const auto s = [](const std::string& t) { return kvpkgUtf8(t); };
+  json o = {
+      {"strPrintProcessor", s(c.strPrintProcessor)}, {"strPrintProcessorDLL", s(c.strPrintProcessorDLL)},
+      {"strDefaultDataType", s(c.strDefaultDataType)}, {"strDriverName", s(c.strDriverName)},
+      {"strDriverFile", s(c.strDriverFile)}, {"strConfigFile", s(c.strConfigFile)},
+      {"strDataFile", s(c.strDataFile)}, {"strHelpFile", s(c.strHelpFile)},
+      {"strCatalogFile", s(c.strCatalogFile)}, {"strDependentFiles", s(c.strDependentFiles)},
+      {"strDrvInstLanguageMonitor", s(c.strDrvInstLanguageMonitor)},
+      {"strLanguageMonitorName", s(c.strLanguageMonitorName)},
+      {"strLanguageMonitorDLL", s(c.strLanguageMonitorDLL)}, {"dwInfOSVersion", c.dwInfOSVersion},
+      {"strInfPath", s(c.strInfPath)}, {"strVendorSetup", s(c.strVendorSetup)},
+      {"strVendorSetupParam", s(c.strVendorSetupParam)}, {"nVendorSetupLangID", c.nVendorSetupLangID},
+      {"tmDriverFileTime", static_cast<long long>(c.tmDriverFileTime)},
+      {"strUserModeDriver", s(c.strUserModeDriver)}, {"strDriverPath", s(c.strDriverPath)},
+      {"strNoCheckFiles", s(c.strNoCheckFiles)}, {"strComment", s(c.strComment)}, {"bInfCopy", c.bInfCopy},
+      {"strIniFileDir", s(c.strIniFileDir)}, {"strIniFileName", s(c.strIniFileName)},
+      {"strHardwareID", s(c.strHardwareID)}, {"strCompatibleID", s(c.strCompatibleID)},
+      {"strProviderName", s(c.strProviderName)}, {"strColorProfiles", s(c.strColorProfiles)},
+      {"strDriverType", s(c.strDriverType)}, {"bUserCodeOK", c.bUserCodeOK}, {"bNeedReboot", c.bNeedReboot},
+      {"strCopyForceFiles", s(c.strCopyForceFiles)}, {"strOEMManufacturer", s(c.strOEMManufacturer)},
+      {"strOEMUrl", s(c.strOEMUrl)}, {"bPreventSameKindUpdate", c.bPreventSameKindUpdate},
+      {"strIniFileSubDir", s(c.strIniFileSubDir)}, {"dwUserCodeMode", c.dwUserCodeMode},
+      {"strCopyFlags", s(c.strCopyFlags)}, {"strDefaultDestDir", s(c.strDefaultDestDir)},
+      {"dwDriverVersionDownOption", c.dwDriverVersionDownOption}, {"strInstallSection", s(c.strInstallSection)},
+      {"dwNotSelectedTimeOut", c.dwNotSelectedTimeOut}, {"dwRetryTimeOut", c.dwRetryTimeOut},
+      {"strPnpDevRegKey", s(c.strPnpDevRegKey)}, {"strDeleteDeviceString", s(c.strDeleteDeviceString)},
+      {"bDrvInstListed", c.bDrvInstListed}, {"bDrvInstFirst", c.bDrvInstFirst}, {"strPlatform", s(c.strPlatform)},
+      {"strModelName", s(c.strModelName)}, {"bUSBPermit", c.bUSBPermit}, {"bPrinterProperty", c.bPrinterProperty},
+      {"admitted", bAdmitted}, {"decision", v.decision}, {"admission", s(admitted)}};
+  json files = json::array();
+  if (c.pDriverFileList) {
+    for (const CDriverFile& f : *c.pDriverFileList) {
+      files.push_back({{"strFileName", s(f.strFileName)}, {"strSourceDir", s(f.strSourceDir)},
+                       {"dwSourceId", f.dwSourceId}, {"strDiskName", s(f.strDiskName)}, {"strDirId", s(f.strDirId)},
+                       {"strTargetDir", s(f.strTargetDir)}, {"bCopyForce", f.bCopyForce}, {"bNoCheck", f.bNoCheck},
+                       {"tmSourceFileTime", static_cast<long long>(f.tmSourceFileTime)}, {"bFound", f.bFound},
+                       {"bColorProfile", f.bColorProfile}, {"strCopyFlags", s(f.strCopyFlags)}});
+    }
   }
-  const DWORD dwResult = info.VEXOMakeCandidateDriverList(folder, opt.lang, opt.listedOnly ? TRUE : FALSE);
-  const std::string os = opt.os.empty() ? machineOs() : opt.os;
-  const std::string arch = opt.arch.empty() ? machineArch() : opt.arch;
+  o["pDriverFileList"] = files;
+  return o;
+}
+
+int analyze(const AnalyzeOptions& opt) {
+  std::string folder;
+  if (!kvpkgFullPath(opt.folder, &folder)) {
+    std::fprintf(stderr, "kvpkg: cannot resolve the folder %s\n", opt.folder.c_str());
+    return kExitUsage;
+  }
+  // The program classifies the system before it analyses; the admission
+  // reads that classification.
+  const BOOL bSystem = CEnvironment::kGetOsVersionCheck();
+  const std::string refusal = systemRefusal(bSystem);
+  const std::string system = systemName();
+
+  KvpkgAnalysis analysis;
+  std::string error;
+  if (!analysis.kInit(&error)) {
+    std::fprintf(stderr, "kvpkg: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  const DWORD dwResult = analysis.kRun(folder, opt.lang, opt.listedOnly);
+  json skipped = json::array();
+  for (const KvpkgSkippedInf& s : analysis.kSkipped()) {
+    skipped.push_back({{"inf", kvpkgUtf8(s.strPath)}, {"reason", kvpkgUtf8(s.strReason)}});
+  }
 
   if (dwResult != VEXOERR_SUCCESS) {
-    std::string text1;
-    std::string text2;
-    info.VEXOGetErrorInfomatio(text1, text2);
-    const int failure = info.kGetCandidateDriverInfomation()->kGetFailureNumber();
+    const std::vector<std::string> why = analysis.kExplainFailure();
     if (opt.json) {
-      JsonObject o("");
-      o.add("result", dwResult);
-      o.add("failure", failure);
-      o.add("errorText1", text1);
-      o.add("errorText2", text2);
-      std::printf("%s\n", o.str().c_str());
+      json o = {{"folder", kvpkgUtf8(folder)}, {"result", dwResult}, {"failure", analysis.kFailure()},
+                {"errorText1", kvpkgUtf8(analysis.kErrorText1())}, {"errorText2", kvpkgUtf8(analysis.kErrorText2())},
+                {"explanation", json::array()}, {"skipped", skipped}};
+      for (const std::string& line : why) o["explanation"].push_back(kvpkgUtf8(line));
+      std::printf("%s\n", kvpkgDump(o).c_str());
     } else {
       std::printf("Package %s fails the analysis (result %u).\n", folder.c_str(), static_cast<unsigned>(dwResult));
-      std::printf("  Failure:      %d\n", failure);
-      std::printf("  Error text 1: %s\n", text1.c_str());
-      std::printf("  Error text 2: %s\n", text2.c_str());
+      std::printf("  Failure:      %d\n", analysis.kFailure());
+      std::printf("  Error text 1: %s\n", analysis.kErrorText1().c_str());
+      std::printf("  Error text 2: %s\n", analysis.kErrorText2().c_str());
+      for (const std::string& line : why) std::printf("  %s\n", line.c_str());
+      for (const KvpkgSkippedInf& s : analysis.kSkipped())
+        std::printf("  Skipped %s: %s\n", s.strPath.c_str(), s.strReason.c_str());
     }
-    return 1;
+    return kExitFailed;
   }
 
-  const CCandidateDriverList& list = info.VEXOGetCandidateDriverList();
-  if (opt.json) {
-    std::printf("{\n  \"folder\": %s,\n  \"os\": %s,\n  \"arch\": %s,\n  \"candidates\": [", jsonString(folder).c_str(),
-                jsonString(os).c_str(), jsonString(arch).c_str());
-    bool first = true;
-    for (const CCandidateDriver& c : list) {
-      std::printf("%s\n    %s", first ? "" : ",", candidateJson(c, admission(c, os, arch)).c_str());
-      first = false;
+  // The program's own admission, candidate by candidate in list order, as
+  // its start-up builds the setup list.
+  const CCandidateDriverList& list = analysis.kCandidates();
+  std::vector<Verdict> verdicts(list.size());
+  CCandidateDriverList lstSetup;
+  std::vector<size_t> setupIndex;  // candidate index of each entry of lstSetup
+  size_t i = 0;
+  for (const CCandidateDriver& c : list) {
+    Verdict& v = verdicts[i];
+    if (refusal.empty()) {
+      size_t pos = 0;
+      size_t samePos = SIZE_MAX;
+      for (const CCandidateDriver& e : lstSetup) {
+        if (lstrcmpiA(e.strDriverName.c_str(), c.strDriverName.c_str()) == 0) {
+          samePos = pos;
+          break;
+        }
+        ++pos;
+      }
+      v.result = CKV_SETUPApp::kCheckElementAddToList(lstSetup, c, &v.decision, &v.reason);
+      if (v.result == 1) {
+        if (samePos != SIZE_MAX && (v.decision == 4 || v.decision == 6)) {
+          verdicts[setupIndex[samePos]].displacedBy = i + 1;
+          setupIndex.erase(setupIndex.begin() + static_cast<std::ptrdiff_t>(samePos));
+        }
+        lstSetup.push_back(c);
+        setupIndex.push_back(i);
+      }
     }
-    std::printf("%s]\n}\n", list.empty() ? "" : "\n  ");
-    return 0;
+    ++i;
   }
-  std::printf("Package %s: %zu candidate(s), judged for %s %s.\n\n", folder.c_str(), list.size(), os.c_str(),
-              arch.c_str());
-  size_t index = 0;
-  for (const CCandidateDriver& c : list) printCandidate(++index, c, admission(c, os, arch));
-  return 0;
+  const size_t admitted = lstSetup.size();
+
+  // Why none is admitted: the distinct refusals.
+  std::map<std::string, int> reasons;
+  for (size_t k = 0; k < verdicts.size(); ++k) {
+    if (!refusal.empty()) reasons[refusal]++;
+    else if (verdicts[k].result != 1) reasons[verdictText(verdicts[k], "")]++;
+  }
+
+  if (opt.json) {
+    json o = {{"folder", kvpkgUtf8(folder)}, {"system", system}, {"candidates", json::array()},
+              {"admittedCount", admitted}, {"skipped", skipped}};
+    if (!refusal.empty()) o["systemRefused"] = refusal;
+    i = 0;
+    for (const CCandidateDriver& c : list) {
+      const Verdict& v = verdicts[i];
+      const bool bIn = refusal.empty() && v.result == 1 && !v.displacedBy;
+      o["candidates"].push_back(candidateJson(c, v, verdictText(v, refusal), bIn));
+      ++i;
+    }
+    std::printf("%s\n", kvpkgDump(o).c_str());
+  } else {
+    std::printf("Package %s: %zu candidate(s), %zu admitted, judged for %s.\n", folder.c_str(), list.size(), admitted,
+                system.c_str());
+    if (!refusal.empty()) std::printf("The program does not run on this system: %s.\n", refusal.c_str());
+    for (const KvpkgSkippedInf& s : analysis.kSkipped())
+      std::printf("Skipped %s: %s\n", s.strPath.c_str(), s.strReason.c_str());
+    if (list.empty()) {
+      std::printf("No candidate: the package holds no printer INF that the program reads%s.\n",
+                  analysis.kSkipped().empty() ? "" : " (every INF above was skipped)");
+    } else if (admitted == 0) {
+      std::printf("None is admitted on %s:\n", system.c_str());
+      for (const auto& [text, count] : reasons) std::printf("  %d x %s\n", count, text.c_str());
+    }
+    std::printf("\n");
+    i = 0;
+    for (const CCandidateDriver& c : list) {
+      printCandidate(i + 1, c, verdictText(verdicts[i], refusal));
+      ++i;
+    }
+  }
+  return admitted == 0 ? kExitNoneAdmitted : kExitOk;
 }
+
+const std::vector<std::string> kOsNames = {"win95", "win98", "winme", "nt4",  "win2k",
+                                           "xp",    "vista", "win7",  "win8", "win10"};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  CLI::App app{
+      "kvpkg: the package engineer's check of a printer driver package.\n"
+      "Exit status: 0 fine; 1 analysis failed (analyze) or something stops the wizard (check);\n"
+      "2 warnings only (check); 3 candidates, none admitted (analyze); 64 a command line kvpkg cannot use."};
+  app.require_subcommand(1);
+  std::string root;
+  bool create = false;
+  std::string logFile;
+
+  AnalyzeOptions aopt;
+  CLI::App* analyzeCmd = app.add_subcommand(
+      "analyze", "the candidate drivers the setup program finds in the package, and whether it admits each");
+  analyzeCmd->add_option("FOLDER", aopt.folder, "the package folder (the program's +G)")->required();
+  analyzeCmd->add_option("--os", aopt.os, "judge for this release instead of the machine's")
+      ->check(CLI::IsMember(kOsNames));
+  analyzeCmd->add_flag("--server", aopt.server, "the server edition of the release");
+  analyzeCmd->add_option("--arch", aopt.arch, "judge for this processor architecture")
+      ->check(CLI::IsMember({"x86", "amd64", "ia64"}));
+  analyzeCmd->add_option("--lang", aopt.lang, "display-language identifier for the vendor setup program (0xNNNN)")
+      ->check([](const std::string& text) -> std::string {
+        const std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
+        if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+          return "--lang wants 0xNNNN, not " + text;
+        return std::string();
+      });
+  analyzeCmd->add_flag("--listed-only", aopt.listedOnly, "only the drivers the description file lists");
+  analyzeCmd->add_flag("--json", aopt.json, "every field of every candidate as JSON");
+
+  KvpkgCheckOptions copt;
+  CLI::App* checkCmd = app.add_subcommand(
+      "check", "everything wrong with a package at once (exit 0 clean, 1 stops the wizard, 2 warnings only)");
+  checkCmd->add_option("FOLDER", copt.strFolder, "the package folder (where KVISETUP.INI is)")->required();
+  checkCmd->add_flag("--json", copt.bJson, "the findings as JSON");
+
+  for (CLI::App* cmd : {analyzeCmd, checkCmd}) {
+    cmd->add_option("--root", root, "the simulated machine to analyse on (native build)");
+    cmd->add_flag("--create", create, "create the --root machine when it does not exist");
+    cmd->add_option("--log", logFile, "write the analysis's detail-log lines (level 99) to this file");
   }
-  if (std::strcmp(argv[1], "analyze") != 0) return usageError("unknown command %s", argv[1]);
-  Options opt;
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (arg == "--json") {
-      opt.json = true;
-    } else if (arg == "--listed-only") {
-      opt.listedOnly = true;
-    } else if (arg == "--os" && hasValue) {
-      opt.os = argv[++i];
-      if (!oneOf(opt.os, {"win2k", "xp", "vista", "win7", "win10"})) return usageError("unknown --os %s", argv[i]);
-    } else if (arg == "--arch" && hasValue) {
-      opt.arch = argv[++i];
-      if (!oneOf(opt.arch, {"x86", "amd64"})) return usageError("unknown --arch %s", argv[i]);
-    } else if (arg == "--lang" && hasValue) {
-      const char* text = argv[++i];
-      char* end = nullptr;
-      const unsigned long id = std::strtoul(text, &end, 16);
-      if (!*text || *end || id > 0xFFFF) return usageError("--lang wants 0xNNNN, not %s", text);
-      char buf[8];
-      std::snprintf(buf, sizeof(buf), "%04lx", id);
-      opt.lang = buf;
-    } else if (arg == "--root" && hasValue) {
-      const char* root = argv[++i];
-      if (!kvpkgUseMachineRoot(root)) std::fprintf(stderr, "kvpkg: --root %s has no effect on Windows\n", root);
-    } else if (!arg.empty() && arg[0] != '-' && opt.folder.empty()) {
-      opt.folder = arg;
-    } else {
-      return usageError("unexpected argument %s", arg.c_str());
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  std::string error;
+  if (!kvpkgUseMachineRoot(root, create, &error)) {
+    std::fprintf(stderr, "kvpkg: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  if (analyzeCmd->parsed() && (!aopt.os.empty() || aopt.server || !aopt.arch.empty())) {
+    std::string note;
+    if (!kvpkgUseScratchMachine(aopt.os, aopt.server, aopt.arch, &note, &error)) {
+      std::fprintf(stderr, "kvpkg: refused: %s\n", error.c_str());
+      return kExitUsage;
     }
+    if (!note.empty()) std::fprintf(stderr, "kvpkg: %s\n", note.c_str());
   }
-  if (opt.folder.empty()) return usageError("%s", "analyze needs a FOLDER");
-  return analyze(opt);
+  if (!logFile.empty() && !kvpkgSetLog(logFile, &error)) {
+    std::fprintf(stderr, "kvpkg: %s\n", error.c_str());
+    kvpkgDropScratchMachine();
+    return kExitUsage;
+  }
+  if (!aopt.lang.empty()) {
+    const std::string digits = aopt.lang.rfind("0x", 0) == 0 || aopt.lang.rfind("0X", 0) == 0 ? aopt.lang.substr(2) : aopt.lang;
+    char buf[8];
+    std::snprintf(buf, sizeof(buf), "%04lx", std::strtoul(digits.c_str(), nullptr, 16));
+    aopt.lang = buf;
+  }
+  const int rc = analyzeCmd->parsed() ? analyze(aopt) : kvpkgCheck(copt);
+  kvpkgDropScratchMachine();
+  return rc;
 }

@@ -89,7 +89,11 @@ bool isMachine(const fs::path& root) {
 
 bool createMachine(const fs::path& root, std::string_view templateName, std::string* error) {
   if (!isKnownTemplate(templateName)) {
-    if (error) *error = "unknown template '" + std::string(templateName) + "'";
+    if (error) {
+      std::string names;
+      for (const char* t : kTemplates) names += std::string(names.empty() ? "" : ", ") + t;
+      *error = "unknown template '" + std::string(templateName) + "' (the templates are " + names + ")";
+    }
     return false;
   }
   std::error_code ec;
@@ -130,13 +134,30 @@ const fs::path& machineRoot() {
         std::string error;
         g_root = root;  // populateTemplate may ask for the root itself
         if (!createMachine(root, kDefaultTemplate, &error)) {
-          std::fprintf(stderr, "winsim: cannot create the machine in %s: %s\n", root.c_str(), error.c_str());
+          // Nothing can run without its machine: end here, with a status of
+          // our own, before the program takes the failures that follow for
+          // its own (a registry that cannot be read looks like a stopped
+          // spooler).
+          std::fprintf(stderr,
+                       "winsim: the simulated machine %s cannot be used: %s\n"
+                       "winsim: set KVSIM_ROOT to a folder that can be created and written (exit status %d)\n",
+                       root.c_str(), error.c_str(), kMachineUnusableExitCode);
+          std::fflush(stderr);
+          _exit(kMachineUnusableExitCode);
         }
       }
       if (fd >= 0) {
         ::flock(fd, LOCK_UN);
         ::close(fd);
       }
+    } else if (::access(root.c_str(), R_OK | W_OK | X_OK) != 0 ||
+               ::access((root / "machine.id").c_str(), R_OK) != 0) {
+      std::fprintf(stderr,
+                   "winsim: the simulated machine %s cannot be used: it cannot be read and written\n"
+                   "winsim: set KVSIM_ROOT to a folder that can be created and written (exit status %d)\n",
+                   root.c_str(), kMachineUnusableExitCode);
+      std::fflush(stderr);
+      _exit(kMachineUnusableExitCode);
     }
     g_root = root;
   }

@@ -23,6 +23,10 @@ namespace fs = std::filesystem;
 // use. The result is cached; resetMachineRoot() forgets it (tests that switch
 // KVSIM_ROOT call it).
 const fs::path& machineRoot();
+// The exit status of a process whose machine cannot be created or read: it
+// ends at its first call that needs the machine, with a message naming the
+// folder, never with a status of the program.
+inline constexpr int kMachineUnusableExitCode = 125;
 void resetMachineRoot();
 
 // The templates a machine can be created from.

@@ -78,9 +78,16 @@ std::string format(const std::vector<Entry>& entries) {
   for (const auto& e : entries) {
     const char* word = stateWord(e.state);
     if (!word || e.name.empty() || e.name.find_first_of("\t\r\n") != std::string::npos) continue;
-    text += e.name + "\t" + word;
-    if (e.deadline && endOf(e.state) != e.state) text += "\t" + std::to_string(e.deadline);
-    text += "\n";
+    // Appended piece by piece: GCC 12 at -O3 reports a false overlap
+    // (-Wrestrict) for the temporary of "\t" + std::to_string(...).
+    text += e.name;
+    text += '\t';
+    text += word;
+    if (e.deadline && endOf(e.state) != e.state) {
+      text += '\t';
+      text += std::to_string(e.deadline);
+    }
+    text += '\n';
   }
   return text;
 }

@@ -382,6 +382,18 @@ LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
 LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comperand);
 
+// ---- Console ------------------------------------------------------------
+// The standard handles of a console program. GetConsoleMode succeeds only
+// when the handle is a console (here: a terminal), so a program writes to
+// it with WriteConsoleA only when a person reads it.
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+BOOL WINAPI GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
+BOOL WINAPI WriteConsoleA(HANDLE hConsoleOutput, const VOID* lpBuffer, DWORD nNumberOfCharsToWrite,
+                          LPDWORD lpNumberOfCharsWritten, LPVOID lpReserved);
+
 // ---- Strings ------------------------------------------------------------
 int WINAPI lstrlenA(LPCSTR lpString);
 int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);

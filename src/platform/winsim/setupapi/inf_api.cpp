@@ -155,7 +155,8 @@ extern "C" BOOL WINAPI SetupGetInfInformationA(LPCVOID InfSpec, DWORD SearchCont
     if (SearchControl == INFINFO_REVERSE_DEFAULT_SEARCH && path.find_first_of("\\/") == std::string::npos) {
       path = locateInf(name);
     }
-    const DWORD error = loadInf(path, INF_STYLE_OLDNT | INF_STYLE_WIN4, &dirs, &owned, nullptr);
+    // Only the [Version] lines are read from this file: no key indexes.
+    const DWORD error = loadInf(path, INF_STYLE_OLDNT | INF_STYLE_WIN4, &dirs, &owned, nullptr, false);
     if (error) {
       SetLastError(error);
       return FALSE;
@@ -315,7 +316,9 @@ extern "C" BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT Context, DWORD FieldInde
   SetLastError(ERROR_SUCCESS);
   LineRef ref;
   if (!resolveContext(Context, &ref)) return FALSE;
-  std::string value;
+  // Every field of every model line comes through here: one buffer per
+  // thread, reused, instead of a new string each time.
+  thread_local std::string value;
   if (!ref.infFile().field(ref.line(), FieldIndex, &value)) return FALSE;
   return answerText(value, ReturnBuffer, ReturnBufferSize, RequiredSize);
 }

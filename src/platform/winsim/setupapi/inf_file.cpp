@@ -259,12 +259,11 @@ class InfParser {
   }
 
   int sectionFor(std::string_view name) {
-    std::string lower = lowerAscii(name);
-    auto it = file_->sectionIndex_.find(lower);
+    auto it = file_->sectionIndex_.find(name);
     if (it != file_->sectionIndex_.end()) return it->second;
     const int index = static_cast<int>(file_->sections_.size());
     file_->sections_.push_back(InfSection{std::string(name), {}, {}});
-    file_->sectionIndex_.emplace(std::move(lower), index);
+    file_->sectionIndex_.emplace(std::string(name), index);
     return index;
   }
 
@@ -332,16 +331,25 @@ std::unique_ptr<InfFile> InfFile::parse(std::string_view bytes, const ParseOptio
 
 // ---- Model ----------------------------------------------------------------------
 
-void InfFile::bind(std::string winPath, const DirTable* dirs, LANGID language) {
+void InfFile::bind(std::string winPath, const DirTable* dirs, LANGID language, bool indexKeys) {
   path_ = std::move(winPath);
   dirs_ = dirs;
   chooseStrings(language);
+  for (auto& section : sections_) section.keyIndex.clear();
+  if (!indexKeys) return;
   for (auto& section : sections_) {
     section.keyIndex.clear();
     for (std::uint32_t pos = 0; pos < section.lines.size(); ++pos) {
       const InfLine& l = lines_[section.lines[pos]];
       if (!l.hasKey) continue;
-      section.keyIndex[lowerAscii(substitute(l.key))].push_back(pos);
+      // Most keys hold no %string%: they index as they are.
+      if (l.key.find('%') == std::string::npos && l.key.size() <= kMaxSubstituted) {
+        auto it = section.keyIndex.find(std::string_view(l.key));
+        if (it == section.keyIndex.end()) it = section.keyIndex.emplace(l.key, std::vector<std::uint32_t>()).first;
+        it->second.push_back(pos);
+        continue;
+      }
+      section.keyIndex[substitute(l.key)].push_back(pos);
     }
   }
 }
@@ -364,14 +372,14 @@ bool InfFile::isWin4() const {
 }
 
 int InfFile::findSection(std::string_view name) const {
-  auto it = sectionIndex_.find(lowerAscii(name));
+  auto it = sectionIndex_.find(name);
   return it == sectionIndex_.end() ? -1 : it->second;
 }
 
 long InfFile::findKey(int section, std::string_view key, std::uint32_t from) const {
   if (section < 0) return -1;
   const auto& index = sections_[static_cast<size_t>(section)].keyIndex;
-  auto it = index.find(lowerAscii(key));
+  auto it = index.find(key);
   if (it == index.end()) return -1;
   auto pos = std::lower_bound(it->second.begin(), it->second.end(), from);
   return pos == it->second.end() ? -1 : static_cast<long>(*pos);
@@ -408,22 +416,23 @@ void InfFile::chooseStrings(LANGID language) {
   for (std::uint32_t pos : sections_[static_cast<size_t>(chosen)].lines) {
     const InfLine& l = lines_[pos];
     if (!l.hasKey) continue;
-    strings_.try_emplace(lowerAscii(l.key), l.fields.empty() ? std::string() : l.fields[0]);
+    strings_.try_emplace(l.key, l.fields.empty() ? std::string() : l.fields[0]);
   }
-}
-
-bool InfFile::lookupString(std::string_view key, std::string* out) const {
-  auto it = strings_.find(lowerAscii(key));
-  if (it == strings_.end()) return false;
-  *out = it->second;
-  return true;
 }
 
 std::string InfFile::substitute(std::string_view text) const {
-  if (text.find('%') == std::string_view::npos) {
-    return std::string(text.substr(0, std::min(text.size(), kMaxSubstituted)));
-  }
   std::string out;
+  substituteInto(text, &out);
+  return out;
+}
+
+void InfFile::substituteInto(std::string_view text, std::string* result) const {
+  std::string& out = *result;
+  out.clear();
+  if (text.find('%') == std::string_view::npos) {
+    out.assign(text.substr(0, std::min(text.size(), kMaxSubstituted)));
+    return;
+  }
   size_t i = 0;
   while (i < text.size() && out.size() < kMaxSubstituted) {
     if (text[i] != '%') {
@@ -436,11 +445,11 @@ std::string InfFile::substitute(std::string_view text) const {
       break;
     }
     const std::string_view name = text.substr(i + 1, close - i - 1);
-    std::string value;
+    const auto known = name.empty() ? strings_.end() : strings_.find(name);
     if (name.empty()) {
       out.push_back('%');
-    } else if (lookupString(name, &value)) {
-      out += value;
+    } else if (known != strings_.end()) {
+      out += known->second;
     } else if (dirs_ && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
                name.size() <= 9) {
       auto dir = dirs_->resolve(std::strtol(std::string(name).c_str(), nullptr, 10), folder());
@@ -460,17 +469,16 @@ std::string InfFile::substitute(std::string_view text) const {
     i = close + 1;
   }
   if (out.size() > kMaxSubstituted) out.resize(kMaxSubstituted);
-  return out;
 }
 
 bool InfFile::field(const InfLine& l, DWORD index, std::string* out) const {
   if (index == 0) {
     if (!l.hasKey) return false;
-    *out = substitute(l.key);
+    substituteInto(l.key, out);
     return true;
   }
   if (index > l.fields.size()) return false;
-  *out = substitute(l.fields[index - 1]);
+  substituteInto(l.fields[index - 1], out);
   return true;
 }
 

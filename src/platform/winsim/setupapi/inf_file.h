@@ -22,6 +22,37 @@ namespace winsim::setupapi {
 
 class DirTable;
 
+// Names compared as the Setup API compares them, ASCII letters without
+// regard to case, hashed and compared in place so that a lookup of a
+// section, key or string never builds a lower-cased copy.
+struct NoCaseHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const noexcept {
+    size_t hash = 14695981039346656037ull;
+    for (char c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+  }
+};
+struct NoCaseEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      char x = a[i];
+      char y = b[i];
+      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+      if (x != y) return false;
+    }
+    return true;
+  }
+};
+template <typename T>
+using NoCaseMap = std::unordered_map<std::string, T, NoCaseHash, NoCaseEqual>;
+
 struct InfLine {
   bool hasKey = false;
   std::string key;                  // quotes removed, not yet substituted
@@ -31,8 +62,8 @@ struct InfLine {
 struct InfSection {
   std::string name;
   std::vector<std::uint32_t> lines;  // indexes into InfFile::lines(), file order, blocks merged
-  // Lower-cased substituted key -> positions in `lines`, ascending.
-  std::unordered_map<std::string, std::vector<std::uint32_t>> keyIndex;
+  // Substituted key (any case) -> positions in `lines`, ascending.
+  NoCaseMap<std::vector<std::uint32_t>> keyIndex;
 };
 
 struct ParseOptions {
@@ -56,7 +87,9 @@ class InfFile {
   // Windows path it was opened from (for DIRID 1), the folder table for
   // other DIRIDs and the language whose [Strings.LLLL] section applies.
   // Builds the key indexes. `dirs` must outlive the file.
-  void bind(std::string winPath, const DirTable* dirs, LANGID language);
+  // `indexKeys` false leaves the key indexes out, for a caller that only
+  // walks lines (the [Version] data of SetupGetInfInformation).
+  void bind(std::string winPath, const DirTable* dirs, LANGID language, bool indexKeys = true);
   // The folder table given to bind().
   const DirTable* dirs() const { return dirs_; }
 
@@ -78,6 +111,8 @@ class InfFile {
 
   // The text with %strings% and %dirids% replaced (not recursively).
   std::string substitute(std::string_view text) const;
+  // The same into `out`, whose storage is reused.
+  void substituteInto(std::string_view text, std::string* out) const;
   // Field `index` of a line after substitution (0 = the key); false when the
   // line has no such field.
   bool field(const InfLine& line, DWORD index, std::string* out) const;
@@ -87,14 +122,13 @@ class InfFile {
  private:
   friend class InfParser;
   void chooseStrings(LANGID language);
-  bool lookupString(std::string_view key, std::string* out) const;
 
   std::string path_;
   const DirTable* dirs_ = nullptr;
   std::vector<InfSection> sections_;
-  std::unordered_map<std::string, int> sectionIndex_;  // lower-cased name -> index
+  NoCaseMap<int> sectionIndex_;  // name (any case) -> index
   std::vector<InfLine> lines_;
-  std::unordered_map<std::string, std::string> strings_;  // lower-cased key -> raw value
+  NoCaseMap<std::string> strings_;  // key (any case) -> raw value
 };
 
 // Lower-cases ASCII letters, as the Setup API compares names.

@@ -132,12 +132,26 @@ bool findFirst(HINF inf, InfHandle* handle, const char* section, const char* key
 }
 
 bool findNext(const LineRef& from, const char* key, LineRef* out) {
-  const std::string name = from.infFile().sections()[static_cast<size_t>(from.section)].name;
-  return searchFrom(from.handle, from.inf, name, key, from.file, from.pos + 1, out);
+  // The section of the context's own file is known; only the files appended
+  // after it are searched by the section's name.
+  const InfFile& f = from.infFile();
+  const auto section = static_cast<size_t>(from.section);
+  const std::uint32_t next = from.pos + 1;
+  long pos = -1;
+  if (key) {
+    pos = f.findKey(from.section, key, next);
+  } else if (next < f.sections()[section].lines.size()) {
+    pos = next;
+  }
+  if (pos >= 0) {
+    *out = LineRef{from.handle, from.inf, from.file, from.section, static_cast<std::uint32_t>(pos)};
+    return true;
+  }
+  return searchFrom(from.handle, from.inf, f.sections()[section].name, key, from.file + 1, 0, out);
 }
 
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
-              UINT* errorLine) {
+              UINT* errorLine, bool indexKeys) {
   auto host = hostPath(winPath);
   std::error_code ec;
   if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
@@ -159,7 +173,7 @@ DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std
     if (errorLine) *errorLine = 0;
     return ERROR_WRONG_INF_STYLE;
   }
-  file->bind(winPath, dirs, machineLanguage());
+  file->bind(winPath, dirs, machineLanguage(), indexKeys);
   *out = std::move(file);
   return 0;
 }

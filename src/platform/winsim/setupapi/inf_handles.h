@@ -51,8 +51,9 @@ bool findNext(const LineRef& from, const char* key, LineRef* out);
 // Reads, parses and checks an INF file. Returns 0 or the error for
 // SetLastError; `errorLine` receives the line of a syntax error (0 for a
 // style error).
+// `indexKeys` false: see InfFile::bind.
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
-              UINT* errorLine);
+              UINT* errorLine, bool indexKeys = true);
 // A bare file name is looked for in the INF folder, then in system32; a
 // name with a path is made absolute.
 std::string locateInf(const std::string& name);

@@ -133,6 +133,16 @@ class Renderer {
 [[noreturn]] void failRun(const std::string& message);
 inline constexpr int kUiFailureExitCode = 3;
 
+// The terminal's answer to a message box: the button's number, y/n,
+// yes/no, o/ok, c/cancel or another answer word, case-insensitive; an empty
+// line takes the default button. 0 when the line names no button of the box.
+int ttyBoxAnswer(const std::string& line, const std::vector<int>& buttons, int defaultButton);
+
+// The script renderer has taken this many statements of the process's UI
+// script (ui_script_end.cpp: the last process of a run to end fails the run
+// when statements other than waits were never reached).
+void noteScriptReached(size_t statements);
+
 // The transcript: KVSIM_TRANSCRIPT, else <machine root>/transcript.log.
 std::string transcriptPath();
 void appendTranscript(const std::string& block);

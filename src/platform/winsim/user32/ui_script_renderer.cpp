@@ -71,6 +71,7 @@ class ScriptRenderer : public Renderer {
     }
     item.statementLine = st.line;
     ++m_next;
+    noteScriptReached(m_next);
     item.idleSinceMs = nowMs();
     // A box without waits is answered at once.
     if (item.kind == OpenItem::Kind::Box && item.pending.empty()) item.answer = st.answer;
@@ -110,6 +111,7 @@ class ScriptRenderer : public Renderer {
       if (m_next < m_statements.size() && m_statements[m_next].kind == StatementKind::Wait &&
           topmostItem() == &item) {
         const Statement& st = m_statements[m_next++];
+        noteScriptReached(m_next);
         item.done.push_back(st.source);
         item.waitUntilMs = nowMs() + static_cast<std::uint64_t>(st.seconds * 1000);
         item.waiting = true;

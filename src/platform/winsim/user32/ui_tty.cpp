@@ -8,7 +8,9 @@
 // progress bar is redrawn in place on the prompt line.
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -174,22 +176,11 @@ class TtyRenderer : public Renderer {
   }
 
   void handleBoxLine(OpenItem& item, const std::string& line) {
-    if (line.empty()) {
-      item.answer = item.box.defaultButton;
+    const int answer = ttyBoxAnswer(line, item.box.buttons, item.box.defaultButton);
+    if (answer) {
+      item.answer = answer;
       return;
     }
-    char* end = nullptr;
-    long n = std::strtol(line.c_str(), &end, 10);
-    if (end && *end == '\0' && n >= 1 && n <= static_cast<long>(item.box.buttons.size())) {
-      item.answer = item.box.buttons[static_cast<size_t>(n - 1)];
-      return;
-    }
-    const int id = answerId(line);
-    for (int b : item.box.buttons)
-      if (b == id) {
-        item.answer = b;
-        return;
-      }
     out("  no such answer\nanswer> ");
   }
 
@@ -344,6 +335,26 @@ class TtyRenderer : public Renderer {
 };
 
 }  // namespace
+
+int ttyBoxAnswer(const std::string& line, const std::vector<int>& buttons, int defaultButton) {
+  // What a person types: blanks around it and case do not matter.
+  std::string word;
+  for (char c : line) {
+    if (c != ' ' && c != '\t' && c != '\r') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (word.empty()) return defaultButton;
+  char* end = nullptr;
+  const long n = std::strtol(word.c_str(), &end, 10);
+  if (end && *end == '\0' && n >= 1 && n <= static_cast<long>(buttons.size())) return buttons[static_cast<size_t>(n - 1)];
+  // The first letters of the common answers; the full words of the script
+  // language too.
+  static const std::map<std::string, int> kShort = {{"y", IDYES}, {"n", IDNO}, {"o", IDOK}, {"c", IDCANCEL}};
+  const auto it = kShort.find(word);
+  const int id = it != kShort.end() ? it->second : answerId(word);
+  for (int b : buttons)
+    if (b == id) return b;
+  return 0;
+}
 
 std::unique_ptr<Renderer> makeTtyRenderer() { return std::make_unique<TtyRenderer>(); }
 
