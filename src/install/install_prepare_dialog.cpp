@@ -1,7 +1,10 @@
 // The installation page and its thread.
 #include "install/install_prepare_dialog.h"
 
+#include <cctype>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/kv_setup_app.h"
 #include "app/window_messages.h"
@@ -61,6 +64,30 @@ std::string makeTemporaryName(const std::string& strFolder) {
     return {};
   }
   return szName;
+}
+
+// Removes the temporary files of the copy ("KVI" and up to four hex digits,
+// ".tmp") that a run ended in the middle of the copy left in a folder. Only
+// for folders other than the system directory: there a temporary file may
+// be waiting for its replacement at the next restart.
+void removeLeftTemporaries(const std::string& strFolder) {
+  WIN32_FIND_DATAA data{};
+  HANDLE hFind = FindFirstFileA((strFolder + "\\KVI*.tmp").c_str(), &data);
+  if (hFind == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string strName = data.cFileName;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || strName.size() < 8 || strName.size() > 11) continue;
+    bool bOurs = true;
+    for (size_t i = 3; i + 4 < strName.size(); ++i) {
+      if (!std::isxdigit(static_cast<unsigned char>(strName[i]))) bOurs = false;
+    }
+    if (!bOurs) continue;
+    const std::string strPath = strFolder + "\\" + strName;
+    const BOOL bDeleted = DeleteFileA(strPath.c_str());
+    kProgramLog().kWriteLog("CInstallPrepareDialog remove a temporary file left by an earlier run [%s] return [%d]\n",
+                            strPath.c_str(), bDeleted);
+  } while (FindNextFileA(hFind, &data));
+  FindClose(hFind);
 }
 
 }  // namespace
@@ -445,6 +472,15 @@ BOOL CInstallPrepareDialog::kCreateTemporaryFileWin2k() {
   std::int64_t tmMonitor = 0;
   BOOL bMonitorInSystem = FALSE;
   if (m_InstallCDE.pDriverFileList) {
+    std::vector<std::string> lstSwept;
+    for (const CDriverFile& f : *m_InstallCDE.pDriverFileList) {
+      if (kIEquals(f.strTargetDir, strSystemDir)) continue;
+      bool bSeen = false;
+      for (const std::string& s : lstSwept) bSeen = bSeen || kIEquals(s, f.strTargetDir);
+      if (bSeen) continue;
+      lstSwept.push_back(f.strTargetDir);
+      removeLeftTemporaries(f.strTargetDir);
+    }
     for (const CDriverFile& f : *m_InstallCDE.pDriverFileList) {
       const std::string strLongSource = f.strSourceDir + "\\" + f.strFileName;
       const std::string strLongTarget = f.strTargetDir + "\\" + f.strFileName;

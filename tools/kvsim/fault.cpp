@@ -87,6 +87,11 @@ const Registrar kRegistrar({"fault", "set, clear or list the machine's fault kno
                      "  ServiceStopQueries N            ... until the Nth status query after it\n"
                      "  ServiceBrokenPipeOnStop LIST    the stop answers ERROR_BROKEN_PIPE\n"
                      "  ServiceFailsToStart LIST        a start fails\n"
+                     "  HoldAt LIST                     those calls wait until the knob is\n"
+                     "                                  cleared (SetupCopyOEMInfA,\n"
+                     "                                  SetupDecompressOrCopyFileA, ControlService\n"
+                     "                                  for a stop, StartServiceA, any Spooler\n"
+                     "                                  function); HeldAt names the call held\n"
                      "LIST is service names separated by commas, or * for every service.\n"
                      "clear without NAME removes every knob. list: one knob a line (name, value).\n",
                      runFault});

@@ -1,6 +1,10 @@
 // winsim: reading the fault knobs.
 #include "faults.h"
 
+#include <chrono>
+#include <string>
+#include <thread>
+
 #include "advapi32/registry_store.h"
 #include "machine.h"
 
@@ -41,6 +45,13 @@ std::optional<DWORD> countDown(std::string_view knob) {
     return true;
   });
   return left;
+}
+
+void holdAt(std::string_view call) {
+  if (!listNames("HoldAt", call)) return;
+  reg::setString(reg::Hive::LocalMachine, kFaultsKey, "HeldAt", std::string(call));
+  // Real time, not the machine's scaled time: the test acts from outside.
+  while (listNames("HoldAt", call)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 }  // namespace winsim::faults

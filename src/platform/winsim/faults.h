@@ -25,6 +25,11 @@ bool listNames(std::string_view knob, std::string_view item);
 // For knobs that count how often something happens: while the DWORD knob
 // is above 0 it is lowered by one and the count left is answered.
 std::optional<DWORD> countDown(std::string_view knob);
+// For tests that end a program in the middle of a step: while the text knob
+// "HoldAt" names `call` (the list rules of listNames), the call waits before
+// it does anything, and the text knob "HeldAt" names the call held, so that
+// the test knows when to act. Clearing "HoldAt" lets the call go on.
+void holdAt(std::string_view call);
 // countDown as a yes or no.
 inline bool takeOne(std::string_view knob) { return countDown(knob).has_value(); }
 

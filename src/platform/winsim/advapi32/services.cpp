@@ -395,6 +395,7 @@ extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSER
   const DWORD need = dwControl == SERVICE_CONTROL_STOP          ? SERVICE_STOP
                      : dwControl == SERVICE_CONTROL_INTERROGATE ? SERVICE_INTERROGATE
                                                                 : SERVICE_PAUSE_CONTINUE;
+  if (dwControl == SERVICE_CONTROL_STOP) winsim::faults::holdAt("ControlService");
   const auto service = serviceOf(hService, need);
   if (!service) return FALSE;
   if (!lpServiceStatus) {
@@ -445,6 +446,7 @@ extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSER
 extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCSTR* lpServiceArgVectors) {
   (void)dwNumServiceArgs;
   (void)lpServiceArgVectors;
+  winsim::faults::holdAt("StartServiceA");
   const auto service = serviceOf(hService, SERVICE_START);
   if (!service) return FALSE;
   if (service->state != SERVICE_STOPPED) {

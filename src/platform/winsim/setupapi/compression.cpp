@@ -7,6 +7,7 @@
 #include "kernel32/file_state.h"
 #include "lz32/cabinet.h"
 #include "lz32/szdd.h"
+#include "faults.h"
 #include "machine.h"
 
 namespace {
@@ -68,6 +69,7 @@ DWORD fail(DWORD error) {
 extern "C" DWORD WINAPI SetupGetFileCompressionInfoA(PCSTR SourceFileName, PSTR* ActualSourceFileName,
                                                      PDWORD SourceFileSize, PDWORD TargetFileSize,
                                                      PUINT CompressionType) {
+  winsim::faults::holdAt("SetupDecompressOrCopyFileA");
   if (!SourceFileName || !ActualSourceFileName || !SourceFileSize || !TargetFileSize || !CompressionType) {
     return fail(ERROR_INVALID_PARAMETER);
   }

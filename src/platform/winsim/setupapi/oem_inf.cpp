@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "faults.h"
 #include "machine.h"
 #include "machine_settings.h"
 #include "setupapi/dir_table.h"
@@ -60,6 +61,7 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
                                         DWORD DestinationInfFileNameSize, PDWORD RequiredSize,
                                         PSTR* DestinationInfFileNameComponent) {
   (void)OEMSourceMediaLocation;
+  winsim::faults::holdAt("SetupCopyOEMInfA");
   if (!SourceInfFileName || OEMSourceMediaType >= SPOST_MAX) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

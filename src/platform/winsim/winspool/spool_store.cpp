@@ -116,6 +116,7 @@ bool reachSpooler(const char* function, LPCSTR server) {
       return false;
     }
   }
+  faults::holdAt(function);
   if (!runstate::spoolerRunning()) {
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
     return false;
