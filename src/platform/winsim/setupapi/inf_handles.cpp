@@ -1,6 +1,7 @@
 // winsim: open INF handles and the helpers shared by the Setup API calls.
 #include "setupapi/inf_handles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <list>
 #include <mutex>
@@ -45,6 +46,9 @@ bool fileExists(const std::string& winPath) {
 
 }  // namespace
 
+// Drops the cached parse of files that no other handle holds.
+void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
+
 HINF registerInf(std::unique_ptr<InfHandle> handle) {
   std::lock_guard<std::mutex> guard(g_mutex);
   InfHandle* raw = handle.release();
@@ -68,6 +72,7 @@ bool closeInf(HINF inf) {
     if (!openHandles().erase(h)) return false;
     owned.reset(h);
   }
+  forgetUnused(owned->files);
   return true;
 }
 
@@ -251,6 +256,24 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
 }
 
 }  // namespace
+
+// The file of the last handle closed is not kept: the queries that open a
+// file come together, and an analysis that is done gives its memory back.
+void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files) {
+  std::vector<std::shared_ptr<const InfFile>> dropped;  // freed outside the lock
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  auto& entries = cache();
+  for (auto it = entries.begin(); it != entries.end();) {
+    const bool held = std::find(files.begin(), files.end(), it->file) != files.end();
+    // One reference is the cache's, one the closing handle's.
+    if (held && it->file.use_count() <= 2) {
+      dropped.push_back(std::move(it->file));
+      it = entries.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
 
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,
               UINT* errorLine) {
