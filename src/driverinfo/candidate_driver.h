@@ -29,7 +29,9 @@ struct CDriverFile {
 using CDriverFileList = std::list<CDriverFile>;
 
 // One candidate driver. Copies share one file list: the pointer is copied,
-// not the list.
+// not the list. The candidates of one install section of one INF share it
+// too: a list is complete when the candidate list is built and never
+// changed afterwards.
 struct CCandidateDriver {
   std::string strPrintProcessor;
   std::string strPrintProcessorDLL;

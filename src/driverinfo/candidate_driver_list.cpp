@@ -109,8 +109,10 @@ void CCandidateDriverInfomation::kCopyInstallValues(const CCandidateDriver& from
   to.strDependentFiles = from.strDependentFiles;
   to.strCopyFlags = from.strCopyFlags;
   to.strColorProfiles = from.strColorProfiles;
-  // Every record owns a file list of its own.
-  to.pDriverFileList = std::make_shared<CDriverFileList>(*from.pDriverFileList);
+  // The list is the section's: built once and read only afterwards, so the
+  // models of the section share it (a package of many models on one install
+  // section would otherwise hold one copy of every file record per model).
+  to.pDriverFileList = from.pDriverFileList;
 }
 
 DWORD CCandidateDriverInfomation::kFail(int nFailure, const char* pszErrorText, const std::string& strDetail) {

@@ -482,6 +482,18 @@ TEST_F(CandidateListTest, SamplePackage) {
     }
     EXPECT_EQ(e.files, files);
   }
+  // The models of one install section of one INF hold one file list, not a
+  // copy each; other sections have lists of their own.
+  int shared = 0;
+  for (const CCandidateDriver& a : list) {
+    for (const CCandidateDriver& b : list) {
+      if (&a == &b) continue;
+      const bool sameSection = a.strInfPath == b.strInfPath && a.strInstallSection == b.strInstallSection;
+      EXPECT_EQ(sameSection, a.pDriverFileList == b.pDriverFileList) << a.strDriverName << " / " << b.strDriverName;
+      shared += sameSection ? 1 : 0;
+    }
+  }
+  EXPECT_GT(shared, 0);
   const CCandidateDriver& color = *std::next(list.begin(), 2);
   EXPECT_EQ("KVPrint", color.strPrintProcessor);
   EXPECT_EQ("KVPP64.DLL", color.strPrintProcessorDLL);

@@ -2,6 +2,7 @@
 // searches, target folders, source media, styles, encodings and OEM copies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -574,6 +575,37 @@ TEST_F(Inf, AppendedFilesExtendSections) {
   HINF plain = open(kHeader + "[A]\r\nb=c\r\n");
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(SetupOpenAppendInfFileA(nullptr, plain, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
+}
+
+// Each open handle has the file as it was when opened, however often the
+// same file is asked for; a rewrite (here of the same size, at once) is seen
+// by the next open.
+TEST_F(Inf, EveryOpenSeesTheFileAsItIsThen) {
+  const auto keyValue = [](HINF h) {
+    char buf[64] = "";
+    if (!SetupGetLineTextA(nullptr, h, "S", "k", buf, sizeof buf, nullptr)) return std::string("<none>");
+    return std::string(buf);
+  };
+  HINF first = open(kHeader + "[S]\r\nk=one\r\n");
+  const std::string path = dir_ + "\\test.inf";
+  DWORD need = 0;
+  EXPECT_TRUE(SetupGetInfInformationA(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &need));
+  HINF second = open(kHeader + "[S]\r\nk=two\r\n");
+  HINF third = open(kHeader + "[S]\r\nk=two\r\n");
+  EXPECT_EQ(keyValue(first), "one");
+  EXPECT_EQ(keyValue(second), "two");
+  SetupCloseInfFile(second);
+  open_.erase(std::find(open_.begin(), open_.end(), second));
+  EXPECT_EQ(keyValue(third), "two");
+
+  // The same file appended to itself is searched twice, line by line.
+  ASSERT_TRUE(SetupOpenAppendInfFileA(path.c_str(), third, nullptr));
+  EXPECT_EQ(SetupGetLineCountA(third, "S"), 2);
+  INFCONTEXT ctx;
+  ASSERT_TRUE(SetupFindFirstLineA(third, "S", nullptr, &ctx));
+  EXPECT_TRUE(SetupFindNextLine(&ctx, &ctx));
+  EXPECT_FALSE(SetupFindNextLine(&ctx, &ctx));
   EXPECT_EQ(GetLastError(), ERROR_LINE_NOT_FOUND);
 }
 

@@ -26,6 +26,8 @@ class DirTable {
   const std::string& windowsDir() const { return windows_; }
   const std::string& systemDir() const { return system_; }
 
+  bool operator==(const DirTable&) const = default;
+
  private:
   std::string windows_;
   std::string system_;

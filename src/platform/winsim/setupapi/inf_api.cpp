@@ -1,4 +1,5 @@
 // winsim: opening INF files and reading their sections, lines and fields.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -61,9 +62,9 @@ extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD I
   }
   auto handle = std::make_unique<InfHandle>();
   handle->dirs = std::make_unique<DirTable>(DirTable::forMachine());
-  std::unique_ptr<InfFile> file;
+  std::shared_ptr<const InfFile> file;
   UINT line = 0;
-  const DWORD error = loadInf(locateInf(FileName), InfStyle, handle->dirs.get(), &file, &line);
+  const DWORD error = loadInf(locateInf(FileName), InfStyle, *handle->dirs, &file, &line);
   if (error) {
     if (ErrorLine) *ErrorLine = line;
     SetLastError(error);
@@ -113,9 +114,16 @@ extern "C" BOOL WINAPI SetupOpenAppendInfFileA(PCSTR FileName, HINF InfHandle, P
     }
   }
   for (const auto& name : names) {
-    std::unique_ptr<InfFile> file;
+    std::shared_ptr<const InfFile> file;
     UINT line = 0;
-    const DWORD error = loadInf(locateInf(name), INF_STYLE_WIN4, handle->dirs.get(), &file, &line);
+    const std::string path = locateInf(name);
+    DWORD error = loadInf(path, INF_STYLE_WIN4, *handle->dirs, &file, &line);
+    // A context names its file by the file's address: a file appended to a
+    // handle that already holds it gets a model of its own.
+    const auto holds = [&](const std::shared_ptr<const InfFile>& f) { return f == file; };
+    if (!error && std::any_of(handle->files.begin(), handle->files.end(), holds)) {
+      error = loadInfUncached(path, INF_STYLE_WIN4, *handle->dirs, &file, &line);
+    }
     if (error) {
       if (ErrorLine) *ErrorLine = line;
       SetLastError(error);
@@ -136,7 +144,7 @@ extern "C" BOOL WINAPI SetupGetInfInformationA(LPCVOID InfSpec, DWORD SearchCont
                                                PSP_INF_INFORMATION ReturnBuffer, DWORD ReturnBufferSize,
                                                PDWORD RequiredSize) {
   std::vector<const InfFile*> files;
-  std::unique_ptr<InfFile> owned;
+  std::shared_ptr<const InfFile> owned;
   DirTable dirs = DirTable::forMachine();
   if (SearchControl == INFINFO_INF_SPEC_IS_HINF) {
     auto* handle = lookupInf(const_cast<void*>(InfSpec));
@@ -155,8 +163,8 @@ extern "C" BOOL WINAPI SetupGetInfInformationA(LPCVOID InfSpec, DWORD SearchCont
     if (SearchControl == INFINFO_REVERSE_DEFAULT_SEARCH && path.find_first_of("\\/") == std::string::npos) {
       path = locateInf(name);
     }
-    // Only the [Version] lines are read from this file: no key indexes.
-    const DWORD error = loadInf(path, INF_STYLE_OLDNT | INF_STYLE_WIN4, &dirs, &owned, nullptr, false);
+    // The parse is kept: a caller asking by name usually opens the file next.
+    const DWORD error = loadInf(path, INF_STYLE_OLDNT | INF_STYLE_WIN4, dirs, &owned, nullptr);
     if (error) {
       SetLastError(error);
       return FALSE;

@@ -236,7 +236,10 @@ class InfParser {
     if (hasContent_ || tokenStarted_) {
       pushToken();
       InfLine line;
-      line.fields = std::move(tokens_);
+      // Exactly as many fields as the line has; tokens_ keeps its storage.
+      line.fields.reserve(tokens_.size());
+      for (auto& token : tokens_) line.fields.push_back(std::move(token));
+      tokens_.clear();
       if (sawEquals_) {
         line.hasKey = true;
         line.key = std::move(key_);
@@ -291,8 +294,11 @@ class InfParser {
   void appendRaw(char c) {
     if (current_.size() < options_.maxFieldLength) current_.push_back(c);
   }
+  // The token is copied out at its exact size and current_ keeps its
+  // storage for the next one: a field grown a character at a time would
+  // otherwise be reallocated as it grows and keep up to twice its length.
   std::string takeToken() {
-    std::string t = std::move(current_);
+    std::string t(current_);
     current_.clear();
     tokenStarted_ = false;
     pendingBlanks_ = 0;
@@ -326,6 +332,8 @@ std::unique_ptr<InfFile> InfFile::parse(std::string_view bytes, const ParseOptio
   ParseResult r = parser.run();
   if (result) *result = r;
   if (r.error != 0) return nullptr;
+  // The model lives as long as the file is open: no growth slack.
+  file->lines_.shrink_to_fit();
   return file;
 }
 

@@ -1,7 +1,9 @@
 // winsim: open INF handles and the helpers shared by the Setup API calls.
 #include "setupapi/inf_handles.h"
 
+#include <algorithm>
 #include <cstring>
+#include <list>
 #include <mutex>
 #include <unordered_set>
 
@@ -44,6 +46,9 @@ bool fileExists(const std::string& winPath) {
 
 }  // namespace
 
+// Drops the cached parse of files that no other handle holds.
+void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
+
 HINF registerInf(std::unique_ptr<InfHandle> handle) {
   std::lock_guard<std::mutex> guard(g_mutex);
   InfHandle* raw = handle.release();
@@ -67,6 +72,7 @@ bool closeInf(HINF inf) {
     if (!openHandles().erase(h)) return false;
     owned.reset(h);
   }
+  forgetUnused(owned->files);
   return true;
 }
 
@@ -97,7 +103,7 @@ bool resolveContext(const INFCONTEXT* context, LineRef* ref) {
 
 void fillContext(const LineRef& ref, INFCONTEXT* context) {
   context->Inf = ref.inf;
-  context->CurrentInf = ref.handle->files[ref.file].get();
+  context->CurrentInf = const_cast<InfFile*>(ref.handle->files[ref.file].get());
   context->Section = static_cast<UINT>(ref.section);
   context->Line = ref.pos;
 }
@@ -150,8 +156,49 @@ bool findNext(const LineRef& from, const char* key, LineRef* out) {
   return searchFrom(from.handle, from.inf, f.sections()[section].name, key, from.file + 1, 0, out);
 }
 
-DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
-              UINT* errorLine, bool indexKeys) {
+namespace {
+
+// A parsed file with the folder table it was bound to; the file points
+// into the table, so both live as long as the last handle or cache entry.
+struct BoundInf {
+  DirTable dirs;
+  std::unique_ptr<InfFile> file;
+};
+
+// What a parse depends on. The bytes are compared by hash as well as size
+// and write time: a file rewritten within one tick of the file system's
+// clock keeps its time, and may keep its size.
+struct InfIdentity {
+  std::string winPath;
+  fs::path host;
+  std::uintmax_t size = 0;
+  fs::file_time_type written;
+  size_t hash = 0;
+  size_t maxFieldLength = 0;
+  LANGID language = 0;
+  DirTable dirs;
+
+  bool operator==(const InfIdentity&) const = default;
+};
+
+struct CacheEntry {
+  InfIdentity identity;
+  std::shared_ptr<const InfFile> file;
+};
+
+// A few entries: enough for the queries of one analysis on one file and an
+// appended layout file, and memory does not grow with the number of INFs.
+constexpr size_t kCachedInfs = 3;
+
+std::mutex g_cacheMutex;
+std::list<CacheEntry>& cache() {
+  static std::list<CacheEntry> entries;  // most recently used first
+  return entries;
+}
+
+// Reads a file and parses it into a bound model, or gives the error.
+DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs, bool useCache,
+                   std::shared_ptr<const InfFile>* out, UINT* errorLine) {
   auto host = hostPath(winPath);
   std::error_code ec;
   if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
@@ -159,13 +206,44 @@ DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std
   const auto size = fs::file_size(*host, ec);
   if (ec) return ERROR_FILE_NOT_FOUND;
   if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
+  const auto written = fs::last_write_time(*host, ec);
   auto bytes = readWholeFile(*host);
   if (!bytes) return ERROR_ACCESS_DENIED;
-  ParseResult result;
-  auto file = InfFile::parse(*bytes, optionsForMachine(), &result);
+  const ParseOptions options = optionsForMachine();
+
+  InfIdentity identity;
+  std::shared_ptr<const InfFile> file;
+  if (useCache) {
+    identity = InfIdentity{winPath, *host, bytes->size(), written, std::hash<std::string_view>()(*bytes),
+                           options.maxFieldLength, machineLanguage(), dirs};
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    auto& entries = cache();
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (!(it->identity == identity)) continue;
+      entries.splice(entries.begin(), entries, it);
+      file = it->file;
+      break;
+    }
+  }
   if (!file) {
-    if (errorLine) *errorLine = result.errorLine;
-    return result.error;
+    ParseResult result;
+    auto parsed = InfFile::parse(*bytes, options, &result);
+    bytes.reset();
+    if (!parsed) {
+      if (errorLine) *errorLine = result.errorLine;
+      return result.error;
+    }
+    auto bound = std::make_shared<BoundInf>();
+    bound->dirs = dirs;
+    bound->file = std::move(parsed);
+    bound->file->bind(winPath, &bound->dirs, machineLanguage());
+    file = std::shared_ptr<const InfFile>(bound, bound->file.get());
+    if (useCache) {
+      std::lock_guard<std::mutex> guard(g_cacheMutex);
+      auto& entries = cache();
+      entries.push_front(CacheEntry{std::move(identity), file});
+      while (entries.size() > kCachedInfs) entries.pop_back();
+    }
   }
   // A file without a WIN4 signature opens only when the caller accepts
   // the old NT format.
@@ -173,9 +251,38 @@ DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std
     if (errorLine) *errorLine = 0;
     return ERROR_WRONG_INF_STYLE;
   }
-  file->bind(winPath, dirs, machineLanguage(), indexKeys);
   *out = std::move(file);
   return 0;
+}
+
+}  // namespace
+
+// The file of the last handle closed is not kept: the queries that open a
+// file come together, and an analysis that is done gives its memory back.
+void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files) {
+  std::vector<std::shared_ptr<const InfFile>> dropped;  // freed outside the lock
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  auto& entries = cache();
+  for (auto it = entries.begin(); it != entries.end();) {
+    const bool held = std::find(files.begin(), files.end(), it->file) != files.end();
+    // One reference is the cache's, one the closing handle's.
+    if (held && it->file.use_count() <= 2) {
+      dropped.push_back(std::move(it->file));
+      it = entries.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,
+              UINT* errorLine) {
+  return readAndParse(winPath, style, dirs, true, out, errorLine);
+}
+
+DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
+                      std::shared_ptr<const InfFile>* out, UINT* errorLine) {
+  return readAndParse(winPath, style, dirs, false, out, errorLine);
 }
 
 std::string locateInf(const std::string& name) {

@@ -16,10 +16,12 @@
 namespace winsim::setupapi {
 
 // What an HINF stands for: the file opened first and the files appended to
-// it, searched in that order.
+// it, searched in that order. The parsed files are shared with the cache of
+// loadInf and with other handles of the same file: they are never changed
+// once loaded.
 struct InfHandle {
   std::unique_ptr<DirTable> dirs;
-  std::vector<std::unique_ptr<InfFile>> files;
+  std::vector<std::shared_ptr<const InfFile>> files;
 };
 
 HINF registerInf(std::unique_ptr<InfHandle> handle);
@@ -51,9 +53,16 @@ bool findNext(const LineRef& from, const char* key, LineRef* out);
 // Reads, parses and checks an INF file. Returns 0 or the error for
 // SetLastError; `errorLine` receives the line of a syntax error (0 for a
 // style error).
-// `indexKeys` false: see InfFile::bind.
-DWORD loadInf(const std::string& winPath, DWORD style, const DirTable* dirs, std::unique_ptr<InfFile>* out,
-              UINT* errorLine, bool indexKeys = true);
+// A caller asks for the same INF several times in a row (its [Version]
+// data by name, then an open handle): the last few files parsed are kept,
+// each for its path, its bytes and everything the parse depends on (the
+// machine's field limit and language, the folder table `dirs`), so the
+// file is parsed once. A file changed on disk is parsed again.
+DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,
+              UINT* errorLine);
+// Parses the file anew, never from the cache nor into it.
+DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
+                      std::shared_ptr<const InfFile>* out, UINT* errorLine);
 // A bare file name is looked for in the INF folder, then in system32; a
 // name with a path is made absolute.
 std::string locateInf(const std::string& name);

@@ -79,8 +79,8 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
   }
   // Only a readable INF is copied.
   winsim::setupapi::DirTable dirs = winsim::setupapi::DirTable::forMachine();
-  std::unique_ptr<winsim::setupapi::InfFile> parsed;
-  if (DWORD error = winsim::setupapi::loadInf(winsim::fullWinPath(source), INF_STYLE_OLDNT | INF_STYLE_WIN4, &dirs,
+  std::shared_ptr<const winsim::setupapi::InfFile> parsed;
+  if (DWORD error = winsim::setupapi::loadInf(winsim::fullWinPath(source), INF_STYLE_OLDNT | INF_STYLE_WIN4, dirs,
                                               &parsed, nullptr)) {
     SetLastError(error);
     return FALSE;
