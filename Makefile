@@ -53,10 +53,15 @@ demo: stage
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
 
+# Windows need a display under Wine: the tests run in Xvfb when it is there.
 test-wine: mingw
 	@prefix=$$(mktemp -d /tmp/kvwine.XXXXXX); \
 	scripts/wine-prefix.sh create $$prefix || exit 1; \
-	KV_WINEPREFIX=$$prefix ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
+	if command -v xvfb-run >/dev/null; then \
+	  KV_WINEPREFIX=$$prefix $(XVFB) ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
+	else \
+	  KV_WINEPREFIX=$$prefix ctest --test-dir $(MINGW) --output-on-failure; rc=$$?; \
+	fi; \
 	scripts/wine-prefix.sh destroy $$prefix; exit $$rc
 
 # The Windows program driven page by page under Wine by kvdrive, against the
