@@ -137,7 +137,7 @@ compare() {
     [ $bad = 0 ] && report "FAIL $scenario: the transcripts differ (- native, + Wine):"
     echo "    $line"; bad=1
   done < <(diff --old-line-format='- %L' --new-line-format='+ %L' --unchanged-line-format='' \
-             <(tr -d '\r' <"$dir/$name.native" 2>/dev/null) <(tr -d '\r' <"$dir/$name.wine" 2>/dev/null))
+             <(cat "$dir/$name.native" 2>/dev/null | tr -d '\r') <(cat "$dir/$name.wine" 2>/dev/null | tr -d '\r'))
   if [ "$(cat "$dir/$name.native.rc")" != "$(cat "$dir/$name.wine.rc")" ]; then
     report "FAIL $scenario: exit $(cat "$dir/$name.native.rc") natively, $(cat "$dir/$name.wine.rc") under Wine"
     bad=1

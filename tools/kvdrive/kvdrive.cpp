@@ -941,6 +941,14 @@ int main(int argc, char** argv) {
   // Whatever was still open ended with the program.
   for (size_t k = g_open.size(); k-- > 0;) closed(*g_open[k]);
   g_open.clear();
+  // A script must be used to its end: a statement never reached fails the
+  // run as the native renderers fail it.
+  for (size_t i = g_next; i < g_statements.size(); ++i) {
+    const Statement& st = g_statements[i];
+    if (st.kind == StatementKind::Wait) continue;
+    failRun(winsim::ui::describeStatement(st) + " expected, the program ended (" + g_opt.script + ":" +
+            std::to_string(st.line) + ": \"" + st.source + "\" was never reached)");
+  }
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
   if (hook) UnhookWindowsHookEx(hook);

@@ -142,6 +142,8 @@ int ttyBoxAnswer(const std::string& line, const std::vector<int>& buttons, int d
 // script (ui_script_end.cpp: the last process of a run to end fails the run
 // when statements other than waits were never reached).
 void noteScriptReached(size_t statements);
+// Taken as reached by a run the script renderer has already failed.
+inline constexpr size_t kScriptFailed = 1u << 30;
 
 // The transcript: KVSIM_TRANSCRIPT, else <machine root>/transcript.log.
 std::string transcriptPath();

@@ -321,4 +321,10 @@ bool parseScript(std::string_view text, const std::string& fileName, std::vector
   return true;
 }
 
+std::string describeStatement(const Statement& st) {
+  if (st.kind == StatementKind::Page) return "page " + st.dialog.toString();
+  if (st.kind == StatementKind::MsgBox) return "msgbox " + st.match;
+  return "wait";
+}
+
 }  // namespace winsim::ui

@@ -62,6 +62,9 @@ bool parseAction(std::string_view text, Action* out, std::string* error);
 // The answer words and their button ids: "yes" -> IDYES, ...
 int answerId(std::string_view word);
 const char* answerWord(int id);
+// How a statement names what it expects ("page 145", "msgbox IDS_..."), for
+// the message of a run that ended with statements left.
+std::string describeStatement(const Statement& st);
 
 // Longest wait a script may ask for, in machine seconds (a day).
 inline constexpr double kMaxWaitSeconds = 86400;

@@ -91,12 +91,6 @@ void withState(F change) {
   ::close(fd);
 }
 
-std::string describeStatement(const Statement& st) {
-  if (st.kind == StatementKind::Page) return "page " + st.dialog.toString();
-  if (st.kind == StatementKind::MsgBox) return "msgbox " + st.match;
-  return "wait";
-}
-
 void atProcessEnd() {
   bool last = false;
   size_t reached = 0;

@@ -134,6 +134,9 @@ void failRun(const std::string& message) {
   std::fprintf(stderr, "\nkvsim ui: %s\n", message.c_str());
   std::fflush(stderr);
   appendTranscript("!! " + message + "\n");
+  // The run has failed with its reason: the processes still running must
+  // not add that the rest of the script was never reached.
+  noteScriptReached(kScriptFailed);
   _exit(kUiFailureExitCode);
 }
 
