@@ -419,6 +419,8 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
                                        : "the INF's decoration and " + baseName(dsc) + " say " + c.strPlatform;
   const std::string whose = fromDsc ? baseName(dsc) + "'s Version=" + claimed : c.strDriverFile + "'s version resource";
   const std::string area = "driver file";
+  const std::string noVersion =
+      dsc.empty() ? std::string("there is no description file to state the version") : baseName(dsc) + " states no Version";
 
   if (c.dwInfOSVersion == 2 && kIEquals(c.strPlatform, "NTamd64")) {
     out.error(area, c.strInfPath,
@@ -447,8 +449,7 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
       // not a PE matters only when the program asks it for the version.
       if (isDriver && !fromDsc) {
         out.warning(area, found,
-                    where + " is not a PE file and " + (dsc.empty() ? "no description file" : baseName(dsc)) +
-                        " states no Version: the program takes version 0 and never offers \"" + c.strDriverName +
+                    where + " is not a PE file and " + noVersion + ": the program takes version 0 and never offers \"" + c.strDriverName +
                         "\" on Windows 2000 or later (admission decision 1); the wizard does not stop");
       }
       continue;
@@ -479,9 +480,8 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
                         "). The program takes the description file's version (the wizard does not stop)");
       } else if (!fromDsc && !recognised) {
         out.warning(area, found,
-                    where + " names no printer-driver version (" + versionWords(facts) + ") and " +
-                        (dsc.empty() ? "no description file" : baseName(dsc)) +
-                        " states no Version: the program takes version 0 and never offers \"" + c.strDriverName +
+                    where + " names no printer-driver version (" + versionWords(facts) + ") and " + noVersion +
+                        ": the program takes version 0 and never offers \"" + c.strDriverName +
                         "\" on Windows 2000 or later (admission decision 1); the wizard does not stop");
       }
     } else if (recognised && dwFileVersion != c.dwInfOSVersion) {
