@@ -495,6 +495,15 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
 
 // ---- Admission on this system ----------------------------------------------------------
 
+// "(2) platform not for this OS.", as the admission's log line gives it.
+std::string decisionText(int decision, const char* reason) {
+  std::string text(1, '(');
+  text += std::to_string(decision);
+  text += ") ";
+  text += reason;
+  return text;
+}
+
 void checkAdmission(const CCandidateDriverList& list, KvpkgFindings& out) {
   const std::string system = kvpkgSystemName();
   CCandidateDriverList lstSetup;
@@ -504,8 +513,10 @@ void checkAdmission(const CCandidateDriverList& list, KvpkgFindings& out) {
   size_t i = 0;
   for (const CCandidateDriver& c : list) {
     std::string reasons;
-    for (const CKV_SETUPApp::CAdmissionRefusal& r : CKV_SETUPApp::kListAdmissionRefusals(lstSetup, c))
-      reasons += (reasons.empty() ? "" : " ") + ("(" + std::to_string(r.nDecision) + ") ") + r.pszReason;
+    for (const CKV_SETUPApp::CAdmissionRefusal& r : CKV_SETUPApp::kListAdmissionRefusals(lstSetup, c)) {
+      if (!reasons.empty()) reasons += ' ';
+      reasons += decisionText(r.nDecision, r.pszReason);
+    }
     size_t samePos = SIZE_MAX;
     size_t pos = 0;
     for (const CCandidateDriver& e : lstSetup) {
@@ -525,7 +536,7 @@ void checkAdmission(const CCandidateDriverList& list, KvpkgFindings& out) {
       lstSetup.push_back(c);
       setupIndex.push_back(i);
     } else {
-      refused[i] = reasons.empty() ? "(" + std::to_string(decision) + ") " + reason : reasons;
+      refused[i] = reasons.empty() ? decisionText(decision, reason.c_str()) : reasons;
     }
     ++i;
   }
