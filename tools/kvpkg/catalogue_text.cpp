@@ -45,7 +45,8 @@ KvpkgCatalogue kvpkgParseCatalogue(const char* data, size_t size) {
     if (line[0] == '[') {
       // "[NAME" without its bracket names the rest of the line.
       const size_t close = line.find(']');
-      const std::string name = upperAscii(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+      const std::string name =
+          upperAscii(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
       // Ids before the first section, or under an empty name, belong nowhere.
       current = name.empty() ? nullptr : &sections[name];
       if (name.empty()) sections[name];

@@ -82,9 +82,9 @@ class InfRules {
   }
   // A key the description file decides, or the INF's [DrvInst] section when
   // there is none.
-  std::string dscOrInf(const std::string& dsc, const char* key, const char* accepted) {
+  std::string dscOrInf(const std::string& dsc, const char* key) {
     if (dsc.empty()) return std::string("the INF's [DrvInst] ") + key + " cannot be read";
-    return shown(dsc, key) + (accepted[0] ? std::string(" is not ") + accepted : std::string(" cannot be used"));
+    return shown(dsc, key) + " cannot be used";
   }
 
   CInfFile& m_inf;
@@ -124,7 +124,8 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
   if (!bSignature) fail(5, "Signature", "", "[Version] Signature cannot be read");
   const bool bPlatform = m_inf.kGetPlatform(strInfPlatform);
   if (!bPlatform) {
-    fail(6, "Manufacturer", "", "[Manufacturer] gives no platform (no model section, or a decoration other than NTx86 or NTamd64)");
+    fail(6, "Manufacturer", "",
+         "[Manufacturer] gives no platform (no model section, or a decoration other than NTx86 or NTamd64)");
   }
 
   std::string dsc;
@@ -166,21 +167,21 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
   std::string strCopyForceFiles;
   m_builder.kGetDeleteDeviceString(dsc, strText);
   m_builder.kGetCopyForceFiles(dsc, strCopyForceFiles);
-  if (!m_builder.kGetNoCheckFile(dsc, strNoCheckFiles)) fail(17, "NoCheckFiles", "", dscOrInf(dsc, "NoCheckFiles", ""));
+  if (!m_builder.kGetNoCheckFile(dsc, strNoCheckFiles)) fail(17, "NoCheckFiles", "", dscOrInf(dsc, "NoCheckFiles"));
   std::vector<std::string> lstNames;
-  if (!m_builder.kGetDrvNamesForDrvInst(dsc, lstNames)) fail(46, "DrvInst", "", dscOrInf(dsc, "DrvInst", ""));
+  if (!m_builder.kGetDrvNamesForDrvInst(dsc, lstNames)) fail(46, "DrvInst", "", dscOrInf(dsc, "DrvInst"));
   CVendorSetupInfo vendor;
-  if (!m_builder.kGetVendorSetup(dsc, "", vendor)) fail(18, "VendorSetup", "", dscOrInf(dsc, "VendorSetup", ""));
+  if (!m_builder.kGetVendorSetup(dsc, "", vendor)) fail(18, "VendorSetup", "", dscOrInf(dsc, "VendorSetup"));
   if (!m_builder.kGetDrvInstLanguageMonitor(dsc, strText)) {
-    fail(19, "LanguageMonitor", "", dscOrInf(dsc, "LanguageMonitor", ""));
+    fail(19, "LanguageMonitor", "", dscOrInf(dsc, "LanguageMonitor"));
   }
   std::string strIni;
   std::string strIniDir;
   std::string strIniSubDir;
   if (!m_builder.kGetIniFileName(dsc, strIni, strIniDir, strIniSubDir)) {
-    fail(20, "IniFileName", "", dscOrInf(dsc, "IniFileName", ""));
+    fail(20, "IniFileName", "", dscOrInf(dsc, "IniFileName"));
   }
-  if (!m_builder.kGetDriverType(dsc, strText)) fail(21, "DriverType", "", dscOrInf(dsc, "DriverType", ""));
+  if (!m_builder.kGetDriverType(dsc, strText)) fail(21, "DriverType", "", dscOrInf(dsc, "DriverType"));
   if (!m_builder.kGetUSBPermit(dsc, bFlag)) fail(22, "USBPermit", "", shown(dsc, "USBPermit") + " is not ON or OFF");
 
   m_inf.kAddDestinationDirsList(strInfPath, dwInfVersion);
@@ -218,16 +219,21 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
       bDriverFile = m_inf.kGetExtensionName(section, "DriverFile", strDriverFile);
       if (!bDriverFile) fail(27, "DriverFile", desc, where + "DriverFile cannot be read");
       if (strDriverFile.empty()) strDriverFile = section;
-      if (!m_inf.kGetExtensionName(section, "ConfigFile", strText)) fail(28, "ConfigFile", desc, where + "ConfigFile cannot be read");
-      if (!m_inf.kGetExtensionName(section, "DataFile", strText)) fail(29, "DataFile", desc, where + "DataFile cannot be read");
-      if (!m_inf.kGetExtensionName(section, "HelpFile", strText)) fail(30, "HelpFile", desc, where + "HelpFile cannot be read");
+      if (!m_inf.kGetExtensionName(section, "ConfigFile", strText))
+        fail(28, "ConfigFile", desc, where + "ConfigFile cannot be read");
+      if (!m_inf.kGetExtensionName(section, "DataFile", strText))
+        fail(29, "DataFile", desc, where + "DataFile cannot be read");
+      if (!m_inf.kGetExtensionName(section, "HelpFile", strText))
+        fail(30, "HelpFile", desc, where + "HelpFile cannot be read");
     }
-    if (!m_builder.kGetComment(dsc, desc, strText)) fail(31, "Comment", desc, dscOrInf(dsc, "Comment", ""));
+    if (!m_builder.kGetComment(dsc, desc, strText)) fail(31, "Comment", desc, dscOrInf(dsc, "Comment"));
     std::string strDriverPath = strInfFolder;
     if (!bKnown) {
       std::string strFound;
-      if (bDriverFile && !CCommonFunction::kStdAfxSearchFile(strInfFolder.c_str(), strDriverFile.c_str(), strFound, 1)) {
-        std::string text = "the driver file " + strDriverFile + " is not in the package, neither as it is nor compressed (" +
+      if (bDriverFile &&
+          !CCommonFunction::kStdAfxSearchFile(strInfFolder.c_str(), strDriverFile.c_str(), strFound, 1)) {
+        std::string text = "the driver file " + strDriverFile +
+                           " is not in the package, neither as it is nor compressed (" +
                            strDriverFile.substr(0, strDriverFile.size() - 1) + "_); searched in:";
         for (const std::string& f : kvpkgSearchedFolders(strShownFolder)) text += "\n    " + f;
         fail(33, "DriverFile", desc, text);
@@ -257,8 +263,10 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
         fail(40, "LanguageMonitor", desc, where + "LanguageMonitor cannot be read");
       }
     }
-    if (!m_inf.kGetHardwareID(desc, strText)) fail(41, "HardwareID", desc, "the model line's hardware id cannot be read");
-    if (!m_inf.kGetCompatibleID(desc, strText)) fail(42, "CompatibleID", desc, "the model line's compatible id cannot be read");
+    if (!m_inf.kGetHardwareID(desc, strText))
+      fail(41, "HardwareID", desc, "the model line's hardware id cannot be read");
+    if (!m_inf.kGetCompatibleID(desc, strText))
+      fail(42, "CompatibleID", desc, "the model line's compatible id cannot be read");
     if (!bKnown) {
       // The program asks these once per install section; the answer is the INF's.
       if (!bInfValuesRead) {
@@ -373,8 +381,8 @@ FileFacts examineFile(CSetupApi& setupApi, const std::string& found) {
     if (hOut >= 0) LZClose(hOut);
     if (copied < 0) return facts;
   }
-  const HANDLE h = CreateFileA(szTemp, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+  const HANDLE h =
+      CreateFileA(szTemp, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return facts;
   // The headers are at the front; 64 KB holds them in any PE a linker makes.
   std::string head(65536, '\0');
@@ -419,8 +427,8 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
                                        : "the INF's decoration and " + baseName(dsc) + " say " + c.strPlatform;
   const std::string whose = fromDsc ? baseName(dsc) + "'s Version=" + claimed : c.strDriverFile + "'s version resource";
   const std::string area = "driver file";
-  const std::string noVersion =
-      dsc.empty() ? std::string("there is no description file to state the version") : baseName(dsc) + " states no Version";
+  const std::string noVersion = dsc.empty() ? std::string("there is no description file to state the version")
+                                            : baseName(dsc) + " states no Version";
 
   if (c.dwInfOSVersion == 2 && kIEquals(c.strPlatform, "NTamd64")) {
     out.error(area, c.strInfPath,
@@ -449,7 +457,8 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
       // not a PE matters only when the program asks it for the version.
       if (isDriver && !fromDsc) {
         out.warning(area, found,
-                    where + " is not a PE file and " + noVersion + ": the program takes version 0 and never offers \"" + c.strDriverName +
+                    where + " is not a PE file and " + noVersion + ": the program takes version 0 and never offers \"" +
+                        c.strDriverName +
                         "\" on Windows 2000 or later (admission decision 1); the wizard does not stop");
       }
       continue;
@@ -471,12 +480,12 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
                     baseName(dsc) + " says Version=" + claimed + ", " + where + " is a version-" +
                         std::to_string(dwFileVersion) + " driver (" + versionWords(facts) +
                         "). The program takes the description file's version without reading the file: it "
-                        "installs the driver as version " + std::to_string(c.dwInfOSVersion) +
-                        " (the wizard does not stop)");
+                        "installs the driver as version " +
+                        std::to_string(c.dwInfOSVersion) + " (the wizard does not stop)");
       } else if (fromDsc && !recognised) {
         out.warning(area, found,
-                    baseName(dsc) + " says Version=" + claimed + ", " + where +
-                        " names no printer-driver version (" + versionWords(facts) +
+                    baseName(dsc) + " says Version=" + claimed + ", " + where + " names no printer-driver version (" +
+                        versionWords(facts) +
                         "). The program takes the description file's version (the wizard does not stop)");
       } else if (!fromDsc && !recognised) {
         out.warning(area, found,
@@ -546,11 +555,13 @@ void checkAdmission(const CCandidateDriverList& list, KvpkgFindings& out) {
     if (!refused[i].empty()) {
       out.note("admission", c.strInfPath, who + " is not offered on " + system + ": " + refused[i]);
     } else if (displacedBy[i]) {
-      out.note("admission", c.strInfPath, who + " is not offered on " + system + ": a later driver of the same name replaces it");
+      out.note("admission", c.strInfPath,
+               who + " is not offered on " + system + ": a later driver of the same name replaces it");
     }
     if (!c.bDrvInstListed) {
-      out.note("admission", c.strInfPath,
-               who + " is offered only when updating printers in use: the description file's DrvInst list does not name it");
+      out.note(
+          "admission", c.strInfPath,
+          who + " is offered only when updating printers in use: the description file's DrvInst list does not name it");
     }
     ++i;
   }
@@ -592,7 +603,21 @@ void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
                 s.path + (f.model.empty() ? "" : " model \"" + f.model + "\"") + ": failure " +
                     std::to_string(f.number) + " (" + f.key + "): " + f.text);
     }
-    if (!s.failures.empty()) ++broken;
+    if (!s.failures.empty()) {
+      ++broken;
+      // Whichever rule breaks, no model of the INF becomes a candidate.
+      std::string own;
+      std::string others;
+      size_t owners = 0;
+      for (const ModelState& m : s.models) {
+        (m.failed ? own : others) += (std::string(1, ' ') + "\"" + m.name + "\"");
+        owners += m.failed ? 1 : 0;
+      }
+      std::string text = s.path + " gives no candidate:";
+      if (!own.empty()) text += own + (owners == 1 ? " breaks a rule of its own;" : " break rules of their own;");
+      if (!others.empty()) text += others + " only because the INF breaks one";
+      if (!s.models.empty()) out.note("INF", s.path, text);
+    }
   }
   if (dwWhole == VEXOERR_READINFERR) {
     // The program's own stop must be the first failure listed for its INF;
