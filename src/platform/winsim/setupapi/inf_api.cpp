@@ -107,7 +107,7 @@ extern "C" BOOL WINAPI SetupOpenAppendInfFileA(PCSTR FileName, HINF InfHandle, P
       return FALSE;
     }
     const InfLine& l = first.line(s, static_cast<std::uint32_t>(pos));
-    for (DWORD i = 1; i <= l.fields.size(); ++i) {
+    for (DWORD i = 1; i <= l.fieldCount; ++i) {
       std::string name;
       first.field(l, i, &name);
       if (!name.empty()) names.push_back(name);
@@ -371,7 +371,7 @@ extern "C" DWORD WINAPI SetupGetFieldCount(PINFCONTEXT Context) {
   LineRef ref;
   if (!resolveContext(Context, &ref)) return 0;
   SetLastError(ERROR_SUCCESS);
-  return static_cast<DWORD>(ref.line().fields.size());
+  return static_cast<DWORD>(ref.line().fieldCount);
 }
 
 // SetupGetLineCountA: the lines of a section over the handle's files; -1

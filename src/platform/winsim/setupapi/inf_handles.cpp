@@ -2,6 +2,8 @@
 #include "setupapi/inf_handles.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <list>
 #include <mutex>
@@ -17,6 +19,9 @@ namespace {
 constexpr std::uintmax_t kMaxInfBytes = 64u << 20;
 
 std::mutex g_mutex;
+// Raised by every close: a handle remembered by a thread is still open
+// while the count it was remembered at stands.
+std::atomic<std::uint64_t> g_closes{0};
 std::unordered_set<InfHandle*>& openHandles() {
   static std::unordered_set<InfHandle*> handles;
   return handles;
@@ -38,6 +43,25 @@ LANGID machineLanguage() {
   return static_cast<LANGID>(machineSettings().langId);
 }
 
+// The whole file in one read of its known size.
+std::optional<std::string> readInf(const fs::path& host, std::uintmax_t size) {
+  std::FILE* f = std::fopen(host.c_str(), "rb");
+  if (!f) return std::nullopt;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  // A file that grew since its size was taken is read to its end.
+  char more[4096];
+  size_t extra = 0;
+  while (bytes.size() == size && bytes.size() <= kMaxInfBytes && (extra = std::fread(more, 1, sizeof more, f)) > 0) {
+    bytes.append(more, extra);
+    size = bytes.size();
+  }
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return std::nullopt;
+  return bytes;
+}
+
 bool fileExists(const std::string& winPath) {
   auto host = hostPath(winPath);
   std::error_code ec;
@@ -56,11 +80,22 @@ HINF registerInf(std::unique_ptr<InfHandle> handle) {
   return raw;
 }
 
+// Every query of a line looks its handle up: the last handle a thread
+// found is answered without the lock.
 InfHandle* lookupInf(HINF inf) {
   if (!inf || inf == INVALID_HANDLE_VALUE) return nullptr;
+  struct Last {
+    HINF inf = nullptr;
+    std::uint64_t closes = 0;
+  };
+  thread_local Last last;
+  const std::uint64_t closes = g_closes.load(std::memory_order_acquire);
+  if (last.inf == inf && last.closes == closes) return static_cast<InfHandle*>(inf);
   std::lock_guard<std::mutex> guard(g_mutex);
   auto* h = static_cast<InfHandle*>(inf);
-  return openHandles().count(h) ? h : nullptr;
+  if (!openHandles().count(h)) return nullptr;
+  last = Last{inf, closes};
+  return h;
 }
 
 bool closeInf(HINF inf) {
@@ -70,6 +105,7 @@ bool closeInf(HINF inf) {
     std::lock_guard<std::mutex> guard(g_mutex);
     auto* h = static_cast<InfHandle*>(inf);
     if (!openHandles().erase(h)) return false;
+    g_closes.fetch_add(1, std::memory_order_release);
     owned.reset(h);
   }
   forgetUnused(owned->files);
@@ -207,7 +243,7 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
   if (ec) return ERROR_FILE_NOT_FOUND;
   if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
   const auto written = fs::last_write_time(*host, ec);
-  auto bytes = readWholeFile(*host);
+  auto bytes = readInf(*host, size);
   if (!bytes) return ERROR_ACCESS_DENIED;
   const ParseOptions options = optionsForMachine();
 
@@ -227,7 +263,7 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
   }
   if (!file) {
     ParseResult result;
-    auto parsed = InfFile::parse(*bytes, options, &result);
+    auto parsed = InfFile::parse(std::move(*bytes), options, &result);
     bytes.reset();
     if (!parsed) {
       if (errorLine) *errorLine = result.errorLine;
