@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "machine.h"
+#include "advapi32/registry_store.h"
 #include "machine_settings.h"
 
 namespace winsim::setupapi {
@@ -25,22 +26,6 @@ std::atomic<std::uint64_t> g_closes{0};
 std::unordered_set<InfHandle*>& openHandles() {
   static std::unordered_set<InfHandle*> handles;
   return handles;
-}
-
-// Windows 2000 and XP keep at most 511 characters of a field; later
-// versions 4095.
-ParseOptions optionsForMachine() {
-  ParseOptions options;
-  const std::string os = machineSettings().osKind;
-  static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
-  for (const char* kind : kOld) {
-    if (iequals(os, kind)) options.maxFieldLength = 511;
-  }
-  return options;
-}
-
-LANGID machineLanguage() {
-  return static_cast<LANGID>(machineSettings().langId);
 }
 
 // The whole file in one read of its known size.
@@ -69,6 +54,46 @@ bool fileExists(const std::string& winPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// What every open reads of the machine: taken again only when the
+// machine's registry has changed, instead of twenty registry reads an open.
+struct MachineView {
+  unsigned long long generation = 0;
+  DirTable dirs;
+  ParseOptions options;
+  LANGID language = 0;
+};
+
+MachineView currentMachine() {
+  static std::mutex mutex;
+  static MachineView view;
+  unsigned long long generation = 0;
+  reg::inspect(reg::Hive::LocalMachine, [&](const reg::Editor& e) { generation = e.generation(); });
+  std::lock_guard<std::mutex> guard(mutex);
+  if (view.generation != generation || generation == 0) {
+    MachineView fresh;
+    fresh.generation = generation;
+    const MachineSettings settings = machineSettings();
+    // Windows 2000 and XP keep at most 511 characters of a field; later
+    // versions 4095.
+    static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
+    for (const char* kind : kOld) {
+      if (iequals(settings.osKind, kind)) fresh.options.maxFieldLength = 511;
+    }
+    fresh.language = static_cast<LANGID>(settings.langId);
+    fresh.dirs = DirTable::forMachine();
+    view = std::move(fresh);
+  }
+  return view;
+}
+
+}  // namespace
+
+ParseOptions optionsForMachine() { return currentMachine().options; }
+LANGID machineLanguage() { return currentMachine().language; }
+DirTable machineDirs() { return currentMachine().dirs; }
 
 // Drops the cached parse of files that no other handle holds.
 void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
@@ -232,6 +257,33 @@ std::list<CacheEntry>& cache() {
   return entries;
 }
 
+// Parses the bytes of an INF into a model bound to its path and `dirs`.
+DWORD parseInf(std::string bytes, const std::string& winPath, const DirTable& dirs, const ParseOptions& options,
+               LANGID language, std::shared_ptr<const InfFile>* out, UINT* errorLine) {
+  ParseResult result;
+  auto parsed = InfFile::parse(std::move(bytes), options, &result);
+  if (!parsed) {
+    if (errorLine) *errorLine = result.errorLine;
+    return result.error;
+  }
+  auto bound = std::make_shared<BoundInf>();
+  bound->dirs = dirs;
+  bound->file = std::move(parsed);
+  bound->file->bind(winPath, &bound->dirs, language);
+  *out = std::shared_ptr<const InfFile>(bound, bound->file.get());
+  return 0;
+}
+
+// The style check of an open: a file without a WIN4 signature opens only
+// when the caller accepts the old NT format.
+DWORD checkStyle(const InfFile& file, DWORD style, UINT* errorLine) {
+  if (!file.isWin4() && !(style & INF_STYLE_OLDNT)) {
+    if (errorLine) *errorLine = 0;
+    return ERROR_WRONG_INF_STYLE;
+  }
+  return 0;
+}
+
 // Reads a file and parses it into a bound model, or gives the error.
 DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs, bool useCache,
                    std::shared_ptr<const InfFile>* out, UINT* errorLine) {
@@ -245,13 +297,15 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
   const auto written = fs::last_write_time(*host, ec);
   auto bytes = readInf(*host, size);
   if (!bytes) return ERROR_ACCESS_DENIED;
-  const ParseOptions options = optionsForMachine();
+  const MachineView machine = currentMachine();
+  const ParseOptions& options = machine.options;
+  const LANGID language = machine.language;
 
   InfIdentity identity;
   std::shared_ptr<const InfFile> file;
   if (useCache) {
     identity = InfIdentity{winPath, *host, bytes->size(), written, std::hash<std::string_view>()(*bytes),
-                           options.maxFieldLength, machineLanguage(), dirs};
+                           options.maxFieldLength, language, dirs};
     std::lock_guard<std::mutex> guard(g_cacheMutex);
     auto& entries = cache();
     for (auto it = entries.begin(); it != entries.end(); ++it) {
@@ -262,18 +316,9 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
     }
   }
   if (!file) {
-    ParseResult result;
-    auto parsed = InfFile::parse(std::move(*bytes), options, &result);
+    const DWORD error = parseInf(std::move(*bytes), winPath, dirs, options, language, &file, errorLine);
     bytes.reset();
-    if (!parsed) {
-      if (errorLine) *errorLine = result.errorLine;
-      return result.error;
-    }
-    auto bound = std::make_shared<BoundInf>();
-    bound->dirs = dirs;
-    bound->file = std::move(parsed);
-    bound->file->bind(winPath, &bound->dirs, machineLanguage());
-    file = std::shared_ptr<const InfFile>(bound, bound->file.get());
+    if (error) return error;
     if (useCache) {
       std::lock_guard<std::mutex> guard(g_cacheMutex);
       auto& entries = cache();
@@ -281,12 +326,7 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
       while (entries.size() > kCachedInfs) entries.pop_back();
     }
   }
-  // A file without a WIN4 signature opens only when the caller accepts
-  // the old NT format.
-  if (!file->isWin4() && !(style & INF_STYLE_OLDNT)) {
-    if (errorLine) *errorLine = 0;
-    return ERROR_WRONG_INF_STYLE;
-  }
+  if (const DWORD error = checkStyle(*file, style, errorLine)) return error;
   *out = std::move(file);
   return 0;
 }
@@ -319,6 +359,25 @@ DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std
 DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
                       std::shared_ptr<const InfFile>* out, UINT* errorLine) {
   return readAndParse(winPath, style, dirs, false, out, errorLine);
+}
+
+HINF openInfBuffer(std::string_view bytes, const std::string& winPath, DWORD style, const DirTable& dirs,
+                   const ParseOptions& options, LANGID language, UINT* errorLine) {
+  if (errorLine) *errorLine = 0;
+  std::shared_ptr<const InfFile> file;
+  DWORD error = bytes.size() > kMaxInfBytes
+                    ? ERROR_NOT_ENOUGH_MEMORY
+                    : parseInf(std::string(bytes), winPath, dirs, options, language, &file, errorLine);
+  if (!error) error = checkStyle(*file, style, errorLine);
+  if (error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto handle = std::make_unique<InfHandle>();
+  handle->dirs = std::make_unique<DirTable>(dirs);
+  handle->files.push_back(std::move(file));
+  SetLastError(ERROR_SUCCESS);
+  return registerInf(std::move(handle));
 }
 
 std::string locateInf(const std::string& name) {
