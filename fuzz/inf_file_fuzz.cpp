@@ -16,6 +16,7 @@
 #include "driverinfo/setup_api.h"
 
 #include "fuzz_machine.h"
+#include "setupapi/inf_handles.h"
 
 namespace {
 
@@ -91,5 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Each input's INF is closed before the next, as the analysis closes
   // every INF it opened; an open handle across inputs would read as a leak.
   harness.inf->kClose();
+  // Nor does the Setup API's cache of recent parses carry over: an input
+  // ends with the memory it started with, or the fuzzer looks for a leak
+  // after it (a scan of the whole heap).
+  winsim::setupapi::forgetCachedInfs();
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "machine.h"
 #include "advapi32/registry_store.h"
 #include "machine_settings.h"
+#include "winspool/directories.h"
 
 namespace winsim::setupapi {
 namespace {
@@ -64,6 +65,7 @@ struct MachineView {
   DirTable dirs;
   ParseOptions options;
   LANGID language = 0;
+  std::string environmentDir;  // the spooler environment's folder: "w32x86", "x64"
 };
 
 MachineView currentMachine() {
@@ -84,6 +86,7 @@ MachineView currentMachine() {
     }
     fresh.language = static_cast<LANGID>(settings.langId);
     fresh.dirs = DirTable::forMachine();
+    fresh.environmentDir = spool::processEnvironment().dir;
     view = std::move(fresh);
   }
   return view;
@@ -94,6 +97,7 @@ MachineView currentMachine() {
 ParseOptions optionsForMachine() { return currentMachine().options; }
 LANGID machineLanguage() { return currentMachine().language; }
 DirTable machineDirs() { return currentMachine().dirs; }
+std::string machineEnvironmentDir() { return currentMachine().environmentDir; }
 
 // Drops the cached parse of files that no other handle holds.
 void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
@@ -349,6 +353,12 @@ void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files) {
       ++it;
     }
   }
+}
+
+void forgetCachedInfs() {
+  std::list<CacheEntry> dropped;  // freed outside the lock
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  dropped.swap(cache());
 }
 
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,

@@ -61,6 +61,9 @@ bool findNext(const LineRef& from, const char* key, LineRef* out);
 // file is parsed once. A file changed on disk is parsed again.
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,
               UINT* errorLine);
+// Empties the cache of loadInf (files still open stay open): for a caller
+// that must end with the memory it started with.
+void forgetCachedInfs();
 // Parses the file anew, never from the cache nor into it.
 DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
                       std::shared_ptr<const InfFile>* out, UINT* errorLine);
@@ -78,6 +81,8 @@ ParseOptions optionsForMachine();
 LANGID machineLanguage();
 // DirTable::forMachine(), read again only when the machine has changed.
 DirTable machineDirs();
+// The folder name of the process's spooler environment ("w32x86", "x64").
+std::string machineEnvironmentDir();
 // A bare file name is looked for in the INF folder, then in system32; a
 // name with a path is made absolute.
 std::string locateInf(const std::string& name);
