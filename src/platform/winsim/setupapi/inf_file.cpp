@@ -525,17 +525,6 @@ void InfFile::chooseStrings(LANGID language) {
   if (s.lines.size() > kLinearSearchLines) stringsIndex_ = buildIndex(s, false);
 }
 
-size_t InfFile::memoryBytes() const {
-  size_t bytes = sizeof *this + text_.capacity() + spans_.capacity() * sizeof(InfSpan) +
-                 lines_.capacity() * sizeof(InfLine) + sections_.capacity() * sizeof(InfSection);
-  for (const auto& s : sections_) {
-    bytes += s.name.capacity() + s.lines.capacity() * sizeof(std::uint32_t);
-    if (s.keyIndex) bytes += sizeof(KeyIndex) + s.keyIndex->entries.capacity() * sizeof(std::uint64_t);
-  }
-  if (stringsIndex_) bytes += sizeof(KeyIndex) + stringsIndex_->entries.capacity() * sizeof(std::uint64_t);
-  return bytes;
-}
-
 std::string InfFile::substitute(std::string_view text) const {
   std::string out;
   substituteInto(text, &out);

@@ -147,9 +147,6 @@ class InfFile {
   // Fields 1..n after substitution, joined with commas.
   std::string lineText(const InfLine& line) const;
 
-  // Bytes the model holds, for the memory figures of the benchmarks.
-  size_t memoryBytes() const;
-
  private:
   friend class InfParser;
   void chooseStrings(LANGID language);
