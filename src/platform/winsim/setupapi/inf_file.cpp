@@ -357,16 +357,13 @@ std::unique_ptr<InfFile> InfFile::parse(std::string&& bytes, const ParseOptions&
     if (result) *result = ParseResult{ERROR_NOT_ENOUGH_MEMORY, 0};
     return nullptr;
   }
-  // At most one line per LF: the lines are allocated once, and the texts
-  // of a line (a key and its fields) once for most files.
-  const std::string_view text = std::string_view(bytes).substr(begin);
-  size_t newlines = 0;
-  for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
-       ++p) {
-    ++newlines;
-  }
-  file->lines_.reserve(newlines + 1);
-  file->spans_.reserve(4 * (newlines + 1));
+  // Room for a line per 32 bytes and four texts a line, the shape of a
+  // models section, so that most files are parsed without the arrays
+  // growing; what is left unused is given back below (and room never
+  // written is never touched).
+  const size_t expectedLines = (bytes.size() - begin) / 32 + 16;
+  file->lines_.reserve(expectedLines);
+  file->spans_.reserve(4 * expectedLines);
   file->text_ = std::move(bytes);
   InfParser parser(begin, options, file.get());
   ParseResult r = parser.run();
