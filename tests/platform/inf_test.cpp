@@ -105,6 +105,11 @@ TEST_F(Inf, LinesSplitIntoKeyAndFields) {
       {"a=", true, "a", {""}, ""},
       {"key1 = v1 , v2 ,, \"q,uoted\" ; comment", true, "key1", {"v1", "v2", "", "q,uoted"}, "v1,v2,,q,uoted"},
       {"abcd=ef", true, "abcd", {"ef gh"}, "ef gh"},  // written with "\0gh" after it
+      // Each row ends the file: a quote or backslash as the very last byte.
+      {"k8=\"abc", true, "k8", {"abc"}, "abc"},
+      {"k9=\"a\"\"", true, "k9", {"a\""}, "a\""},
+      {"k10=ab\"", true, "k10", {"ab"}, "ab"},
+      {"k11=a,b\\", true, "k11", {"a", "b"}, "a,b"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);

@@ -61,7 +61,7 @@ extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR FileName, PCSTR InfClass, DWORD I
     return INVALID_HANDLE_VALUE;
   }
   auto handle = std::make_unique<InfHandle>();
-  handle->dirs = std::make_unique<DirTable>(DirTable::forMachine());
+  handle->dirs = std::make_unique<DirTable>(machineDirs());
   std::shared_ptr<const InfFile> file;
   UINT line = 0;
   const DWORD error = loadInf(locateInf(FileName), InfStyle, *handle->dirs, &file, &line);
@@ -107,7 +107,7 @@ extern "C" BOOL WINAPI SetupOpenAppendInfFileA(PCSTR FileName, HINF InfHandle, P
       return FALSE;
     }
     const InfLine& l = first.line(s, static_cast<std::uint32_t>(pos));
-    for (DWORD i = 1; i <= l.fields.size(); ++i) {
+    for (DWORD i = 1; i <= l.fieldCount; ++i) {
       std::string name;
       first.field(l, i, &name);
       if (!name.empty()) names.push_back(name);
@@ -145,7 +145,6 @@ extern "C" BOOL WINAPI SetupGetInfInformationA(LPCVOID InfSpec, DWORD SearchCont
                                                PDWORD RequiredSize) {
   std::vector<const InfFile*> files;
   std::shared_ptr<const InfFile> owned;
-  DirTable dirs = DirTable::forMachine();
   if (SearchControl == INFINFO_INF_SPEC_IS_HINF) {
     auto* handle = lookupInf(const_cast<void*>(InfSpec));
     if (!handle) {
@@ -164,6 +163,7 @@ extern "C" BOOL WINAPI SetupGetInfInformationA(LPCVOID InfSpec, DWORD SearchCont
       path = locateInf(name);
     }
     // The parse is kept: a caller asking by name usually opens the file next.
+    const DirTable dirs = machineDirs();
     const DWORD error = loadInf(path, INF_STYLE_OLDNT | INF_STYLE_WIN4, dirs, &owned, nullptr);
     if (error) {
       SetLastError(error);
@@ -371,7 +371,7 @@ extern "C" DWORD WINAPI SetupGetFieldCount(PINFCONTEXT Context) {
   LineRef ref;
   if (!resolveContext(Context, &ref)) return 0;
   SetLastError(ERROR_SUCCESS);
-  return static_cast<DWORD>(ref.line().fields.size());
+  return static_cast<DWORD>(ref.line().fieldCount);
 }
 
 // SetupGetLineCountA: the lines of a section over the handle's files; -1

@@ -1,15 +1,18 @@
 // winsim: one parsed INF file.
 //
-// The file is read once, in one pass, into sections and lines; every query
-// afterwards works on that model. Each section keeps an index from its keys
-// (after string substitution, lower-cased) to its lines, so that a keyed
-// search costs one hash lookup however large the file is: a package with ten
-// thousand models is analysed in one pass over the text and then only
-// lookups.
+// The file is read once, in one pass, into sections and lines. The text of
+// every key and field (quotes removed, not yet substituted) is kept in one
+// buffer and a line names its texts by offset, so that a file of ten
+// thousand models is a few allocations and about its own size in memory.
+// A section is indexed by its keys (after string substitution, without
+// regard to case) the first time a key is looked for in it: a keyed search
+// then costs a binary search, and a caller that only walks lines never pays
+// for an index.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -53,17 +56,32 @@ struct NoCaseEqual {
 template <typename T>
 using NoCaseMap = std::unordered_map<std::string, T, NoCaseHash, NoCaseEqual>;
 
+// One text of a line in InfFile's text buffer.
+struct InfSpan {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+};
+
+// A line: its key and fields 1..n are InfFile::spans()[firstSpan ..
+// firstSpan + fieldCount], the key first (an empty span when the line has
+// none).
 struct InfLine {
-  bool hasKey = false;
-  std::string key;                  // quotes removed, not yet substituted
-  std::vector<std::string> fields;  // fields 1..n, quotes removed, not yet substituted
+  std::uint32_t firstSpan = 0;
+  std::uint32_t fieldCount : 31 = 0;
+  std::uint32_t hasKey : 1 = 0;
+};
+
+// The keys of a section after substitution: (hash of the lower-cased key
+// << 32 | position), sorted, so that equal keys sit together in file order.
+struct KeyIndex {
+  std::vector<std::uint64_t> entries;
 };
 
 struct InfSection {
   std::string name;
   std::vector<std::uint32_t> lines;  // indexes into InfFile::lines(), file order, blocks merged
-  // Substituted key (any case) -> positions in `lines`, ascending.
-  NoCaseMap<std::vector<std::uint32_t>> keyIndex;
+  // Built on the first keyed search of a large section (InfFile::findKey).
+  mutable std::unique_ptr<const KeyIndex> keyIndex;
 };
 
 struct ParseOptions {
@@ -79,17 +97,19 @@ struct ParseResult {
 
 class InfFile {
  public:
-  // Parses a whole file (ANSI, UTF-8 with or without BOM, or UTF-16LE with
-  // BOM). Returns nothing and fills `result` on a syntax error.
+  // Parses a whole file given as its bytes (ANSI, UTF-8 with or without
+  // BOM, or UTF-16LE with BOM). Returns nothing and fills `result` on a
+  // syntax error. Reading a file is the caller's: this is all the parse.
   static std::unique_ptr<InfFile> parse(std::string_view bytes, const ParseOptions& options, ParseResult* result);
+  // The same over bytes the model may keep: the parse writes the keys and
+  // fields over them, and no second copy of the file is made.
+  static std::unique_ptr<InfFile> parse(std::string&& bytes, const ParseOptions& options, ParseResult* result);
 
   // Completes the model once the file's place on the machine is known: the
   // Windows path it was opened from (for DIRID 1), the folder table for
   // other DIRIDs and the language whose [Strings.LLLL] section applies.
-  // Builds the key indexes. `dirs` must outlive the file.
-  // `indexKeys` false leaves the key indexes out, for a caller that only
-  // walks lines (the [Version] data of SetupGetInfInformation).
-  void bind(std::string winPath, const DirTable* dirs, LANGID language, bool indexKeys = true);
+  // `dirs` must outlive the file.
+  void bind(std::string winPath, const DirTable* dirs, LANGID language);
   // The folder table given to bind().
   const DirTable* dirs() const { return dirs_; }
 
@@ -109,6 +129,14 @@ class InfFile {
   // First position >= `from` in `section` whose key matches, or -1.
   long findKey(int section, std::string_view key, std::uint32_t from) const;
 
+  // Text `index` of a line as written, quotes removed (0 = the key, empty
+  // when the line has none); empty past the last field.
+  std::string_view rawField(const InfLine& line, DWORD index) const {
+    if (index > line.fieldCount) return {};
+    const InfSpan& span = spans_[line.firstSpan + index];
+    return std::string_view(text_.data() + span.offset, span.length);
+  }
+
   // The text with %strings% and %dirids% replaced (not recursively).
   std::string substitute(std::string_view text) const;
   // The same into `out`, whose storage is reused.
@@ -122,13 +150,25 @@ class InfFile {
  private:
   friend class InfParser;
   void chooseStrings(LANGID language);
+  // The key of a line as searches compare it: substituted, cut as Windows
+  // cuts it. Points into `scratch` or into the file.
+  std::string_view searchKey(const InfLine& line, std::string* scratch) const;
+  // The raw value of a [Strings] key, or nothing.
+  bool stringValue(std::string_view name, std::string_view* value) const;
+  std::unique_ptr<const KeyIndex> buildIndex(const InfSection& section, bool substituted) const;
+  long lookup(const InfSection& section, const KeyIndex* index, bool substituted, std::string_view key,
+              std::uint32_t from) const;
 
   std::string path_;
   const DirTable* dirs_ = nullptr;
+  std::string text_;             // every key and field, one after another
+  std::vector<InfSpan> spans_;   // per line: the key, then the fields
+  std::vector<InfLine> lines_;
   std::vector<InfSection> sections_;
   NoCaseMap<int> sectionIndex_;  // name (any case) -> index
-  std::vector<InfLine> lines_;
-  NoCaseMap<std::string> strings_;  // key (any case) -> raw value
+  int strings_ = -1;             // the [Strings] section chosen by bind()
+  std::unique_ptr<const KeyIndex> stringsIndex_;  // its raw keys
+  mutable std::mutex indexMutex_;  // builds of the sections' key indexes
 };
 
 // Lower-cases ASCII letters, as the Setup API compares names.

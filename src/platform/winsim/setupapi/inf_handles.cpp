@@ -2,13 +2,17 @@
 #include "setupapi/inf_handles.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <list>
 #include <mutex>
 #include <unordered_set>
 
 #include "machine.h"
+#include "advapi32/registry_store.h"
 #include "machine_settings.h"
+#include "winspool/directories.h"
 
 namespace winsim::setupapi {
 namespace {
@@ -17,25 +21,31 @@ namespace {
 constexpr std::uintmax_t kMaxInfBytes = 64u << 20;
 
 std::mutex g_mutex;
+// Raised by every close: a handle remembered by a thread is still open
+// while the count it was remembered at stands.
+std::atomic<std::uint64_t> g_closes{0};
 std::unordered_set<InfHandle*>& openHandles() {
   static std::unordered_set<InfHandle*> handles;
   return handles;
 }
 
-// Windows 2000 and XP keep at most 511 characters of a field; later
-// versions 4095.
-ParseOptions optionsForMachine() {
-  ParseOptions options;
-  const std::string os = machineSettings().osKind;
-  static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
-  for (const char* kind : kOld) {
-    if (iequals(os, kind)) options.maxFieldLength = 511;
+// The whole file in one read of its known size.
+std::optional<std::string> readInf(const fs::path& host, std::uintmax_t size) {
+  std::FILE* f = std::fopen(host.c_str(), "rb");
+  if (!f) return std::nullopt;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  // A file that grew since its size was taken is read to its end.
+  char more[4096];
+  size_t extra = 0;
+  while (bytes.size() == size && bytes.size() <= kMaxInfBytes && (extra = std::fread(more, 1, sizeof more, f)) > 0) {
+    bytes.append(more, extra);
+    size = bytes.size();
   }
-  return options;
-}
-
-LANGID machineLanguage() {
-  return static_cast<LANGID>(machineSettings().langId);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return std::nullopt;
+  return bytes;
 }
 
 bool fileExists(const std::string& winPath) {
@@ -45,6 +55,49 @@ bool fileExists(const std::string& winPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// What every open reads of the machine: taken again only when the
+// machine's registry has changed, instead of twenty registry reads an open.
+struct MachineView {
+  unsigned long long generation = 0;
+  DirTable dirs;
+  ParseOptions options;
+  LANGID language = 0;
+  std::string environmentDir;  // the spooler environment's folder: "w32x86", "x64"
+};
+
+MachineView currentMachine() {
+  static std::mutex mutex;
+  static MachineView view;
+  unsigned long long generation = 0;
+  reg::inspect(reg::Hive::LocalMachine, [&](const reg::Editor& e) { generation = e.generation(); });
+  std::lock_guard<std::mutex> guard(mutex);
+  if (view.generation != generation || generation == 0) {
+    MachineView fresh;
+    fresh.generation = generation;
+    const MachineSettings settings = machineSettings();
+    // Windows 2000 and XP keep at most 511 characters of a field; later
+    // versions 4095.
+    static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
+    for (const char* kind : kOld) {
+      if (iequals(settings.osKind, kind)) fresh.options.maxFieldLength = 511;
+    }
+    fresh.language = static_cast<LANGID>(settings.langId);
+    fresh.dirs = DirTable::forMachine();
+    fresh.environmentDir = spool::processEnvironment().dir;
+    view = std::move(fresh);
+  }
+  return view;
+}
+
+}  // namespace
+
+ParseOptions optionsForMachine() { return currentMachine().options; }
+LANGID machineLanguage() { return currentMachine().language; }
+DirTable machineDirs() { return currentMachine().dirs; }
+std::string machineEnvironmentDir() { return currentMachine().environmentDir; }
 
 // Drops the cached parse of files that no other handle holds.
 void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
@@ -56,11 +109,22 @@ HINF registerInf(std::unique_ptr<InfHandle> handle) {
   return raw;
 }
 
+// Every query of a line looks its handle up: the last handle a thread
+// found is answered without the lock.
 InfHandle* lookupInf(HINF inf) {
   if (!inf || inf == INVALID_HANDLE_VALUE) return nullptr;
+  struct Last {
+    HINF inf = nullptr;
+    std::uint64_t closes = 0;
+  };
+  thread_local Last last;
+  const std::uint64_t closes = g_closes.load(std::memory_order_acquire);
+  if (last.inf == inf && last.closes == closes) return static_cast<InfHandle*>(inf);
   std::lock_guard<std::mutex> guard(g_mutex);
   auto* h = static_cast<InfHandle*>(inf);
-  return openHandles().count(h) ? h : nullptr;
+  if (!openHandles().count(h)) return nullptr;
+  last = Last{inf, closes};
+  return h;
 }
 
 bool closeInf(HINF inf) {
@@ -70,6 +134,7 @@ bool closeInf(HINF inf) {
     std::lock_guard<std::mutex> guard(g_mutex);
     auto* h = static_cast<InfHandle*>(inf);
     if (!openHandles().erase(h)) return false;
+    g_closes.fetch_add(1, std::memory_order_release);
     owned.reset(h);
   }
   forgetUnused(owned->files);
@@ -196,6 +261,33 @@ std::list<CacheEntry>& cache() {
   return entries;
 }
 
+// Parses the bytes of an INF into a model bound to its path and `dirs`.
+DWORD parseInf(std::string bytes, const std::string& winPath, const DirTable& dirs, const ParseOptions& options,
+               LANGID language, std::shared_ptr<const InfFile>* out, UINT* errorLine) {
+  ParseResult result;
+  auto parsed = InfFile::parse(std::move(bytes), options, &result);
+  if (!parsed) {
+    if (errorLine) *errorLine = result.errorLine;
+    return result.error;
+  }
+  auto bound = std::make_shared<BoundInf>();
+  bound->dirs = dirs;
+  bound->file = std::move(parsed);
+  bound->file->bind(winPath, &bound->dirs, language);
+  *out = std::shared_ptr<const InfFile>(bound, bound->file.get());
+  return 0;
+}
+
+// The style check of an open: a file without a WIN4 signature opens only
+// when the caller accepts the old NT format.
+DWORD checkStyle(const InfFile& file, DWORD style, UINT* errorLine) {
+  if (!file.isWin4() && !(style & INF_STYLE_OLDNT)) {
+    if (errorLine) *errorLine = 0;
+    return ERROR_WRONG_INF_STYLE;
+  }
+  return 0;
+}
+
 // Reads a file and parses it into a bound model, or gives the error.
 DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs, bool useCache,
                    std::shared_ptr<const InfFile>* out, UINT* errorLine) {
@@ -207,15 +299,17 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
   if (ec) return ERROR_FILE_NOT_FOUND;
   if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
   const auto written = fs::last_write_time(*host, ec);
-  auto bytes = readWholeFile(*host);
+  auto bytes = readInf(*host, size);
   if (!bytes) return ERROR_ACCESS_DENIED;
-  const ParseOptions options = optionsForMachine();
+  const MachineView machine = currentMachine();
+  const ParseOptions& options = machine.options;
+  const LANGID language = machine.language;
 
   InfIdentity identity;
   std::shared_ptr<const InfFile> file;
   if (useCache) {
     identity = InfIdentity{winPath, *host, bytes->size(), written, std::hash<std::string_view>()(*bytes),
-                           options.maxFieldLength, machineLanguage(), dirs};
+                           options.maxFieldLength, language, dirs};
     std::lock_guard<std::mutex> guard(g_cacheMutex);
     auto& entries = cache();
     for (auto it = entries.begin(); it != entries.end(); ++it) {
@@ -226,18 +320,9 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
     }
   }
   if (!file) {
-    ParseResult result;
-    auto parsed = InfFile::parse(*bytes, options, &result);
+    const DWORD error = parseInf(std::move(*bytes), winPath, dirs, options, language, &file, errorLine);
     bytes.reset();
-    if (!parsed) {
-      if (errorLine) *errorLine = result.errorLine;
-      return result.error;
-    }
-    auto bound = std::make_shared<BoundInf>();
-    bound->dirs = dirs;
-    bound->file = std::move(parsed);
-    bound->file->bind(winPath, &bound->dirs, machineLanguage());
-    file = std::shared_ptr<const InfFile>(bound, bound->file.get());
+    if (error) return error;
     if (useCache) {
       std::lock_guard<std::mutex> guard(g_cacheMutex);
       auto& entries = cache();
@@ -245,12 +330,7 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
       while (entries.size() > kCachedInfs) entries.pop_back();
     }
   }
-  // A file without a WIN4 signature opens only when the caller accepts
-  // the old NT format.
-  if (!file->isWin4() && !(style & INF_STYLE_OLDNT)) {
-    if (errorLine) *errorLine = 0;
-    return ERROR_WRONG_INF_STYLE;
-  }
+  if (const DWORD error = checkStyle(*file, style, errorLine)) return error;
   *out = std::move(file);
   return 0;
 }
@@ -275,6 +355,12 @@ void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files) {
   }
 }
 
+void forgetCachedInfs() {
+  std::list<CacheEntry> dropped;  // freed outside the lock
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  dropped.swap(cache());
+}
+
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,
               UINT* errorLine) {
   return readAndParse(winPath, style, dirs, true, out, errorLine);
@@ -283,6 +369,25 @@ DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std
 DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
                       std::shared_ptr<const InfFile>* out, UINT* errorLine) {
   return readAndParse(winPath, style, dirs, false, out, errorLine);
+}
+
+HINF openInfBuffer(std::string_view bytes, const std::string& winPath, DWORD style, const DirTable& dirs,
+                   const ParseOptions& options, LANGID language, UINT* errorLine) {
+  if (errorLine) *errorLine = 0;
+  std::shared_ptr<const InfFile> file;
+  DWORD error = bytes.size() > kMaxInfBytes
+                    ? ERROR_NOT_ENOUGH_MEMORY
+                    : parseInf(std::string(bytes), winPath, dirs, options, language, &file, errorLine);
+  if (!error) error = checkStyle(*file, style, errorLine);
+  if (error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto handle = std::make_unique<InfHandle>();
+  handle->dirs = std::make_unique<DirTable>(dirs);
+  handle->files.push_back(std::move(file));
+  SetLastError(ERROR_SUCCESS);
+  return registerInf(std::move(handle));
 }
 
 std::string locateInf(const std::string& name) {

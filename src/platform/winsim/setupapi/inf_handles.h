@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <windows.h>
@@ -60,9 +61,28 @@ bool findNext(const LineRef& from, const char* key, LineRef* out);
 // file is parsed once. A file changed on disk is parsed again.
 DWORD loadInf(const std::string& winPath, DWORD style, const DirTable& dirs, std::shared_ptr<const InfFile>* out,
               UINT* errorLine);
+// Empties the cache of loadInf (files still open stay open): for a caller
+// that must end with the memory it started with.
+void forgetCachedInfs();
 // Parses the file anew, never from the cache nor into it.
 DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
                       std::shared_ptr<const InfFile>* out, UINT* errorLine);
+// An INF given as its bytes, opened as SetupOpenInfFileA opens a file
+// (without a class check) and named `winPath` (for DIRID 1), for the machine
+// given by `dirs`, `options` and `language`: the file path reads the file
+// and parses it the same way. INVALID_HANDLE_VALUE with the
+// last error and *errorLine set as SetupOpenInfFileA sets them. Close it
+// with SetupCloseInfFile.
+HINF openInfBuffer(std::string_view bytes, const std::string& winPath, DWORD style, const DirTable& dirs,
+                   const ParseOptions& options, LANGID language, UINT* errorLine);
+// What a parse on this machine depends on: the field limit of its release
+// and its language (for [Strings.LLLL]).
+ParseOptions optionsForMachine();
+LANGID machineLanguage();
+// DirTable::forMachine(), read again only when the machine has changed.
+DirTable machineDirs();
+// The folder name of the process's spooler environment ("w32x86", "x64").
+std::string machineEnvironmentDir();
 // A bare file name is looked for in the INF folder, then in system32; a
 // name with a path is made absolute.
 std::string locateInf(const std::string& name);

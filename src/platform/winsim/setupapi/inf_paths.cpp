@@ -49,7 +49,7 @@ std::string joinPath(std::string base, const std::string& sub) {
 // The decoration of the platform sections the running process reads:
 // [SourceDisksNames.amd64] before [SourceDisksNames].
 std::string platformSuffix() {
-  const std::string dir = winsim::spool::processEnvironment().dir;
+  const std::string dir = machineEnvironmentDir();
   if (dir == "w32x86") return ".x86";
   if (dir == "x64") return ".amd64";
   return "." + dir;
