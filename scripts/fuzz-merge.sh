@@ -4,6 +4,7 @@
 # campaign's scratch corpus, say $BUILD_DIR/fuzz-run/NAME/corpus) that keeps
 # every feature they reach.
 #   scripts/fuzz-merge.sh BUILD_DIR NAME [EXTRA_DIR...]
+# MAX_LEN=N in the environment reads inputs only to N bytes (seeds stay small).
 set -eu
 build=${1:?build dir}
 name=${2:?harness name}
@@ -15,7 +16,7 @@ trap 'rm -rf "$new"' EXIT
 mkdir -p "$seeds"
 extra=()
 for d in "$@"; do [ -d "$d" ] && extra+=("$d"); done
-"$build/fuzz/$name" -merge=1 -timeout=10 -rss_limit_mb=2048 "$new" "$seeds" "${extra[@]}" >"$new.log" 2>&1 || {
+"$build/fuzz/$name" -merge=1 ${MAX_LEN:+-max_len=$MAX_LEN} -timeout=10 -rss_limit_mb=2048 "$new" "$seeds" "${extra[@]}" >"$new.log" 2>&1 || {
   tail -20 "$new.log" >&2
   rm -f "$new.log"
   exit 1
