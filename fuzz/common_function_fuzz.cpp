@@ -4,7 +4,9 @@
 // the +6 switch, whose keys are read and extended.
 //
 // Input: the first byte picks what runs; the rest is split at the first NUL
-// into a name and the names file's content.
+// into a name and the names file's content. The names file is read from
+// memory; one input in eight of those that read it also writes a name into
+// it, through the machine's file (on tmpfs).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "kernel32/profile_memory.h"
 #include "system/common_function.h"
 
 #include "fuzz_machine.h"
@@ -34,8 +37,10 @@ void check(bool ok, const char* what) {
 
 // The walk ends for every name, never grows a pattern past the name's
 // length plus three, and never hands back a pattern without a "?".
+// The walk takes about the square of the name's length in steps; longer
+// names bring no step of another kind.
 void walkNames(const std::string& strTruth) {
-  if (strTruth.size() > 64) return;
+  if (strTruth.size() > 24) return;
   std::string strInput = strTruth;
   std::string strNext;
   const size_t nLimit = 4 * (strTruth.size() + 2) * (strTruth.size() + 2);
@@ -61,21 +66,29 @@ void splitPaths(const std::string& strPath) {
   (void)CCommonFunction::kIsHexString(strPath.c_str());
 }
 
-void namesFile(const std::string& strName, const std::string& strContent) {
-  {
+void namesFile(const std::string& strName, const std::string& strContent, bool bWrite) {
+  // The reads come from memory; a write needs the content in the machine's
+  // file, so only some inputs write.
+  winsim::profile::setMemoryFile(kIniPath, strContent);
+  if (bWrite) {
     std::ofstream out(g_file, std::ios::binary | std::ios::trunc);
     out.write(strContent.data(), static_cast<std::streamsize>(strContent.size()));
   }
   std::vector<std::string> lstBefore;
   (void)CCommonFunction::kStdAfxEnumPrivateProfileKeys(kIniPath, "Drivers", lstBefore);
-  BOOL bOver = FALSE;
-  const BOOL bWritten = CCommonFunction::kMakePrinterDriverNameFile(kIniPath, strName.c_str(), &bOver);
-  std::vector<std::string> lstAfter;
-  (void)CCommonFunction::kStdAfxEnumPrivateProfileKeys(kIniPath, "Drivers", lstAfter);
-  if (bWritten) check(lstAfter.size() >= lstBefore.size(), "a written name removes no key");
   std::string strValue;
   BOOL bExists = FALSE;
   (void)CCommonFunction::kStdAfxGetPrivateProfile(kIniPath, "Drivers", "DriverName01", strValue, bExists);
+  if (bWrite) {
+    BOOL bOver = FALSE;
+    const BOOL bWritten = CCommonFunction::kMakePrinterDriverNameFile(kIniPath, strName.c_str(), &bOver);
+    std::vector<std::string> lstAfter;
+    (void)CCommonFunction::kStdAfxEnumPrivateProfileKeys(kIniPath, "Drivers", lstAfter);
+    if (bWritten) check(lstAfter.size() >= lstBefore.size(), "a written name removes no key");
+    (void)CCommonFunction::kStdAfxGetPrivateProfile(kIniPath, "Drivers", "DriverName01", strValue, bExists);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, kIniPath);  // nothing stays cached
+  }
+  winsim::profile::clearMemoryFiles();
 }
 
 }  // namespace
@@ -96,6 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string strContent = nul == std::string::npos ? std::string() : rest.substr(nul + 1);
   if (mode & 1) walkNames(strName);
   if (mode & 2) splitPaths(strName);
-  if (mode & 4) namesFile(strName, strContent);
+  if (mode & 4) namesFile(strName, strContent, (mode & 0x38) == 0x38);
   return 0;
 }

@@ -12,6 +12,8 @@
 
 #include "app/kv_setup_app.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -25,15 +27,17 @@ void check(bool ok, const char* what) {
 
 std::string g_file;
 
+// The answer buffers are made once: clearing a megabyte for every read cost
+// more than the writer under test.
 std::string readBack(const std::string& strSection, const char* pszKey) {
-  std::vector<char> buffer(70000);
+  static std::vector<char> buffer(70000);
   GetPrivateProfileStringA(strSection.c_str(), pszKey, "\x01", buffer.data(), static_cast<DWORD>(buffer.size()),
                            g_file.c_str());
   return buffer.data();
 }
 
 std::vector<std::string> sections() {
-  std::vector<char> buffer(1 << 20);
+  static std::vector<char> buffer(1 << 20);
   GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()), g_file.c_str());
   std::vector<std::string> lst;
   for (const char* p = buffer.data(); *p; p += std::strlen(p) + 1) lst.emplace_back(p);
@@ -55,11 +59,8 @@ bool isAnsiText(const std::string& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/kvfuzz-iface-XXXXXX";
-  const char* root = mkdtemp(pattern);
-  if (!root) std::abort();
-  setenv("KVSIM_ROOT", root, 1);
-  setenv("KVSIM_TIMESCALE", "0.01", 1);
+  // A scratch machine of its own, on tmpfs: every input writes files.
+  (void)kvFuzzMachine("iface");
   (void)CEnvironment::kGetOsVersionCheck();
   char szTemp[MAX_PATH + 1] = {};
   GetTempPathA(MAX_PATH, szTemp);

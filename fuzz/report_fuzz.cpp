@@ -9,6 +9,8 @@
 
 #include "app/kv_setup_app.h"
 
+#include "fuzz_machine.h"
+
 namespace {
 
 void check(bool ok, const char* what) {
@@ -34,10 +36,8 @@ std::string readAll(const std::string& strPath) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/kvfuzz-report-XXXXXX";
-  const char* root = mkdtemp(pattern);
-  if (!root) std::abort();
-  setenv("KVSIM_ROOT", root, 1);
+  // A scratch machine of its own, on tmpfs: every input writes files.
+  (void)kvFuzzMachine("report");
   (void)CEnvironment::kGetOsVersionCheck();
   char szTemp[MAX_PATH + 1] = {};
   GetTempPathA(MAX_PATH, szTemp);
@@ -48,10 +48,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string strOld(reinterpret_cast<const char*>(data), size);
-  // The first byte chooses how often the input repeats: up to a few MB.
-  const size_t nRepeat = size ? 1 + (data[0] % 8) * 64 : 1;
+  // The first byte chooses how often the input repeats: up to a few hundred
+  // KB, past the size the rewrite copies in one piece.
+  const size_t nRepeat = size ? 1 + (data[0] % 8) * 16 : 1;
   std::string strLog;
-  for (size_t i = 0; i < nRepeat && strLog.size() < (4u << 20); ++i) strLog += strOld;
+  for (size_t i = 0; i < nRepeat && strLog.size() < (512u << 10); ++i) strLog += strOld;
   HANDLE h = CreateFileA(g_report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   check(h != INVALID_HANDLE_VALUE, "the old report can be written");
   DWORD dw = 0;

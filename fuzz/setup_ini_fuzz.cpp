@@ -1,6 +1,8 @@
 // Fuzzes the setup configuration reader on arbitrary bytes: the reading
 // succeeds or names the key it stopped at, and the published settings are
-// always within their documented ranges.
+// always within their documented ranges. The file is read from memory (the
+// profile functions answer from the input's bytes); only the setup program
+// its plug-in sections name lies on the scratch machine.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <string>
 
 #include "app/kvi_setup_ini_info.h"
+#include "kernel32/profile_memory.h"
 #include "system/environment.h"
 
 #include "fuzz_machine.h"
@@ -16,7 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-fs::path g_file;
+const char kIniFile[] = "C:\\pkg\\KVISETUP.INI";
 
 void check(bool ok, const char* what) {
   if (!ok) {
@@ -30,7 +33,6 @@ void check(bool ok, const char* what) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string root = kvFuzzMachine("setupini");
   fs::create_directories(fs::path(root) / "drive_c" / "pkg");
-  g_file = fs::path(root) / "drive_c" / "pkg" / "KVISETUP.INI";
   // A setup program the plug-in sections can name.
   std::ofstream(fs::path(root) / "drive_c" / "pkg" / "setup.exe") << "MZ";
   (void)CEnvironment::kGetOsVersionCheck();
@@ -38,12 +40,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  {
-    std::ofstream out(g_file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  // Nothing of this input stays in memory for the next (the leak check
+  // compares what each input allocates with what it frees).
+  struct Forget {
+    ~Forget() { winsim::profile::clearMemoryFiles(); }
+  } forget;
+  winsim::profile::setMemoryFile(kIniFile, std::string(reinterpret_cast<const char*>(data), size));
   CKVISetupIniInfo reader;
-  if (!reader.kOpenRead("C:\\pkg\\KVISETUP.INI")) {
+  if (!reader.kOpenRead(kIniFile)) {
     check(!reader.kGetCurrentKey().empty(), "a failed reading names its key");
     return 0;
   }

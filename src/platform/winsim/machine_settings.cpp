@@ -70,22 +70,26 @@ bool newProfileLayout(const MachineSettings& s) { return isNtPlatform(s) && s.ma
 MachineSettings machineSettings() {
   MachineSettings d;
   MachineSettings s;
-  s.osKind = reg::getString(Hive::LocalMachine, kMachineKey, "OSKind", d.osKind);
-  s.platformId = reg::getDword(Hive::LocalMachine, kMachineKey, "PlatformId", d.platformId);
-  s.majorVersion = reg::getDword(Hive::LocalMachine, kMachineKey, "MajorVersion", d.majorVersion);
-  s.minorVersion = reg::getDword(Hive::LocalMachine, kMachineKey, "MinorVersion", d.minorVersion);
-  s.buildNumber = reg::getDword(Hive::LocalMachine, kMachineKey, "BuildNumber", d.buildNumber);
-  s.csdVersion = reg::getString(Hive::LocalMachine, kMachineKey, "CSDVersion", d.csdVersion);
-  s.servicePackMajor = reg::getDword(Hive::LocalMachine, kMachineKey, "ServicePackMajor", d.servicePackMajor);
-  s.servicePackMinor = reg::getDword(Hive::LocalMachine, kMachineKey, "ServicePackMinor", d.servicePackMinor);
-  s.suiteMask = reg::getDword(Hive::LocalMachine, kMachineKey, "SuiteMask", d.suiteMask);
-  s.productType = reg::getDword(Hive::LocalMachine, kMachineKey, "ProductType", d.productType);
-  s.architecture = toLower(reg::getString(Hive::LocalMachine, kMachineKey, "Architecture", d.architecture));
-  s.wow64 = reg::getDword(Hive::LocalMachine, kMachineKey, "Wow64", d.wow64) != 0;
-  s.admin = reg::getDword(Hive::LocalMachine, kMachineKey, "Admin", d.admin) != 0;
-  s.langId = reg::getDword(Hive::LocalMachine, kMachineKey, "LangID", d.langId) & 0xFFFF;
-  s.computerName = reg::getString(Hive::LocalMachine, kMachineKey, "ComputerName", d.computerName);
-  s.userName = reg::getString(Hive::LocalMachine, kMachineKey, "UserName", d.userName);
+  // One look at the hive for all of them: every API that asks the Windows
+  // version asks this, and each separate read would check the hive file.
+  reg::inspect(Hive::LocalMachine, [&](const reg::Editor& e) {
+    s.osKind = e.getString(kMachineKey, "OSKind", d.osKind);
+    s.platformId = e.getDword(kMachineKey, "PlatformId", d.platformId);
+    s.majorVersion = e.getDword(kMachineKey, "MajorVersion", d.majorVersion);
+    s.minorVersion = e.getDword(kMachineKey, "MinorVersion", d.minorVersion);
+    s.buildNumber = e.getDword(kMachineKey, "BuildNumber", d.buildNumber);
+    s.csdVersion = e.getString(kMachineKey, "CSDVersion", d.csdVersion);
+    s.servicePackMajor = e.getDword(kMachineKey, "ServicePackMajor", d.servicePackMajor);
+    s.servicePackMinor = e.getDword(kMachineKey, "ServicePackMinor", d.servicePackMinor);
+    s.suiteMask = e.getDword(kMachineKey, "SuiteMask", d.suiteMask);
+    s.productType = e.getDword(kMachineKey, "ProductType", d.productType);
+    s.architecture = toLower(e.getString(kMachineKey, "Architecture", d.architecture));
+    s.wow64 = e.getDword(kMachineKey, "Wow64", d.wow64) != 0;
+    s.admin = e.getDword(kMachineKey, "Admin", d.admin) != 0;
+    s.langId = e.getDword(kMachineKey, "LangID", d.langId) & 0xFFFF;
+    s.computerName = e.getString(kMachineKey, "ComputerName", d.computerName);
+    s.userName = e.getString(kMachineKey, "UserName", d.userName);
+  });
   if (s.architecture != "x86" && s.architecture != "amd64" && s.architecture != "ia64") s.architecture = "x86";
   return s;
 }

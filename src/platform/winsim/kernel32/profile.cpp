@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include "kernel32/profile_memory.h"
 #include "kernel32/profile_model.h"
 #include "machine.h"
 #include "modules.h"
@@ -200,6 +201,42 @@ Loaded loadDocument(const fs::path& host) {
   return r;
 }
 
+// ---- Files held in memory -------------------------------------------------------
+
+std::mutex g_memoryMutex;
+std::unordered_map<std::string, std::shared_ptr<const Document>> g_memoryFiles;
+
+// The name as the caller spells it, ASCII case folded and slashes as
+// backslashes: the readers build their paths the same way every time.
+std::string memoryKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    else if (c == '/') c = '\\';
+  }
+  return key;
+}
+
+std::shared_ptr<const Document> memoryDocument(const OptText& file) {
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  if (g_memoryFiles.empty() || !file) return nullptr;
+  const auto it = g_memoryFiles.find(memoryKey(winsim::utf16ToUtf8(*file)));
+  return it == g_memoryFiles.end() ? nullptr : it->second;
+}
+
+void forgetMemoryFile(const OptText& file) {
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  if (!g_memoryFiles.empty() && file) g_memoryFiles.erase(memoryKey(winsim::utf16ToUtf8(*file)));
+}
+
+// The document a read answers from: the one held in memory for that name,
+// else the machine's file.
+Loaded loadForRead(const OptText& file) {
+  if (auto doc = memoryDocument(file)) return Loaded{std::move(doc), 0};
+  const ProfilePath path = resolvePath(file);
+  return path.error ? Loaded{nullptr, path.error} : loadDocument(path.host);
+}
+
 // ---- Reading -------------------------------------------------------------------
 
 // What a read produced, before it is written to the caller's buffer.
@@ -222,8 +259,7 @@ Text trimDefault(const OptText& def) {
 
 ReadResult readString(const OptText& section, const OptText& key, const OptText& def, const OptText& file) {
   ReadResult r;
-  const ProfilePath path = resolvePath(file);
-  const Loaded loaded = path.error ? Loaded{nullptr, path.error} : loadDocument(path.host);
+  const Loaded loaded = loadForRead(file);
   const Document* doc = loaded.doc.get();
   if (!section) {
     r.list = true;
@@ -253,8 +289,7 @@ ReadResult readString(const OptText& section, const OptText& key, const OptText&
 ReadResult readSection(const OptText& section, const OptText& file) {
   ReadResult r;
   r.list = true;
-  const ProfilePath path = resolvePath(file);
-  const Loaded loaded = path.error ? Loaded{nullptr, path.error} : loadDocument(path.host);
+  const Loaded loaded = loadForRead(file);
   if (!loaded.doc) {
     r.error = loaded.error;
     return r;
@@ -401,6 +436,7 @@ BOOL writeString(const OptText& section, const OptText& key, const OptText& valu
     flushCache();
     return FALSE;
   }
+  forgetMemoryFile(file);
   const ProfilePath path = resolvePath(file);
   if (path.error) {
     SetLastError(path.error);
@@ -447,6 +483,17 @@ BOOL writeString(const OptText& section, const OptText& key, const OptText& valu
 }
 
 }  // namespace
+
+void winsim::profile::setMemoryFile(std::string_view name, std::string bytes) {
+  auto doc = std::make_shared<const Document>(Document::parse(std::move(bytes)));
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  g_memoryFiles[memoryKey(name)] = std::move(doc);
+}
+
+void winsim::profile::clearMemoryFiles() {
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  g_memoryFiles.clear();
+}
 
 // GetPrivateProfileStringA: value, key list or section list; missing data
 // gives the default (or an empty list) and ERROR_FILE_NOT_FOUND.

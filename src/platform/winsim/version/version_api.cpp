@@ -36,24 +36,29 @@ DWORD loadResource(LPCSTR name, std::string* image, std::string_view* resource) 
   auto host = winsim::hostPath(name);
   std::error_code ec;
   if (!host || !winsim::fs::is_regular_file(*host, ec)) return ERROR_FILE_NOT_FOUND;
+  // The native program is no PE image: its version is the VERSIONINFO of
+  // the resource script, the same block the Windows build carries. Its own
+  // file is then not read at all (a build with sanitizers is tens of MB).
+  const winsim::ModuleResources* program = nullptr;
+  if (isProgramFile(*host)) {
+    std::string why;
+    program = winsim::moduleResources(nullptr, &why);
+  }
+  if (program) {
+    for (const winsim::ResourceEntry& e : program->entries) {
+      if (e.type.isNumber && e.type.number == 16) {
+        *image = e.bytes;
+        *resource = *image;
+        return 0;
+      }
+    }
+  }
   if (winsim::fs::file_size(*host, ec) > kMaxImageBytes) return ERROR_BAD_FORMAT;
   auto bytes = winsim::readWholeFile(*host);
   if (!bytes) return ERROR_ACCESS_DENIED;
   *image = std::move(*bytes);
   const DWORD error = winsim::version::findVersionResource(*image, resource);
-  if (error == 0 || !isProgramFile(*host)) return error;
-  // The native program is no PE image: its version is the VERSIONINFO of
-  // the resource script, the same block the Windows build carries.
-  std::string why;
-  const winsim::ModuleResources* program = winsim::moduleResources(nullptr, &why);
-  if (!program) return error;
-  for (const winsim::ResourceEntry& e : program->entries) {
-    if (e.type.isNumber && e.type.number == 16) {
-      *image = e.bytes;
-      *resource = *image;
-      return 0;
-    }
-  }
+  if (error == 0 || !program) return error;
   return ERROR_RESOURCE_TYPE_NOT_FOUND;
 }
 
