@@ -118,6 +118,7 @@ void CCandidateDriverInfomation::kCopyInstallValues(const CCandidateDriver& from
 DWORD CCandidateDriverInfomation::kFail(int nFailure, const char* pszErrorText, const std::string& strDetail) {
   m_nFailure = nFailure;
   m_strErrorText2 = pszErrorText;
+  m_strFailureDetail = strDetail;
   kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (%d) LastError=%u "
                              "strInfPath=[%s] %s\n",
                              static_cast<unsigned>(VEXOERR_READINFERR), nFailure, GetLastError(),
@@ -141,6 +142,8 @@ DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearch
   m_strErrorText1.clear();
   m_strErrorText2.clear();
   m_nFailure = 0;
+  m_strFailureDetail.clear();
+  m_lstSkippedInf.clear();
 
   // 1. The search path must be an existing folder.
   std::string strShortSearchPath;
@@ -186,6 +189,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   std::string strInfPath;
   if (!CCommonFunction::kGetShortPathName(strInfFile.c_str(), strInfPath) || !m_pDrvInfFile->kOpen(strInfPath)) {
     log.kWriteLog("  skipped (not opened) [%s]\n", strInfFile.c_str());
+    m_lstSkippedInf.push_back({strInfFile, "not opened"});
     return VEXOERR_SUCCESS;
   }
   // Everything this INF gives is copied into the candidates; its handle is
@@ -200,6 +204,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   if (!m_pDrvInfFile->kGetClassName(strClass)) return kFail(3, "Class", "");
   if (!kIEquals(strClass, "Printer")) {
     log.kWriteLogLevel1("  skipped (Class=%s) [%s]\n", strClass.c_str(), strInfFile.c_str());
+    m_lstSkippedInf.push_back({strInfFile, "Class=" + strClass});
     return VEXOERR_SUCCESS;
   }
 
@@ -235,6 +240,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   }
   if (bSkip) {
     log.kWriteLogLevel1("  skipped (Signature=%s) [%s]\n", strSignature.c_str(), strInfFile.c_str());
+    m_lstSkippedInf.push_back({strInfFile, "Signature=" + strSignature});
     return VEXOERR_SUCCESS;
   }
   if (!kGetInfCopy(strDscFile, bInfCopy)) return kFail(12, "InfCopy", "");
