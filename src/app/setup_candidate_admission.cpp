@@ -21,8 +21,10 @@ int CSetupCandidateAdmission::kAdmit(const CCandidateDriver& candidate, size_t n
   // The entry of the same name, if any, is lent to the rule in a list of its
   // own and put back where it stood unless the rule removed it.
   CCandidateDriverList lstSame;
-  const auto found = m_mapByName.find(candidate.strDriverName.c_str());
-  const bool bFound = found != m_mapByName.end();
+  const char* pszName = candidate.strDriverName.c_str();
+  // One search finds the entry of the same name or the place a new one goes.
+  auto found = m_mapByName.lower_bound(pszName);
+  const bool bFound = found != m_mapByName.end() && !m_mapByName.key_comp()(pszName, found->first);
   CCandidateDriverList::iterator itAfter = m_lstSetup.end();
   if (bFound) {
     itAfter = std::next(found->second.it);
@@ -34,12 +36,13 @@ int CSetupCandidateAdmission::kAdmit(const CCandidateDriver& candidate, size_t n
       m_lstSetup.splice(itAfter, lstSame);
     } else {
       if (pnDisplacedTag) *pnDisplacedTag = found->second.nTag;
-      m_mapByName.erase(found);
+      found = m_mapByName.erase(found);
     }
   }
   if (nResult == 1) {
     m_lstSetup.push_back(candidate);
-    m_mapByName.emplace(m_lstSetup.back().strDriverName.c_str(), CEntry{std::prev(m_lstSetup.end()), nTag});
+    m_mapByName.emplace_hint(found, m_lstSetup.back().strDriverName.c_str(),
+                             CEntry{std::prev(m_lstSetup.end()), nTag});
   }
   return nResult;
 }
