@@ -144,6 +144,18 @@ class CKV_SETUPApp {
   // environment probe, so tools judge with the very same code.
   static int kCheckElementAddToList(CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate,
                                     int* pnDecision = nullptr, std::string* pstrReason = nullptr);
+  // One admission rule a candidate breaks: its decision number (1, 2, 3 or
+  // 5) and reason, as the log line gives them.
+  struct CAdmissionRefusal {
+    int nDecision;
+    const char* pszReason;
+  };
+  // Every admission rule the candidate breaks against the list, in the order
+  // the admission tests them; empty when it would be admitted. The list is
+  // only read. kCheckElementAddToList refuses with the first of these, so
+  // tools that show every reason judge by the same rules.
+  static std::vector<CAdmissionRefusal> kListAdmissionRefusals(const CCandidateDriverList& lstCandidate,
+                                                               const CCandidateDriver& candidate);
   // The present driver, printer and port lists, kept and written to the
   // detail log. Shows its own message and returns FALSE on failure.
   BOOL kMakePresentList();

@@ -36,24 +36,40 @@ int CKV_SETUPApp::kCheckElementAddToList(CCandidateDriverList& lstCandidate, con
     return nResult;
   };
 
-  if (!versionFitsSystem(candidate.dwInfOSVersion)) return decide(0, 1, "driver version not for this OS.");
-  if (!sameNameNoCase(candidate.strPlatform, CEnvironment::kGetPerentDriverPlatform())) {
-    return decide(0, 2, "platform not for this OS.");
-  }
+  const std::vector<CAdmissionRefusal> lstRefusal = kListAdmissionRefusals(lstCandidate, candidate);
+  if (!lstRefusal.empty()) return decide(0, lstRefusal.front().nDecision, lstRefusal.front().pszReason);
 
-  // Only the first entry of the same name decides: the list never holds two.
+  // Admitted: an entry of the same name (the list never holds two) gives way.
   for (auto it = lstCandidate.begin(); it != lstCandidate.end(); ++it) {
     if (!sameNameNoCase(it->strDriverName, candidate.strDriverName)) continue;
-    if (it->dwInfOSVersion == candidate.dwInfOSVersion) {
-      if (it->tmDriverFileTime >= candidate.tmDriverFileTime) return decide(0, 3, "same version, listed one is newer.");
-      lstCandidate.erase(it);
-      return decide(1, 4, "same version, candidate is newer.");
-    }
-    if (candidate.dwInfOSVersion < it->dwInfOSVersion) return decide(0, 5, "lower version than listed one.");
+    const bool bSameVersion = it->dwInfOSVersion == candidate.dwInfOSVersion;
     lstCandidate.erase(it);
+    if (bSameVersion) return decide(1, 4, "same version, candidate is newer.");
     return decide(1, 6, "higher version than listed one.");
   }
   return decide(1, 7, "new driver name.");
+}
+
+std::vector<CKV_SETUPApp::CAdmissionRefusal> CKV_SETUPApp::kListAdmissionRefusals(
+    const CCandidateDriverList& lstCandidate, const CCandidateDriver& candidate) {
+  std::vector<CAdmissionRefusal> lstRefusal;
+  if (!versionFitsSystem(candidate.dwInfOSVersion)) lstRefusal.push_back({1, "driver version not for this OS."});
+  if (!sameNameNoCase(candidate.strPlatform, CEnvironment::kGetPerentDriverPlatform())) {
+    lstRefusal.push_back({2, "platform not for this OS."});
+  }
+  // Only the first entry of the same name decides: the list never holds two.
+  for (const CCandidateDriver& entry : lstCandidate) {
+    if (!sameNameNoCase(entry.strDriverName, candidate.strDriverName)) continue;
+    if (entry.dwInfOSVersion == candidate.dwInfOSVersion) {
+      if (entry.tmDriverFileTime >= candidate.tmDriverFileTime) {
+        lstRefusal.push_back({3, "same version, listed one is newer."});
+      }
+    } else if (candidate.dwInfOSVersion < entry.dwInfOSVersion) {
+      lstRefusal.push_back({5, "lower version than listed one."});
+    }
+    break;
+  }
+  return lstRefusal;
 }
 
 BOOL CKV_SETUPApp::kMakeSetupInfomation() {

@@ -192,6 +192,27 @@ TEST_F(SetupInfo, HigherDriverVersionReplacesNeverTheReverse) {
   EXPECT_EQ(namesOf(lst), (std::vector<std::string>{"KV Jet/3/1000", "KV Laser/3/1"}));
 }
 
+// Every rule a candidate breaks, for tools; the admission refuses with the first.
+TEST_F(SetupInfo, EveryRefusalIsListedAndTheAdmissionTakesTheFirst) {
+  const auto decisions = [](const CCandidateDriverList& lst, const CCandidateDriver& c) {
+    std::vector<int> v;
+    for (const auto& r : CKV_SETUPApp::kListAdmissionRefusals(lst, c)) v.push_back(r.nDecision);
+    return v;
+  };
+  CCandidateDriverList lst;
+  ASSERT_EQ(admit(lst, candidate("KV Laser", 3, "NTamd64", 1000)), 7);
+  // Version, platform and the listed newer entry, all three.
+  const CCandidateDriver worst = candidate("kv laser", 2, "NTx86", 999);
+  EXPECT_EQ(decisions(lst, worst), (std::vector<int>{1, 2, 5}));
+  EXPECT_EQ(admit(lst, worst), -1);
+  EXPECT_EQ(decisions(lst, candidate("KV Laser", 3, "NTx86", 1000)), (std::vector<int>{2, 3}));
+  EXPECT_EQ(decisions(lst, candidate("KV Laser", 3, "NTamd64", 1000)), (std::vector<int>{3}));
+  // Admitted ones have none, and listing never changes the list.
+  EXPECT_TRUE(decisions(lst, candidate("KV Laser", 3, "NTamd64", 1001)).empty());
+  EXPECT_TRUE(decisions(lst, candidate("KV Jet", 3, "NTamd64")).empty());
+  EXPECT_EQ(namesOf(lst), (std::vector<std::string>{"KV Laser/3/1000"}));
+}
+
 // ---- The analysis of the package ---------------------------------------------------
 
 TEST_F(SetupInfo, DeleteKindAndDivertFormAnalyseNothing) {

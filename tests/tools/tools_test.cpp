@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "kv_source_dir.h"
+#include "support/pe_builder.h"
 
 namespace {
 
@@ -218,6 +219,124 @@ TEST_F(Tools, CheckStopsOnAnInfBrokenInEachFolder) {
   EXPECT_TRUE(r.has("BROKEN1")) << r.out;
   EXPECT_TRUE(r.has("BROKEN2")) << r.out;
   EXPECT_TRUE(r.has("failure 33")) << r.out;
+}
+
+TEST_F(Tools, CheckListsEveryRuleAnInfBreaksAndEverySkippedInf) {
+  const Result r = kvpkg("check " + quote(data("kvpkg/every_rule")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  // Every failure of the one INF, in the program's order; the first is the
+  // one the program itself stops at.
+  size_t at = 0;
+  for (const char* failure : {"failure 10 (NeedReboot): NeedReboot=YES", "failure 12 (InfCopy): InfCopy=maybe",
+                              "failure 13 (DriverVersionDownOption)", "failure 14 (UserCodeOK)",
+                              "failure 22 (USBPermit): USBPermit=perhaps",
+                              "model \"KV Rules B\": failure 33 (DriverFile): the driver file KVMISSING.DLL"}) {
+    const size_t found = r.out.find(failure, at);
+    EXPECT_NE(found, std::string::npos) << failure << "\n" << r.out;
+    if (found != std::string::npos) at = found;
+  }
+  EXPECT_TRUE(r.has("stops its analysis at")) << r.out;
+  EXPECT_TRUE(r.has("(failure 10, NeedReboot)")) << r.out;
+  EXPECT_TRUE(r.has("OTHER.INF skipped: not a printer INF (Class=Image)")) << r.out;
+  // Why each model is no candidate: the one with its own failure, and those
+  // sharing a good install section only because of the INF.
+  EXPECT_TRUE(r.has("KVRULES.INF gives no candidate: \"KV Rules B\" break")) << r.out;
+  EXPECT_TRUE(r.has("\"KV Rules A\" \"KV Rules C\" only because the INF breaks one")) << r.out;
+  const Result program = kvpkg("analyze " + quote(data("kvpkg/every_rule")));
+  EXPECT_TRUE(program.has("Failure:      10")) << program.out;
+}
+
+TEST_F(Tools, CheckTellsWhyEachDriverIsNotOfferedOnTheSystem) {
+  Result r = kvpkg("check " + quote(KV_SAMPLE_PACKAGE) + " --os xp --arch x86");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(r.has("note: admission: \"KV LaserPro 5200 Color\"")) << r.out;
+  EXPECT_TRUE(r.has("is not offered on xp x86: (2) platform not for this OS.")) << r.out;
+  // Every reason, not only the first: the NT 4.0 driver is version 2 for x86
+  // and on a 64-bit Windows 7 breaks both rules.
+  r = kvpkg("check " + quote(KV_SAMPLE_PACKAGE) + " --os win7 --arch amd64 --json");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(r.has("(1) driver version not for this OS. (2) platform not for this OS.")) << r.out;
+  EXPECT_TRUE(r.has("\"notes\": [")) << r.out;
+  // None admitted stops the wizard.
+  r = kvpkg("check " + quote(data("packages/amd64_ok")) + " --os xp --arch x86");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("none of the 1 candidate driver(s) is admitted on xp x86: the wizard has no driver to offer"))
+      << r.out;
+}
+
+// The sample package's setup files around the driver folders of
+// tests/data/kvpkg/driver_versions, with their DLLs made here.
+class DriverFiles : public Tools {
+ protected:
+  fs::path stagePackage() {
+    const fs::path pkg = m_dir / "pkg";
+    fs::copy(KV_SAMPLE_PACKAGE, pkg, fs::copy_options::recursive);
+    fs::remove_all(pkg / "DRIVERS");
+    fs::copy(data("kvpkg/driver_versions"), pkg / "DRIVERS", fs::copy_options::recursive);
+    dll(pkg / "DRIVERS/AMD64/KVVER.DLL", true, 0x00000002, 0x00010000);
+    dll(pkg / "DRIVERS/AMD64/KVARCH.DLL", false, 0x00000003, 0x00010000);
+    dll(pkg / "DRIVERS/AMD64/KVUI.DLL", true, 0x00000003, 0x00010000);
+    dll(pkg / "DRIVERS/X64V2/KVOLD.DLL", true, 0x00000002, 0x00010000);
+    dll(pkg / "DRIVERS/X86/KVNOVER.DLL", false, 0x00060001, 0);
+    return pkg;
+  }
+  static void dll(const fs::path& file, bool amd64, std::uint32_t fileMS, std::uint32_t fileLS) {
+    kvtest::VersionSpec spec;
+    spec.fileMS = fileMS;
+    spec.fileLS = fileLS;
+    std::ofstream(file, std::ios::binary) << kvtest::peImage(kvtest::versionResource(spec), amd64,
+                                                             amd64 ? 0x8664 : 0x014C);
+  }
+};
+
+TEST_F(DriverFiles, CheckComparesVersionsAndPlatformsWithTheDescriptionFile) {
+  const fs::path pkg = stagePackage();
+  Result r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
+  EXPECT_EQ(r.status, 1) << r.out;
+  // The description file's version against the file's.
+  EXPECT_TRUE(r.has("warning: driver file: DRVINST.DSC says Version=3, KVVER.DLL")) << r.out;
+  EXPECT_TRUE(r.has("is a version-2 driver (file version 0.2.1.0)")) << r.out;
+  EXPECT_TRUE(r.has("installs the driver as version 3 (the wizard does not stop)")) << r.out;
+  // An x86 file in an NTamd64 folder.
+  EXPECT_TRUE(r.has("KVARCH.DLL")) << r.out;
+  EXPECT_TRUE(r.has("is an x86 file; the INF's decoration and DRVINST.DSC say NTamd64")) << r.out;
+  // Version 2 for Windows x64 stops the installation.
+  EXPECT_TRUE(r.has("error: driver file: \"KV Old Printer\"")) << r.out;
+  EXPECT_TRUE(r.has("Windows x64 takes version-3 drivers only")) << r.out;
+  // No version in a description file: the file's own decides, and names none.
+  EXPECT_TRUE(r.has("KVNOVER.DLL")) << r.out;
+  EXPECT_TRUE(r.has("names no printer-driver version (file version 6.1.0.0)")) << r.out;
+  EXPECT_TRUE(r.has("the program takes version 0 and never offers \"KV Unversioned Printer\"")) << r.out;
+  // A matching DLL and a data file give nothing.
+  EXPECT_FALSE(r.has("KVUI.DLL")) << r.out;
+  EXPECT_FALSE(r.has("KVV.GPD")) << r.out;
+
+  // Without the version-2 x64 driver, what is left are warnings.
+  fs::remove_all(pkg / "DRIVERS" / "X64V2");
+  r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64 --json");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_TRUE(r.has("\"result\": \"warnings\"")) << r.out;
+}
+
+TEST_F(DriverFiles, CompressedDriverFilesAreExpandedBeforeTheyAreRead) {
+  // The sample package's drivers are stored plain, LZ-compressed and as
+  // cabinets: all are read, and all are what they claim.
+  const Result r = kvpkg("check " + quote(KV_SAMPLE_PACKAGE));
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_FALSE(r.has("driver file:")) << r.out;
+  // Compressed files of the wrong kind in the x64 folder are found out: an
+  // x86 DLL as a cabinet, and a version-2 x86 DLL LZ-compressed.
+  const fs::path pkg = m_dir / "pkg";
+  fs::copy(KV_SAMPLE_PACKAGE, pkg, fs::copy_options::recursive);
+  fs::copy_file(pkg / "DRIVERS/X86/KVUI32.DL_", pkg / "DRIVERS/DISK1/KVUI64.DL_", fs::copy_options::overwrite_existing);
+  fs::copy_file(pkg / "DRIVERS/NT4/KVNT4DRV.DL_", pkg / "DRIVERS/DISK1/KVLM64.DL_",
+                fs::copy_options::overwrite_existing);
+  const Result swapped = kvpkg("check " + quote(pkg.string()));
+  EXPECT_EQ(swapped.status, 2) << swapped.out;
+  EXPECT_TRUE(swapped.has("KVUI64.DLL (")) << swapped.out;
+  EXPECT_TRUE(swapped.has("KVLM64.DLL (")) << swapped.out;
+  EXPECT_TRUE(swapped.has("is a version-2 file (file version 0.2.1.0)")) << swapped.out;
+  EXPECT_TRUE(swapped.has("is an x86 file")) << swapped.out;
 }
 
 // ---- One admission rule: kvpkg's answers are the program's -------------------------------------

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "app/kvi_setup_ini_info.h"
+#include "catalogue_text.h"
+#include "check.h"
 #include "kvpkg.h"
 #include "platform/win32.h"
 #include "system/common_function.h"
@@ -23,30 +25,7 @@ using nlohmann::json;
 
 namespace {
 
-struct Finding {
-  bool error;
-  std::string area;  // "KVISETUP.INI", "INF", "catalogue", ...
-  std::string item;  // the key, file or id
-  std::string text;
-};
-
-class Findings {
- public:
-  void error(const std::string& area, const std::string& item, const std::string& text) {
-    m_list.push_back({true, area, item, text});
-  }
-  void warning(const std::string& area, const std::string& item, const std::string& text) {
-    m_list.push_back({false, area, item, text});
-  }
-  bool hasError(const std::string& area, const std::string& item) const {
-    return std::any_of(m_list.begin(), m_list.end(),
-                       [&](const Finding& f) { return f.error && f.area == area && f.item == item; });
-  }
-  const std::vector<Finding>& list() const { return m_list; }
-
- private:
-  std::vector<Finding> m_list;
-};
+using Findings = KvpkgFindings;
 
 std::string trim(const std::string& text) {
   const size_t b = text.find_first_not_of(" \t");
@@ -290,108 +269,25 @@ void checkSetupIni(const std::string& folder, Findings& out) {
   CKVISetupIniInfo reader;
   if (!reader.kOpenRead(ini)) {
     const std::string key = reader.kGetCurrentKey();
-    bool named = false;
-    for (const Finding& f : out.list()) named = named || (f.error && f.area == area);
-    if (!named) out.error(area, key, "the program stops reading KVISETUP.INI at " + key + " (start-up exit 23)");
-  }
-}
-
-// ---- The analysis ------------------------------------------------------------------
-
-void collectInfFolders(const std::string& folder, std::set<std::string>& folders) {
-  std::vector<std::string> infs;
-  CCommonFunction::kStdAfxDirFileList(folder, "*.inf", infs);
-  for (const std::string& inf : infs) folders.insert(inf.substr(0, inf.find_last_of('\\')));
-}
-
-void checkAnalysis(const std::string& folder, Findings& out) {
-  KvpkgAnalysis whole;
-  std::string error;
-  if (!whole.kInit(&error)) {
-    out.error("analysis", "Setup API", error);
-    return;
-  }
-  const DWORD dwWhole = whole.kRun(folder, "", false);
-  for (const KvpkgSkippedInf& s : whole.kSkipped()) out.warning("INF", s.strPath, "skipped: " + s.strReason);
-  if (dwWhole == VEXOERR_SUCCESS) {
-    if (whole.kCandidates().empty()) {
-      out.error("INF", folder, "no candidate driver: the package holds no printer INF the program reads");
-    }
-    return;
-  }
-  if (dwWhole == VEXOERR_SOURCEPATHNG) {
-    for (const std::string& line : whole.kExplainFailure()) out.error("INF", folder, line);
-    return;
-  }
-  // The program stops at the first rule an INF breaks; each INF folder on
-  // its own shows every folder's first failure.
-  std::set<std::string> folders;
-  collectInfFolders(folder, folders);
-  std::set<std::string> reported;
-  for (const std::string& f : folders) {
-    KvpkgAnalysis one;
-    if (!one.kInit(&error)) continue;
-    if (one.kRun(f, "", false) != VEXOERR_READINFERR) continue;
-    const std::string key = one.kErrorText1() + "|" + one.kErrorText2();
-    if (!reported.insert(key).second) continue;
-    std::string text;
-    for (const std::string& line : one.kExplainFailure()) text += (text.empty() ? "" : "\n  ") + line;
-    out.error("INF", one.kErrorText1(), "failure " + std::to_string(one.kFailure()) + ": " + text);
-  }
-  if (reported.empty()) {
-    std::string text;
-    for (const std::string& line : whole.kExplainFailure()) text += (text.empty() ? "" : "\n  ") + line;
-    out.error("INF", whole.kErrorText1(), "failure " + std::to_string(whole.kFailure()) + ": " + text);
+    if (!out.hasErrorIn(area)) out.error(area, key, "the program stops reading KVISETUP.INI at " + key + " (start-up exit 23)");
   }
 }
 
 // ---- Catalogues and licence texts ------------------------------------------------------
 
-// A catalogue file: UTF-16 LE text (with or without its mark) or narrow.
-std::map<std::string, std::map<std::string, std::string>> readCatalogue(const std::string& path, bool* ok) {
-  std::map<std::string, std::map<std::string, std::string>> sections;
+// A catalogue file, read whole (at most 64 MB) and parsed from memory.
+KvpkgCatalogue readCatalogue(const std::string& path, bool* ok) {
   *ok = false;
   const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return sections;
+  if (h == INVALID_HANDLE_VALUE) return {};
   std::string bytes;
   char buf[65536];
   DWORD n = 0;
   while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0 && bytes.size() < (64u << 20)) bytes.append(buf, n);
   CloseHandle(h);
   *ok = true;
-  std::string text;
-  const bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-                     static_cast<unsigned char>(bytes[1]) == 0xFE;
-  if (utf16) {
-    // Only the ids and the emptiness of values matter here: ASCII is enough.
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      const unsigned c = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-      text += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-  } else {
-    text = bytes;
-  }
-  std::string section;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    line = trim(line);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      section = upper(line.substr(1, line.find(']') - 1));
-      sections[section];
-      continue;
-    }
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos || section.empty()) continue;
-    sections[section][trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
-  }
-  return sections;
+  return kvpkgParseCatalogue(bytes.data(), bytes.size());
 }
 
 void checkResources(const std::string& folder, Findings& out) {
@@ -516,27 +412,34 @@ int kvpkgCheck(const KvpkgCheckOptions& opt) {
     // the program does.
     (void)CEnvironment::kGetOsVersionCheck();
     checkSetupIni(folder, out);
-    checkAnalysis(folder, out);
+    kvpkgCheckDrivers(folder, out);
     checkResources(folder, out);
     checkCompressed(folder, out);
   }
   size_t errors = 0;
   size_t warnings = 0;
-  for (const Finding& f : out.list()) (f.error ? errors : warnings)++;
+  for (const KvpkgFinding& f : out.list()) {
+    if (f.severity == KvpkgSeverity::kError) ++errors;
+    if (f.severity == KvpkgSeverity::kWarning) ++warnings;
+  }
   const int rc = errors ? kExitFailed : warnings ? kExitWarnings : kExitOk;
+  const auto kind = [](KvpkgSeverity s) {
+    return s == KvpkgSeverity::kError ? "error" : s == KvpkgSeverity::kWarning ? "warning" : "note";
+  };
   if (opt.bJson) {
     json o = {{"folder", kvpkgUtf8(folder)},
               {"result", errors ? "errors" : warnings ? "warnings" : "clean"},
               {"errors", json::array()},
-              {"warnings", json::array()}};
-    for (const Finding& f : out.list()) {
-      o[f.error ? "errors" : "warnings"].push_back(
+              {"warnings", json::array()},
+              {"notes", json::array()}};
+    for (const KvpkgFinding& f : out.list()) {
+      o[std::string(kind(f.severity)) + "s"].push_back(
           {{"area", f.area}, {"item", kvpkgUtf8(f.item)}, {"text", kvpkgUtf8(f.text)}});
     }
     std::printf("%s\n", kvpkgDump(o).c_str());
   } else {
-    for (const Finding& f : out.list()) {
-      std::printf("%s: %s: %s\n", f.error ? "error" : "warning", f.area.c_str(), f.text.c_str());
+    for (const KvpkgFinding& f : out.list()) {
+      std::printf("%s: %s: %s\n", kind(f.severity), f.area.c_str(), f.text.c_str());
     }
     if (!errors && !warnings) std::printf("%s: clean\n", folder.c_str());
     else std::printf("%s: %zu error(s), %zu warning(s)\n", folder.c_str(), errors, warnings);

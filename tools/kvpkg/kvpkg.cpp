@@ -4,7 +4,8 @@
 //   kvpkg analyze FOLDER [--os NAME [--server]] [--arch x86|amd64|ia64]
 //                        [--lang 0xNNNN] [--listed-only] [--json] [--log FILE]
 //                        [--root DIR [--create]]
-//   kvpkg check FOLDER [--json] [--log FILE] [--root DIR [--create]]
+//   kvpkg check FOLDER [--os NAME [--server]] [--arch x86|amd64|ia64] [--json]
+//                      [--log FILE] [--root DIR [--create]]
 //
 // analyze prints the candidate drivers the setup program finds in the
 // package and whether the program admits each on the system, through the
@@ -113,6 +114,25 @@ std::vector<std::string> kvpkgSearchedFolders(const std::string& strInfFolder) {
   return lstFolders;
 }
 
+// The system the judgement is for, as the program's classification found it.
+std::string kvpkgSystemName() {
+  const DWORD kind = CEnvironment::kGetOsKind() & OSKIND_KIND_MASK;
+  std::string name = "unknown";
+  if (kind & (OSKIND_WIN95 | OSKIND_WIN98 | OSKIND_WINME)) name = "win9x";
+  else if (kind & OSKIND_WINNT4) name = "nt4";
+  else if (kind & OSKIND_WIN7) name = CEnvironment::kGetMajorVersion() >= 10 ? "win10" : (CEnvironment::kGetMinorVersion() >= 2 ? "win8 or later" : "win7");
+  else if (kind & OSKIND_WINVISTA) name = "vista";
+  else if (kind & OSKIND_WINXP) name = "xp";
+  else if (kind & OSKIND_WIN2K) name = "win2k";
+  if (CEnvironment::kGetOsKind() & OSKIND_SERVER) name += " server";
+  SYSTEM_INFO info = {};
+  GetNativeSystemInfo(&info);
+  const char* arch = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64  ? "amd64"
+                     : info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64 ? "ia64"
+                                                                                   : "x86";
+  return name + " " + arch;
+}
+
 // ---- The analysis ------------------------------------------------------------------
 
 bool KvpkgAnalysis::kInit(std::string* pstrError) {
@@ -207,25 +227,6 @@ struct AnalyzeOptions {
   bool listedOnly = false;
   bool json = false;
 };
-
-// The system the judgement is for, as the program's classification found it.
-std::string systemName() {
-  const DWORD kind = CEnvironment::kGetOsKind() & OSKIND_KIND_MASK;
-  std::string name = "unknown";
-  if (kind & (OSKIND_WIN95 | OSKIND_WIN98 | OSKIND_WINME)) name = "win9x";
-  else if (kind & OSKIND_WINNT4) name = "nt4";
-  else if (kind & OSKIND_WIN7) name = CEnvironment::kGetMajorVersion() >= 10 ? "win10" : (CEnvironment::kGetMinorVersion() >= 2 ? "win8 or later" : "win7");
-  else if (kind & OSKIND_WINVISTA) name = "vista";
-  else if (kind & OSKIND_WINXP) name = "xp";
-  else if (kind & OSKIND_WIN2K) name = "win2k";
-  if (CEnvironment::kGetOsKind() & OSKIND_SERVER) name += " server";
-  SYSTEM_INFO info = {};
-  GetNativeSystemInfo(&info);
-  const char* arch = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64  ? "amd64"
-                     : info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64 ? "ia64"
-                                                                                   : "x86";
-  return name + " " + arch;
-}
 
 // Why the program would not start on this system at all (empty when it
 // would), by the start-up's exits.
@@ -364,7 +365,7 @@ int analyze(const AnalyzeOptions& opt) {
   // reads that classification.
   const BOOL bSystem = CEnvironment::kGetOsVersionCheck();
   const std::string refusal = systemRefusal(bSystem);
-  const std::string system = systemName();
+  const std::string system = kvpkgSystemName();
 
   KvpkgAnalysis analysis;
   std::string error;
@@ -498,6 +499,12 @@ int main(int argc, char** argv) {
       "check", "everything wrong with a package at once (exit 0 clean, 1 stops the wizard, 2 warnings only)");
   checkCmd->add_option("FOLDER", copt.strFolder, "the package folder (where KVISETUP.INI is)")->required();
   checkCmd->add_flag("--json", copt.bJson, "the findings as JSON");
+  // The same storage as analyze's: one sub-command is parsed.
+  checkCmd->add_option("--os", aopt.os, "judge the admission for this release instead of the machine's")
+      ->check(CLI::IsMember(kOsNames));
+  checkCmd->add_flag("--server", aopt.server, "the server edition of the release");
+  checkCmd->add_option("--arch", aopt.arch, "judge the admission for this processor architecture")
+      ->check(CLI::IsMember({"x86", "amd64", "ia64"}));
 
   for (CLI::App* cmd : {analyzeCmd, checkCmd}) {
     cmd->add_option("--root", root, "the simulated machine to analyse on (native build)");
@@ -521,7 +528,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kvpkg: %s\n", error.c_str());
     return kExitUsage;
   }
-  if (analyzeCmd->parsed() && (!aopt.os.empty() || aopt.server || !aopt.arch.empty())) {
+  if (!aopt.os.empty() || aopt.server || !aopt.arch.empty()) {
     std::string note;
     if (!kvpkgUseScratchMachine(aopt.os, aopt.server, aopt.arch, &note, &error)) {
       std::fprintf(stderr, "kvpkg: refused: %s\n", error.c_str());

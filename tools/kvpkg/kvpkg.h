@@ -27,6 +27,9 @@ std::string kvpkgDump(const nlohmann::json& j);
 // A folder as the program names it (absolute Windows path).
 bool kvpkgFullPath(const std::string& strPath, std::string* pstrFull);
 bool kvpkgIsFolder(const std::string& strPath);
+// The system the judgement is for, as the program's classification found
+// it ("win10 amd64", "xp server x86").
+std::string kvpkgSystemName();
 
 // Sends the analysis's detail-log lines (and the program's, such as the
 // admission decisions) to a file at level 99.
