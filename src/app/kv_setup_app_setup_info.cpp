@@ -2,6 +2,7 @@
 // drivers of the package that suit this system, and the lists of what the
 // spooler already holds.
 #include "app/kv_setup_app.h"
+#include "app/setup_candidate_admission.h"
 #include "resources/message_ids.h"
 #include "system/program_log.h"
 
@@ -123,8 +124,10 @@ BOOL CKV_SETUPApp::kMakeSetupInfomation() {
   // stays on offer.
   m_lstSetupCandidate.clear();
   BOOL bTargetDriverExist = FALSE;
+  // Admitted candidates join the list through the admission's index.
+  CSetupCandidateAdmission admission(m_lstSetupCandidate);
   for (const CCandidateDriver& candidate : lstCandidate) {
-    if (kCheckElementAddToList(m_lstSetupCandidate, candidate) != 1) continue;
+    if (admission.kAdmit(candidate) != 1) continue;
     if (m_bBSwitch) {
       if (m_bASwitch) {
         if (sameNameNoCase(candidate.strDriverName, m_strAddDriverName)) bTargetDriverExist = TRUE;
@@ -132,7 +135,6 @@ BOOL CKV_SETUPApp::kMakeSetupInfomation() {
         if (sameNameNoCase(candidate.strDriverName, m_strRenewDriverName)) bTargetDriverExist = TRUE;
       }
     }
-    m_lstSetupCandidate.push_back(candidate);
   }
 
   if (m_bBSwitch && !bTargetDriverExist) {

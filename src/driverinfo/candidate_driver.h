@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "driverinfo/shared_text.h"
 #include "platform/win32.h"
 
 // One file to copy for a candidate driver.
@@ -31,66 +32,69 @@ using CDriverFileList = std::list<CDriverFile>;
 // One candidate driver. Copies share one file list: the pointer is copied,
 // not the list. The candidates of one install section of one INF share it
 // too: a list is complete when the candidate list is built and never
-// changed afterwards.
+// changed afterwards. The text fields are shared the same way (CSharedText):
+// the many models of one INF and one install section hold one copy of each
+// text they have in common, and a record takes little more than a pointer
+// per field.
 struct CCandidateDriver {
-  std::string strPrintProcessor;
-  std::string strPrintProcessorDLL;
-  std::string strDefaultDataType;
-  std::string strDriverName;
-  std::string strDriverFile;
-  std::string strConfigFile;
-  std::string strDataFile;
-  std::string strHelpFile;
-  std::string strCatalogFile;
-  std::string strDependentFiles;  // each entry followed by a comma
-  std::string strDrvInstLanguageMonitor;
-  std::string strLanguageMonitorName;
-  std::string strLanguageMonitorDLL;
+  CSharedText strPrintProcessor;
+  CSharedText strPrintProcessorDLL;
+  CSharedText strDefaultDataType;
+  CSharedText strDriverName;
+  CSharedText strDriverFile;
+  CSharedText strConfigFile;
+  CSharedText strDataFile;
+  CSharedText strHelpFile;
+  CSharedText strCatalogFile;
+  CSharedText strDependentFiles;  // each entry followed by a comma
+  CSharedText strDrvInstLanguageMonitor;
+  CSharedText strLanguageMonitorName;
+  CSharedText strLanguageMonitorDLL;
   DWORD dwInfOSVersion = 0;  // driver version 0, 2 or 3
-  std::string strInfPath;
-  std::string strVendorSetup;
-  std::string strVendorSetupParam;
+  CSharedText strInfPath;
+  CSharedText strVendorSetup;
+  CSharedText strVendorSetupParam;
   int nVendorSetupLangID = -1;
   std::int64_t tmDriverFileTime = 0;  // seconds since 1970
-  std::string strUserModeDriver;
-  std::string strDriverPath;
-  std::string strReserved1;  // left empty by the builder
-  std::string strNoCheckFiles;
-  std::string strComment;
+  CSharedText strUserModeDriver;
+  CSharedText strDriverPath;
+  CSharedText strReserved1;  // left empty by the builder
+  CSharedText strNoCheckFiles;
+  CSharedText strComment;
   BOOL bInfCopy = FALSE;
-  std::string strIniFileDir;
-  std::string strIniFileName;
-  std::string strHardwareID;
-  std::string strCompatibleID;
-  std::string strProviderName;
-  std::string strColorProfiles;  // each followed by a comma
-  std::string strDriverType;
+  CSharedText strIniFileDir;
+  CSharedText strIniFileName;
+  CSharedText strHardwareID;
+  CSharedText strCompatibleID;
+  CSharedText strProviderName;
+  CSharedText strColorProfiles;  // each followed by a comma
+  CSharedText strDriverType;
   BOOL bUserCodeOK = FALSE;
   BOOL bNeedReboot = FALSE;
-  std::string strCopyForceFiles;
-  std::string strReserved2;  // left empty by the builder
-  std::string strOEMManufacturer;
-  std::string strOEMUrl;
+  CSharedText strCopyForceFiles;
+  CSharedText strReserved2;  // left empty by the builder
+  CSharedText strOEMManufacturer;
+  CSharedText strOEMUrl;
   BOOL bPreventSameKindUpdate = FALSE;
-  std::string strIniFileSubDir;
+  CSharedText strIniFileSubDir;
   DWORD dwUserCodeMode = 0;
   DWORD dwReserved1 = 0;  // the three numbers the builder sets to 0
   DWORD dwReserved2 = 0;
   DWORD dwReserved3 = 0;
-  std::string strCopyFlags;  // each followed by a comma, "EMPTY" for none
-  std::string strDefaultDestDir;
+  CSharedText strCopyFlags;  // each followed by a comma, "EMPTY" for none
+  CSharedText strDefaultDestDir;
   DWORD dwDriverVersionDownOption = 1;
   DWORD dwReserved4 = 0;  // set to 0 by the builder
-  std::string strInstallSection;
+  CSharedText strInstallSection;
   DWORD dwNotSelectedTimeOut = 0;  // milliseconds
   DWORD dwRetryTimeOut = 0;        // milliseconds
-  std::string strPnpDevRegKey;
-  std::string strDeleteDeviceString;
+  CSharedText strPnpDevRegKey;
+  CSharedText strDeleteDeviceString;
   BOOL bDrvInstListed = FALSE;
   BOOL bDrvInstFirst = FALSE;
   std::shared_ptr<CDriverFileList> pDriverFileList;
-  std::string strPlatform;  // "NTx86", "NTamd64" or "NTia64"
-  std::string strModelName;
+  CSharedText strPlatform;  // "NTx86", "NTamd64" or "NTia64"
+  CSharedText strModelName;
   BOOL bUSBPermit = FALSE;
   BOOL bPrinterProperty = FALSE;
 };

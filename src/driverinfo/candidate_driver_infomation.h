@@ -34,6 +34,17 @@ class CCandidateDriverInfomation {
   // The numbered failure of the last build (the detail log's exit number),
   // 0 after a successful one.
   int kGetFailureNumber() const { return m_nFailure; }
+  // The detail the failure's log line gives after the INF path (the missing
+  // file's name, the description file, ...); empty when none.
+  const std::string& kGetFailureDetail() const { return m_strFailureDetail; }
+  // An INF file the last build passed over, with the reason its log line
+  // gives: "not opened", "Class=..." or "Signature=...". Tools report these
+  // without having to switch the detail log on.
+  struct CSkippedInf {
+    std::string strPath;
+    std::string strWhat;
+  };
+  const std::vector<CSkippedInf>& kGetSkippedInfs() const { return m_lstSkippedInf; }
 
   // ---- Driver file version ----------------------------------------------------
   // The version (0, 2 or 3) of a driver file found from strPath, examined once
@@ -117,6 +128,8 @@ class CCandidateDriverInfomation {
   std::string m_strErrorText1;
   std::string m_strErrorText2;
   int m_nFailure = 0;
+  std::string m_strFailureDetail;
+  std::vector<CSkippedInf> m_lstSkippedInf;
   // The description-file memory of one build (see kReadDscValue).
   BOOL m_bDscMemoryOn = FALSE;
   // Per description file: its key names and the values read, both by the

@@ -118,6 +118,7 @@ void CCandidateDriverInfomation::kCopyInstallValues(const CCandidateDriver& from
 DWORD CCandidateDriverInfomation::kFail(int nFailure, const char* pszErrorText, const std::string& strDetail) {
   m_nFailure = nFailure;
   m_strErrorText2 = pszErrorText;
+  m_strFailureDetail = strDetail;
   kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kMakeCandidateDriverList() return [%u] (%d) LastError=%u "
                              "strInfPath=[%s] %s\n",
                              static_cast<unsigned>(VEXOERR_READINFERR), nFailure, GetLastError(),
@@ -141,6 +142,8 @@ DWORD CCandidateDriverInfomation::kMakeCandidateDriverList(std::string strSearch
   m_strErrorText1.clear();
   m_strErrorText2.clear();
   m_nFailure = 0;
+  m_strFailureDetail.clear();
+  m_lstSkippedInf.clear();
 
   // 1. The search path must be an existing folder.
   std::string strShortSearchPath;
@@ -186,6 +189,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   std::string strInfPath;
   if (!CCommonFunction::kGetShortPathName(strInfFile.c_str(), strInfPath) || !m_pDrvInfFile->kOpen(strInfPath)) {
     log.kWriteLog("  skipped (not opened) [%s]\n", strInfFile.c_str());
+    m_lstSkippedInf.push_back({strInfFile, "not opened"});
     return VEXOERR_SUCCESS;
   }
   // Everything this INF gives is copied into the candidates; its handle is
@@ -200,6 +204,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   if (!m_pDrvInfFile->kGetClassName(strClass)) return kFail(3, "Class", "");
   if (!kIEquals(strClass, "Printer")) {
     log.kWriteLogLevel1("  skipped (Class=%s) [%s]\n", strClass.c_str(), strInfFile.c_str());
+    m_lstSkippedInf.push_back({strInfFile, "Class=" + strClass});
     return VEXOERR_SUCCESS;
   }
 
@@ -235,6 +240,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   }
   if (bSkip) {
     log.kWriteLogLevel1("  skipped (Signature=%s) [%s]\n", strSignature.c_str(), strInfFile.c_str());
+    m_lstSkippedInf.push_back({strInfFile, "Signature=" + strSignature});
     return VEXOERR_SUCCESS;
   }
   if (!kGetInfCopy(strDscFile, bInfCopy)) return kFail(12, "InfCopy", "");
@@ -278,6 +284,26 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
   }
 
   const std::string strInfFolder = m_pDrvInfFile->kGetFilePath();
+  // The texts of the INF and its description file, made once and shared by
+  // every record of the INF.
+  const CSharedText txtInfPath(strInfPath);
+  const CSharedText txtCatalogFile(strCatalogFile);
+  const CSharedText txtPlatform(strInfPlatform);
+  const CSharedText txtCopyForceFiles(strCopyForceFiles);
+  const CSharedText txtDriverType(strDriverType);
+  const CSharedText txtNoCheckFiles(strNoCheckFiles);
+  const CSharedText txtDeleteDeviceString(strDeleteDeviceString);
+  const CSharedText txtVendorSetup(vendor.strVendorSetup);
+  const CSharedText txtVendorSetupParam(vendor.strVendorSetupParam);
+  // A text read per model is shared with the model before when it is the
+  // same (the model name of the description file, a comment for all).
+  const auto sameAsBefore = [](CSharedText& txtBefore, std::string&& strValue) {
+    if (txtBefore != strValue) txtBefore = std::move(strValue);
+    return txtBefore;
+  };
+  CSharedText txtComment;
+  CSharedText txtPnpDevRegKey;
+  CSharedText txtModelName;
   // Models that share an install section share everything read from it:
   // the section is examined once (with its failures, for its first model)
   // and its values are copied into the later records.
@@ -286,20 +312,20 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     // 9, 10. A new record with the values of the INF and its description file.
     CCandidateDriver cde;
     cde.strDriverName = strDescription;
-    cde.strInfPath = strInfPath;
-    cde.strCatalogFile = strCatalogFile;
-    cde.strPlatform = strInfPlatform;
+    cde.strInfPath = txtInfPath;
+    cde.strCatalogFile = txtCatalogFile;
+    cde.strPlatform = txtPlatform;
     cde.dwInfOSVersion = dwInfVersion;
     cde.bNeedReboot = bNeedReboot;
     cde.bInfCopy = bInfCopy;
-    cde.strCopyForceFiles = strCopyForceFiles;
+    cde.strCopyForceFiles = txtCopyForceFiles;
     cde.bPreventSameKindUpdate = bPreventSameKindUpdate;
     cde.dwDriverVersionDownOption = dwDownOption;
-    cde.strDriverType = strDriverType;
-    cde.strNoCheckFiles = strNoCheckFiles;
+    cde.strDriverType = txtDriverType;
+    cde.strNoCheckFiles = txtNoCheckFiles;
     cde.bUserCodeOK = bUserCodeOK;
     cde.dwUserCodeMode = dwUserCodeMode;
-    cde.strDeleteDeviceString = strDeleteDeviceString;
+    cde.strDeleteDeviceString = txtDeleteDeviceString;
     cde.bUSBPermit = bUSBPermit;
     cde.bPrinterProperty = bPrinterProperty;
 
@@ -314,35 +340,46 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     if (bListedOnly && !cde.bDrvInstListed) continue;
 
     // 12-15. Install section and the driver's own files.
-    if (!m_pDrvInfFile->kGetInstallSectionName(strDescription, cde.strInstallSection)) {
+    std::string strSection;
+    if (!m_pDrvInfFile->kGetInstallSectionName(strDescription, strSection)) {
       return kFail(24, "Install", strDescription);
     }
-    const std::string& strSection = cde.strInstallSection;
     const auto itKnown = mapInstallValues.find(strSection);
     const bool bKnown = itKnown != mapInstallValues.end();
-    if (bKnown) kCopyInstallValues(itKnown->second, cde);
+    if (bKnown) {
+      kCopyInstallValues(itKnown->second, cde);
+      // The model's own spelling of the section's name.
+      cde.strInstallSection = itKnown->second.strInstallSection == strSection ? itKnown->second.strInstallSection
+                                                                                : CSharedText(strSection);
+    } else {
+      cde.strInstallSection = strSection;
+    }
+    std::string strValue;
     if (!bKnown) {
-      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DriverFile", cde.strDriverFile)) {
+      std::string strDriverFile;
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DriverFile", strDriverFile)) {
         return kFail(27, "DriverFile", strSection);
       }
-      if (cde.strDriverFile.empty()) cde.strDriverFile = strSection;
-      if (!bVersionFromDsc) cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, cde.strDriverFile, strInfFolder);
-      if (!m_pDrvInfFile->kGetExtensionName(strSection, "ConfigFile", cde.strConfigFile)) {
+      if (strDriverFile.empty()) strDriverFile = strSection;
+      cde.strDriverFile = strDriverFile;
+      if (!bVersionFromDsc) cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, strDriverFile, strInfFolder);
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "ConfigFile", strValue)) {
         return kFail(28, "ConfigFile", strSection);
       }
-      if (cde.strConfigFile.empty()) cde.strConfigFile = cde.strDriverFile;
-      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DataFile", cde.strDataFile)) {
+      cde.strConfigFile = strValue.empty() ? cde.strDriverFile : CSharedText(strValue);
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DataFile", strValue)) {
         return kFail(29, "DataFile", strSection);
       }
-      if (cde.strDataFile.empty()) cde.strDataFile = cde.strDriverFile;
-      if (!m_pDrvInfFile->kGetExtensionName(strSection, "HelpFile", cde.strHelpFile)) {
+      cde.strDataFile = strValue.empty() ? cde.strDriverFile : CSharedText(strValue);
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "HelpFile", strValue)) {
         return kFail(30, "HelpFile", strSection);
       }
+      cde.strHelpFile = strValue;
     }
 
     // 16, 17. Vendor setup, comment and Plug and Play key.
-    cde.strVendorSetup = vendor.strVendorSetup;
-    cde.strVendorSetupParam = vendor.strVendorSetupParam;
+    cde.strVendorSetup = txtVendorSetup;
+    cde.strVendorSetupParam = txtVendorSetupParam;
     // The identifier is written as four hexadecimal digits ("%04x"):
     // "040c" is French, 1036. Text that holds no number names no language.
     cde.nVendorSetupLangID = -1;
@@ -353,8 +390,12 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
         cde.nVendorSetupLangID = static_cast<int>(lLangID);
       }
     }
-    if (!kGetComment(strDscFile, strDescription, cde.strComment)) return kFail(31, "Comment", strDescription);
-    kGetPnpDevRegKey(strDscFile, strDescription, cde.strPnpDevRegKey);
+    std::string strComment;
+    if (!kGetComment(strDscFile, strDescription, strComment)) return kFail(31, "Comment", strDescription);
+    cde.strComment = sameAsBefore(txtComment, std::move(strComment));
+    std::string strPnpDevRegKey;
+    kGetPnpDevRegKey(strDscFile, strDescription, strPnpDevRegKey);
+    cde.strPnpDevRegKey = sameAsBefore(txtPnpDevRegKey, std::move(strPnpDevRegKey));
 
     if (!bKnown) {
       // 18. The driver file must be in the package.
@@ -370,27 +411,29 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       cde.strDriverPath = folderOf(strShortFound);
 
       // 19-21. Values of the install section.
-      if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", cde.strUserModeDriver)) {
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", strValue)) {
         return kFail(36, "UserModeDriver", strSection);
       }
-      std::string strValue;
+      cde.strUserModeDriver = strValue;
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "PrintProcessor", strValue)) {
         return kFail(37, "PrintProcessor", strSection);
       }
+      std::string strPrintProcessor;
       const size_t comma = strValue.find(',');
       if (comma != std::string::npos) {
-        cde.strPrintProcessor = strValue.substr(0, comma);
+        strPrintProcessor = strValue.substr(0, comma);
         cde.strPrintProcessorDLL = strValue.substr(comma + 1);
       }
-      if (cde.strPrintProcessor.empty() && !CSpoolerInfomation().kGetDefaultPrintProcessor(cde.strPrintProcessor)) {
+      if (strPrintProcessor.empty() && !CSpoolerInfomation().kGetDefaultPrintProcessor(strPrintProcessor)) {
         return kFail(38, "PrintProcessor", strSection);
       }
+      cde.strPrintProcessor = strPrintProcessor;
       log.kWriteLogLevel1("kMakeCandidateDriverList strPrintProcessor:%s strPrintProcessorDLL:%s\n",
                           cde.strPrintProcessor.c_str(), cde.strPrintProcessorDLL.c_str());
-      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DefaultDataType", cde.strDefaultDataType)) {
+      if (!m_pDrvInfFile->kGetExtensionName(strSection, "DefaultDataType", strValue)) {
         return kFail(39, "DefaultDataType", strSection);
       }
-      if (cde.strDefaultDataType.empty()) cde.strDefaultDataType = "RAW";
+      cde.strDefaultDataType = strValue.empty() ? std::string("RAW") : strValue;
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "LanguageMonitor", strValue)) {
         return kFail(40, "LanguageMonitor", strSection);
       }
@@ -403,21 +446,31 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       cde.strIniFileDir = strIniFileDir;
       cde.strIniFileSubDir = strIniFileSubDir;
       std::string strIniBase;
-      CCommonFunction::kStdAfxGetPathElement(strIniFileItem.empty() ? cde.strDriverFile : strIniFileItem,
+      CCommonFunction::kStdAfxGetPathElement(strIniFileItem.empty() ? cde.strDriverFile.str() : strIniFileItem,
                                              PATH_ELEMENT_BASE_NAME, strIniBase);
       if (!strIniBase.empty()) cde.strIniFileName = strIniBase + ".ini";
     }
 
     // 22, 23. Identifiers, provider, maker's web address, default folder.
-    if (!m_pDrvInfFile->kGetHardwareID(strDescription, cde.strHardwareID)) {
+    std::string strHardwareID;
+    if (!m_pDrvInfFile->kGetHardwareID(strDescription, strHardwareID)) {
       return kFail(41, "HardwareID", strDescription);
     }
-    if (!m_pDrvInfFile->kGetCompatibleID(strDescription, cde.strCompatibleID)) {
+    cde.strHardwareID = std::move(strHardwareID);
+    std::string strCompatibleID;
+    if (!m_pDrvInfFile->kGetCompatibleID(strDescription, strCompatibleID)) {
       return kFail(42, "CompatibleID", strDescription);
     }
+    cde.strCompatibleID = std::move(strCompatibleID);
     if (!bKnown) {
-      if (!m_pDrvInfFile->kGetProviderName(cde.strProviderName)) return kFail(43, "ProviderName", "");
-      if (!m_pDrvInfFile->kGetOEMUrl(cde.strOEMUrl, cde.strOEMManufacturer)) return kFail(44, "OEM URLS", "");
+      std::string strProviderName;
+      if (!m_pDrvInfFile->kGetProviderName(strProviderName)) return kFail(43, "ProviderName", "");
+      cde.strProviderName = strProviderName;
+      std::string strOEMUrl;
+      std::string strOEMManufacturer;
+      if (!m_pDrvInfFile->kGetOEMUrl(strOEMUrl, strOEMManufacturer)) return kFail(44, "OEM URLS", "");
+      cde.strOEMUrl = strOEMUrl;
+      cde.strOEMManufacturer = strOEMManufacturer;
       std::string strDefaultDestDir;
       if (m_pDrvInfFile->kGetTargetDir("DefaultDestDir", strDefaultDestDir)) cde.strDefaultDestDir = strDefaultDestDir;
 
@@ -438,7 +491,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     // build's memory of the description file), then the record joins the list.
     std::string strModelName = kReadDscValue(strDscFile, "ModelName." + strDescription);
     if (strModelName.empty()) strModelName = kReadDscValue(strDscFile, "ModelName");
-    if (!strModelName.empty()) cde.strModelName = strModelName;
+    if (!strModelName.empty()) cde.strModelName = sameAsBefore(txtModelName, std::move(strModelName));
     m_lstCandidate.push_back(std::move(cde));
   }
   return VEXOERR_SUCCESS;
@@ -454,7 +507,10 @@ BOOL CCandidateDriverInfomation::kMakeCopyFileInfomation(const std::string& strI
                                GetLastError());
     return FALSE;
   }
-  cde.strDependentFiles.clear();
+  // The lists grow in local texts and are stored once at the end.
+  std::string strDependentFiles;
+  std::string strCopyFlags = cde.strCopyFlags;
+  std::string strColorProfiles = cde.strColorProfiles;
   const CInfFile::CDestinationDirsMap& mapDirs = m_pDrvInfFile->kGetDestinationDirs();
   for (size_t i = 0; i < lstEntries.size(); ++i) {
     std::string strEntry = lstEntries[i];
@@ -464,17 +520,17 @@ BOOL CCandidateDriverInfomation::kMakeCopyFileInfomation(const std::string& strI
     std::string strFileName = strEntry.substr(slash + 1);
     const BOOL bColorProfile = (strStatement == "66003" || strStatement == "23") ? TRUE : FALSE;
     if (bColorProfile) {
-      if (!listHolds(cde.strColorProfiles, strFileName)) cde.strColorProfiles += strFileName + ",";
+      if (!listHolds(strColorProfiles, strFileName)) strColorProfiles += strFileName + ",";
       if (dwInfVersion == 0) {
         strFileName = "Color\\" + strFileName;
         strEntry = strStatement + "\\" + strFileName;
       }
     }
     // A file listed twice (in two copy sections) is copied once.
-    if (listHolds(cde.strDependentFiles, strEntry)) continue;
+    if (listHolds(strDependentFiles, strEntry)) continue;
     const std::string strFlags = (i < lstFlags.size() && !lstFlags[i].empty()) ? lstFlags[i] : "EMPTY";
-    cde.strDependentFiles += strEntry + ",";
-    cde.strCopyFlags += strFlags + ",";
+    strDependentFiles += strEntry + ",";
+    strCopyFlags += strFlags + ",";
 
     CDriverFile file;
     file.strFileName = strFileName;
@@ -501,6 +557,9 @@ BOOL CCandidateDriverInfomation::kMakeCopyFileInfomation(const std::string& strI
     file.strCopyFlags = strFlags;
     cde.pDriverFileList->push_back(file);
   }
+  cde.strDependentFiles = std::move(strDependentFiles);
+  cde.strCopyFlags = std::move(strCopyFlags);
+  cde.strColorProfiles = std::move(strColorProfiles);
   kDriverInfoLog().kWriteLogLevel1("CCandidateDriverInfomation::kMakeCopyFileInfomation() return TRUE (2) "
                                    "strDependentFiles=[%s]\n",
                                    cde.strDependentFiles.c_str());

@@ -140,7 +140,8 @@ BOOL CSpoolerInfomation::kRenewPrinterObject(const std::string& strPrinterName, 
         !kAddPrintProcessor(record.strPrintProcessor, record.strPrintProcessorDLL)) {
       return logRenew("kRenewPrinterObject", FALSE, 7, "kAddPrintProcessor fail.");
     }
-    pInfo->pPrintProcessor = record.strPrintProcessor.data();
+    std::string strProcessor = record.strPrintProcessor;
+    pInfo->pPrintProcessor = strProcessor.data();
     // The security descriptor is left as it is.
     pInfo->pSecurityDescriptor = nullptr;
     if (!SetPrinterA(printer.kGet(), 2, vecInfo.data(), 0)) {

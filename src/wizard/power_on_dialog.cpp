@@ -155,9 +155,9 @@ BOOL CPowerOnDialog::OnInitDialog() {
   }
 
   const CCandidateDriver& cde = m_app.m_CDE;
-  m_strPnpDevRegKey = cde.strPnpDevRegKey.empty() ? kMakePnpDevRegKey(cde.strHardwareID) : cde.strPnpDevRegKey;
+  m_strPnpDevRegKey = cde.strPnpDevRegKey.empty() ? kMakePnpDevRegKey(cde.strHardwareID) : cde.strPnpDevRegKey.str();
   m_strDeleteDeviceString =
-      cde.strDeleteDeviceString.empty() ? kMakeDeleteDeviceString(cde.strHardwareID) : cde.strDeleteDeviceString;
+      cde.strDeleteDeviceString.empty() ? kMakeDeleteDeviceString(cde.strHardwareID) : cde.strDeleteDeviceString.str();
   m_bInstalledUnkownDeviceWin2k = FALSE;
   m_bUnKnownDeviceInstalled = FALSE;
   m_bProcOnDeviceChange = TRUE;

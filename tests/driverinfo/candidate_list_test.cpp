@@ -352,6 +352,19 @@ TEST_F(CandidateListTest, DescriptionFileOptionsReachEveryRecord) {
     ASSERT_EQ(1u, c.pDriverFileList->size());
     EXPECT_EQ(TRUE, c.pDriverFileList->front().bCopyForce);
   }
+  // The texts of the INF and of the section are one text for all three
+  // records, and a change to a copy of one record shows in no other.
+  EXPECT_TRUE(alpha.strDriverFile.kSharesWith(gamma.strDriverFile));
+  EXPECT_TRUE(alpha.strInfPath.kSharesWith(beta.strInfPath));
+  CCandidateDriver copy = beta;
+  copy.strDriverFile = "OTHER.DLL";
+  copy.strDriverName += " Copy";
+  copy.strComment.clear();
+  EXPECT_EQ("KVDRV.DLL", beta.strDriverFile);
+  EXPECT_EQ("KVDRV.DLL", alpha.strDriverFile);
+  EXPECT_EQ("KV Beta", beta.strDriverName);
+  EXPECT_EQ("Laser", beta.strComment);
+  EXPECT_EQ("KV Beta Copy", copy.strDriverName);
   // Only the listed models with the listed-only flag.
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg, TRUE));
   EXPECT_EQ((std::vector<std::string>{"KV Beta", "KV Gamma"}), names());

@@ -20,6 +20,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/kv_setup_app.h"
+#include "app/setup_candidate_admission.h"
 #include "driverinfo/candidate_driver_infomation.h"
 #include "driverinfo/driver_info_log.h"
 #include "kvpkg.h"
@@ -163,67 +164,15 @@ DWORD KvpkgAnalysis::kRun(const std::string& strFolder, const std::string& strLa
   m_strFolder = strFolder;
   m_lstSkipped.clear();
   m_strFailureDetail.clear();
-  // The analysis says which INF files it skipped, and why, in its detail
-  // log; when no log was asked for, a scratch one at level 99 hears it.
-  CDetailLog& log = kDriverInfoLog();
-  const BOOL bHadLog = log.kIsEnabled() && !log.kGetLogFile().empty();
-  const std::string strOldFile = log.kGetLogFile();
-  const DWORD dwOldLevel = log.kGetOutputLevel();
-  std::string strLogFile = strOldFile;
-  LONGLONG llStart = 0;
-  if (!bHadLog || dwOldLevel == 0) {
-    char szTemp[MAX_PATH] = {};
-    char szFile[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, szTemp);
-    GetTempFileNameA(szTemp, "kvp", 0, szFile);
-    strLogFile = szFile;
-    log.kSetDetailLogFileSetting(TRUE, strLogFile, 99);
-  } else {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(strLogFile.c_str(), GetFileExInfoStandard, &data)) {
-      llStart = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
-  }
+  // The builder keeps the INF files it skipped and the detail of the rule
+  // that failed, as its detail-log lines give them: no log is needed (and a
+  // log at level 99 would cost far more than the analysis on a large package).
   m_dwResult = m_info.VEXOMakeCandidateDriverList(strFolder, strLang, bListedOnly ? TRUE : FALSE);
-
-  const HANDLE h = CreateFileA(strLogFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h != INVALID_HANDLE_VALUE) {
-    std::string text;
-    char buf[65536];
-    DWORD dwRead = 0;
-    LONG lHigh = static_cast<LONG>(llStart >> 32);
-    SetFilePointer(h, static_cast<LONG>(llStart & 0xFFFFFFFF), &lHigh, FILE_BEGIN);
-    while (ReadFile(h, buf, sizeof(buf), &dwRead, nullptr) && dwRead > 0) text.append(buf, dwRead);
-    CloseHandle(h);
-    // One line at a time, whatever its line end.
-    size_t at = 0;
-    while (at < text.size()) {
-      size_t eol = text.find('\n', at);
-      if (eol == std::string::npos) eol = text.size();
-      std::string line = text.substr(at, eol - at);
-      at = eol + 1;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const std::string kMark = "  skipped (";
-      const size_t close = line.find(") [");
-      if (line.rfind(kMark, 0) == 0 && close != std::string::npos && line.back() == ']') {
-        const std::string what = line.substr(kMark.size(), close - kMark.size());
-        m_lstSkipped.push_back({line.substr(close + 3, line.size() - close - 4), skipReason(what)});
-      }
-      // The failing rule's line carries the detail (the missing file's name).
-      const std::string kFailMark = "CCandidateDriverInfomation::kMakeCandidateDriverList() return [";
-      const size_t fail = line.find(kFailMark);
-      const size_t infAt = line.find("strInfPath=[");
-      if (fail != std::string::npos && infAt != std::string::npos) {
-        const size_t infEnd = line.find("] ", infAt);
-        if (infEnd != std::string::npos) m_strFailureDetail = line.substr(infEnd + 2);
-      }
-    }
+  const CCandidateDriverInfomation* pBuilder = m_info.kGetCandidateDriverInfomation();
+  for (const CCandidateDriverInfomation::CSkippedInf& s : pBuilder->kGetSkippedInfs()) {
+    m_lstSkipped.push_back({s.strPath, skipReason(s.strWhat)});
   }
-  if (!bHadLog || dwOldLevel == 0) {
-    DeleteFileA(strLogFile.c_str());
-    log.kSetDetailLogFileSetting(bHadLog, strOldFile, dwOldLevel);
-  }
+  if (pBuilder->kGetFailureNumber() != 0) m_strFailureDetail = pBuilder->kGetFailureDetail();
   return m_dwResult;
 }
 
@@ -455,29 +404,15 @@ int analyze(const AnalyzeOptions& opt) {
   const CCandidateDriverList& list = analysis.kCandidates();
   std::vector<Verdict> verdicts(list.size());
   CCandidateDriverList lstSetup;
-  std::vector<size_t> setupIndex;  // candidate index of each entry of lstSetup
+  // Each entry of lstSetup is tagged with its candidate's index.
+  CSetupCandidateAdmission admission(lstSetup);
   size_t i = 0;
   for (const CCandidateDriver& c : list) {
     Verdict& v = verdicts[i];
     if (refusal.empty()) {
-      size_t pos = 0;
-      size_t samePos = SIZE_MAX;
-      for (const CCandidateDriver& e : lstSetup) {
-        if (lstrcmpiA(e.strDriverName.c_str(), c.strDriverName.c_str()) == 0) {
-          samePos = pos;
-          break;
-        }
-        ++pos;
-      }
-      v.result = CKV_SETUPApp::kCheckElementAddToList(lstSetup, c, &v.decision, &v.reason);
-      if (v.result == 1) {
-        if (samePos != SIZE_MAX && (v.decision == 4 || v.decision == 6)) {
-          verdicts[setupIndex[samePos]].displacedBy = i + 1;
-          setupIndex.erase(setupIndex.begin() + static_cast<std::ptrdiff_t>(samePos));
-        }
-        lstSetup.push_back(c);
-        setupIndex.push_back(i);
-      }
+      size_t displaced = CSetupCandidateAdmission::kNoTag;
+      v.result = admission.kAdmit(c, i, &v.decision, &v.reason, &displaced);
+      if (v.result == 1 && displaced != CSetupCandidateAdmission::kNoTag) verdicts[displaced].displacedBy = i + 1;
     }
     ++i;
   }

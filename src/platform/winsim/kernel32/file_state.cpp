@@ -124,8 +124,23 @@ std::uint64_t g_nextOpen = 1;
 
 fs::path openFolder() { return machineRoot() / "files" / "open"; }
 
+// This process's published opens: one file, written in place. Every
+// reader and writer of the open folder holds the machine lock, so no one
+// sees a half-written file, and a file rewritten in place costs no new
+// inode and no rename per open (the detail log opens its file per line).
+struct PublishedOpens {
+  fs::path path;
+  int fd = -1;
+  ~PublishedOpens() {
+    if (fd >= 0) {
+      ::unlink(path.c_str());
+      ::close(fd);
+    }
+  }
+} g_published;
+
 // Publishes this process's opens. The file is runtime state that dies with the
-// process, so a plain write and rename (no flush to disk) is enough.
+// process, so no flush to disk is needed.
 void publishOpens() {
   std::string text;
   for (auto& e : g_opens) {
@@ -135,24 +150,33 @@ void publishOpens() {
     text += buf;
   }
   std::error_code ec;
-  fs::create_directories(openFolder(), ec);
   const fs::path target = openFolder() / std::to_string(::getpid());
-  if (g_opens.empty()) {
-    fs::remove(target, ec);
-    return;
+  // Another machine, or the file was removed under us (a machine removed):
+  // start a new file.
+  struct stat st {};
+  if (g_published.fd >= 0 && (g_published.path != target || ::fstat(g_published.fd, &st) != 0 || st.st_nlink == 0)) {
+    ::close(g_published.fd);
+    g_published.fd = -1;
   }
-  const fs::path tmp = openFolder() / ("." + std::to_string(::getpid()) + ".tmp");
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
+  if (g_published.fd < 0) {
+    if (g_opens.empty()) {
+      fs::remove(target, ec);
+      return;
+    }
+    fs::create_directories(openFolder(), ec);
+    g_published.fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (g_published.fd < 0) return;
+    g_published.path = target;
+  }
   size_t done = 0;
   while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    ssize_t n = ::pwrite(g_published.fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  ::close(fd);
-  if (::rename(tmp.c_str(), target.c_str()) != 0) ::unlink(tmp.c_str());
+  while (::ftruncate(g_published.fd, static_cast<off_t>(done)) != 0 && errno == EINTR) {
+  }
 }
 
 bool processAlive(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
