@@ -115,8 +115,13 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::string words;
-    kvsim::lastCommand(app, &words);
-    std::fprintf(stderr, "%s: %s\n(see %s --help)\n", words.c_str(), e.what(), words.c_str());
+    const CLI::App* last = kvsim::lastCommand(app, &words);
+    std::string message = e.what();
+    // A word where a command was due: say which, not only that one is missing.
+    const std::vector<std::string> left = app.remaining();
+    if (!left.empty() && last->get_require_subcommand_min() > 0 && last->get_subcommands().empty())
+      message = "unknown command '" + left.front() + "'";
+    std::fprintf(stderr, "%s: %s\n(see %s --help)\n", words.c_str(), message.c_str(), words.c_str());
     return kvsim::kExitUsage;
   }
   if (!root.empty()) setenv("KVSIM_ROOT", root.c_str(), 1);
