@@ -197,6 +197,12 @@ std::string ansiToUtf8(std::string_view text) {
   return std::string(text);  // ASCII: the same in both
 }
 
+std::string utf8ToAnsi(std::string_view text) {
+  if (ansiCodePage() == CP_UTF8) return std::string(text);
+  const DecodeResult wide = decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  return utf16ToAnsi(wide.units);
+}
+
 }  // namespace winsim
 
 namespace {

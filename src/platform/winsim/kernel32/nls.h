@@ -44,7 +44,9 @@ int unicodeToCp1252(WCHAR unit);
 // cannot hold).
 wstring16 ansiToUtf16(std::string_view text);
 std::string utf16ToAnsi(wstring16_view text);
-// ANSI text for the host: its terminal and the transcript are UTF-8.
+// ANSI text for the host: its terminal and the transcript are UTF-8; and
+// the host's text (a UI script, what a person types) for the controls.
 std::string ansiToUtf8(std::string_view text);
+std::string utf8ToAnsi(std::string_view text);
 
 }  // namespace winsim
