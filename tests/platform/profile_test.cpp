@@ -90,16 +90,12 @@ WStr W(const std::string& s) {
 }
 
 // The same text as the ANSI functions see it: the ANSI code page, which is
-// UTF-8 on the simulated machine.
+// Windows-1252 on the default machine, as on an English Windows.
 std::string ansi(const std::string& utf8) {
-#ifdef _WIN32
   const WStr w = W(utf8);
   char buf[256] = {};
   WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf, nullptr, nullptr);
   return buf;
-#else
-  return utf8;
-#endif
 }
 
 // UTF-16LE bytes with the byte-order mark.

@@ -345,7 +345,7 @@ TEST_F(EnvironmentTest, KvsimMovesEveryAnswer) {
   EXPECT_EQ(kvsimRun("service add ClusSvc"), 2) << "the name is taken";
   EXPECT_EQ(kvsimRun("service add Other --depends NoSuchService"), 2);
   EXPECT_EQ(kvsimRun("service set NoSuchService running"), 2);
-  EXPECT_EQ(kvsimRun("service set ClusSvc paused"), 2);
+  EXPECT_EQ(kvsimRun("service set ClusSvc paused"), 64) << "not a state: a command-line mistake";
 }
 
 // ---- The detail log ---------------------------------------------------------------------------

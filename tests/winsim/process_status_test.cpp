@@ -182,10 +182,10 @@ TEST_F(KvsimProcTest, AddListAndClear) {
   EXPECT_EQ(processIds().size(), 3u);
 }
 
-TEST_F(KvsimProcTest, MistakesExitWithTwo) {
+TEST_F(KvsimProcTest, CommandLineMistakesExitWith64) {
   for (const char* args : {"proc", "proc add", "proc add relative.exe", "proc add 'C:\\a.exe' KVDRV.DLL",
                            "proc add --quiet 'C:\\a.exe'", "proc list extra", "proc clear extra", "proc kill 1"}) {
-    EXPECT_EQ(run(args), 2) << args;
+    EXPECT_EQ(run(args), 64) << args;
   }
   std::string out;
   EXPECT_EQ(run("proc list", &out), 0);

@@ -1,6 +1,6 @@
 // kvparent: a reference parent installer.
 //
-//   kvparent [--answer-copydata] -- PROGRAM ARGS...
+//   kvparent [--answer-copydata] [--] PROGRAM ARGS...
 //
 // Creates a window, registers a base message id, starts PROGRAM with
 // "+W:<window> +M:<base id>" appended, prints one line for every message the
@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "app/closing_line.h"
 #include "platform/win32.h"
@@ -111,34 +114,52 @@ LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-int usage() {
-  std::fprintf(stderr, "usage: kvparent [--answer-copydata] -- PROGRAM ARGS...\n");
-  return 2;
-}
+constexpr int kExitUsage = 64;  // a command line kvparent cannot use, as kvpkg and kvsim
+
+// The help opens with the command line as it is written.
+class Formatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App*, std::string) const override {
+    return "usage: kvparent [--answer-copydata] [--] PROGRAM ARGS...\n";
+  }
+  std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+    return make_usage(app, name) + make_description(app) + make_groups(app, mode) + "\n";
+  }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int i = 1;
-  for (; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--answer-copydata") {
-      g_answerCopyData = true;
-    } else if (a == "--help" || a == "-h") {
-      std::printf(
-          "usage: kvparent [--answer-copydata] -- PROGRAM ARGS...\n"
-          "Starts PROGRAM with +W:<window> +M:<base message id> appended and prints every\n"
-          "message it reports: \"kind=N wParam=0x... lParam=0x...\" for base+N (N 0..2) and\n"
-          "\"copydata=TEXT dwData=0x... cbData=N\" for WM_COPYDATA. Exits with PROGRAM's exit code.\n");
-      return 0;
-    } else if (a == "--") {
-      ++i;
-      break;
-    } else {
-      return usage();
-    }
+  CLI::App app{"Starts PROGRAM with +W:<window> +M:<base message id> appended and prints every\n"
+               "message it reports: \"kind=N wParam=0x... lParam=0x...\" for base+N (N 0..2) and\n"
+               "\"copydata=TEXT dwData=0x... cbData=N\" for WM_COPYDATA. Exits with PROGRAM's exit code;\n"
+               "2 when PROGRAM cannot be started, 64 for a command line kvparent cannot use.",
+               "kvparent"};
+  app.formatter(std::make_shared<Formatter>());
+  app.add_flag("--answer-copydata", g_answerCopyData, "answer WM_COPYDATA with TRUE (else FALSE)");
+  // PROGRAM and everything after it are the child's, options included.
+  app.prefix_command();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "kvparent: %s\n(see kvparent --help)\n", e.what());
+    return kExitUsage;
   }
-  if (i >= argc) return usage();
+  std::vector<std::string> child = app.remaining();
+  if (!child.empty() && child.front() == "--") {
+    child.erase(child.begin());
+  } else if (!child.empty() && child.front().size() > 1 && child.front()[0] == '-') {
+    // Not a program but an option kvparent does not know: a program whose
+    // name starts with '-' follows "--".
+    std::fprintf(stderr, "kvparent: unknown option %s\n(see kvparent --help)\n", child.front().c_str());
+    return kExitUsage;
+  }
+  if (child.empty()) {
+    std::fprintf(stderr, "kvparent: which program? (see kvparent --help)\n");
+    return kExitUsage;
+  }
 
   WNDCLASSA wc{};
   wc.lpfnWndProc = parentProc;
@@ -157,9 +178,9 @@ int main(int argc, char** argv) {
   g_base = RegisterWindowMessageA("KVPARENT_BASE_MESSAGE");
   // The two ids after the base belong to it too; they must not be a registered message.
   std::string line;
-  for (int k = i; k < argc; ++k) {
-    if (k > i) line.push_back(' ');
-    line.append(quote(argv[k]));
+  for (const std::string& arg : child) {
+    if (!line.empty()) line.push_back(' ');
+    line.append(quote(arg));
   }
   char switches[64];
   std::snprintf(switches, sizeof switches, " +W:%08llx +M:%05x",
@@ -170,7 +191,7 @@ int main(int argc, char** argv) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    std::fprintf(stderr, "kvparent: cannot start %s (%lu)\n", argv[i], static_cast<unsigned long>(GetLastError()));
+    std::fprintf(stderr, "kvparent: cannot start %s (%lu)\n", child.front().c_str(), static_cast<unsigned long>(GetLastError()));
     return 2;
   }
   // Pump until the program has ended, then take what it posted last.

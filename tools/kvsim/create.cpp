@@ -8,13 +8,7 @@
 namespace kvsim {
 namespace {
 
-int runCreate(const Args& args) {
-  std::string templ = winsim::kDefaultTemplate;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--template" && i + 1 < args.size()) templ = args[++i];
-    else if (args[i].rfind("--template=", 0) == 0) templ = args[i].substr(11);
-    else return fail("create: unexpected argument '" + args[i] + "'");
-  }
+int runCreate(const std::string& templ) {
   const char* env = std::getenv("KVSIM_ROOT");
   std::string root;
   if (env && *env) {
@@ -31,11 +25,17 @@ int runCreate(const Args& args) {
   return 0;
 }
 
-const Registrar reg({"create", "create a machine from a template",
-                     "usage: kvsim [--root DIR] create [--template win7-x64|win7-x86|xp-x86|win10-x64]\n"
+void setup(CLI::App& kvsim) {
+  static std::string templ = winsim::kDefaultTemplate;
+  CLI::App* create = addCommand(kvsim, "create", "create a machine from a template",
+                                "usage: kvsim [--root DIR] create [--template win7-x64|win7-x86|xp-x86|win10-x64]\n",
                      "Creates a new simulated machine in the root folder (default template win7-x64).\n"
-                     "Fails if the folder already holds a machine.\n",
-                     runCreate});
+                     "Fails if the folder already holds a machine.\n");
+  create->add_option("--template", templ, "the template (an unknown name lists them)");
+  onRun(create, [] { return runCreate(templ); });
+}
+
+const Registrar kRegistrar("create", setup);
 
 }  // namespace
 }  // namespace kvsim

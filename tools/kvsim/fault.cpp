@@ -28,53 +28,48 @@ bool parseNumber(const std::string& text, DWORD* out) {
   return true;
 }
 
-int runFault(const Args& args) {
-  if (args.empty()) return fail("fault: expected set, clear or list (see kvsim fault --help)");
-  const std::string& verb = args[0];
-  if (verb == "list") {
-    if (args.size() != 1) return fail("fault list: no arguments expected");
-    for (const auto& [name, value] : [] {
-           std::vector<std::pair<std::string, reg::Value>> v;
-           reg::inspect(Hive::LocalMachine, [&](const reg::Editor& h) { v = h.values(winsim::faults::kFaultsKey); });
-           return v;
-         }()) {
-      if (value.type == REG_DWORD && value.data.size() >= 4) {
-        std::printf("%s\t%u\n", name.c_str(), reg::getDword(Hive::LocalMachine, winsim::faults::kFaultsKey, name));
-      } else {
-        std::printf("%s\t%s\n", name.c_str(), reg::getString(Hive::LocalMachine, winsim::faults::kFaultsKey, name).c_str());
-      }
+int listFaults() {
+  for (const auto& [name, value] : [] {
+         std::vector<std::pair<std::string, reg::Value>> v;
+         reg::inspect(Hive::LocalMachine, [&](const reg::Editor& h) { v = h.values(winsim::faults::kFaultsKey); });
+         return v;
+       }()) {
+    if (value.type == REG_DWORD && value.data.size() >= 4) {
+      std::printf("%s\t%u\n", name.c_str(), reg::getDword(Hive::LocalMachine, winsim::faults::kFaultsKey, name));
+    } else {
+      std::printf("%s\t%s\n", name.c_str(), reg::getString(Hive::LocalMachine, winsim::faults::kFaultsKey, name).c_str());
     }
-    return 0;
   }
-  if (verb == "set") {
-    if (args.size() != 3 || args[1].empty()) return fail("fault set: expected NAME VALUE");
-    DWORD number = 0;
-    const bool ok = parseNumber(args[2], &number)
-                        ? reg::setDword(Hive::LocalMachine, winsim::faults::kFaultsKey, args[1], number)
-                        : reg::setString(Hive::LocalMachine, winsim::faults::kFaultsKey, args[1], args[2]);
-    if (!ok) return fail("fault set: the knob '" + args[1] + "' cannot be written");
-    return 0;
-  }
-  if (verb == "clear") {
-    if (args.size() > 2) return fail("fault clear: expected at most one NAME");
-    if (args.size() == 2) {
-      if (!reg::deleteValue(Hive::LocalMachine, winsim::faults::kFaultsKey, args[1]))
-        return fail("fault clear: no knob named '" + args[1] + "' is set");
-      return 0;
-    }
-    const bool ok = reg::transact(Hive::LocalMachine, [](reg::Editor& h) {
-      for (const auto& name : h.valueNames(winsim::faults::kFaultsKey)) h.deleteValue(winsim::faults::kFaultsKey, name);
-      return true;
-    });
-    return ok ? 0 : fail("fault clear: the knobs cannot be written");
-  }
-  return fail("fault: unknown action '" + verb + "'");
+  return 0;
 }
 
-const Registrar kRegistrar({"fault", "set, clear or list the machine's fault knobs",
-                     "usage: kvsim [--root DIR] fault set NAME VALUE\n"
-                     "       kvsim [--root DIR] fault clear [NAME]\n"
-                     "       kvsim [--root DIR] fault list\n"
+int setFault(const std::string& name, const std::string& text) {
+  DWORD number = 0;
+  const bool ok = parseNumber(text, &number)
+                      ? reg::setDword(Hive::LocalMachine, winsim::faults::kFaultsKey, name, number)
+                      : reg::setString(Hive::LocalMachine, winsim::faults::kFaultsKey, name, text);
+  if (!ok) return fail("fault set: the knob '" + name + "' cannot be written");
+  return 0;
+}
+
+int clearFaults(const std::string& name) {
+  if (!name.empty()) {
+    if (!reg::deleteValue(Hive::LocalMachine, winsim::faults::kFaultsKey, name))
+      return fail("fault clear: no knob named '" + name + "' is set");
+    return 0;
+  }
+  const bool ok = reg::transact(Hive::LocalMachine, [](reg::Editor& h) {
+    for (const auto& n : h.valueNames(winsim::faults::kFaultsKey)) h.deleteValue(winsim::faults::kFaultsKey, n);
+    return true;
+  });
+  return ok ? 0 : fail("fault clear: the knobs cannot be written");
+}
+
+void setup(CLI::App& kvsim) {
+  CLI::App* fault = addCommand(kvsim, "fault", "set, clear or list the machine's fault knobs",
+                               "usage: kvsim [--root DIR] fault set NAME VALUE\n"
+                               "       kvsim [--root DIR] fault clear [NAME]\n"
+                               "       kvsim [--root DIR] fault list\n",
                      "A knob is a value of HKLM\\SOFTWARE\\KVSim\\Faults; a VALUE that is a number\n"
                      "(decimal or 0x...) is stored as a DWORD, any other as text. Knobs:\n"
                      "  DiskFull 1                      every write fails for lack of space\n"
@@ -93,8 +88,25 @@ const Registrar kRegistrar({"fault", "set, clear or list the machine's fault kno
                      "                                  for a stop, StartServiceA, any Spooler\n"
                      "                                  function); HeldAt names the call held\n"
                      "LIST is service names separated by commas, or * for every service.\n"
-                     "clear without NAME removes every knob. list: one knob a line (name, value).\n",
-                     runFault});
+                     "clear without NAME removes every knob. list: one knob a line (name, value).\n");
+  fault->require_subcommand(1);
+  static std::string name, value, clearName;
+  CLI::App* set = addCommand(*fault, "set", "set a knob", "usage: kvsim [--root DIR] fault set NAME VALUE\n");
+  set->add_option("NAME", name, "the knob")->required()->check([](const std::string& text) {
+    return text.empty() ? std::string("the knob's name is empty") : std::string();
+  });
+  set->add_option("VALUE", value, "a number (decimal or 0x...) is stored as a DWORD, anything else as text")
+      ->required();
+  onRun(set, [] { return setFault(name, value); });
+  CLI::App* clear = addCommand(*fault, "clear", "remove one knob, or every knob",
+                               "usage: kvsim [--root DIR] fault clear [NAME]\n");
+  clear->add_option("NAME", clearName, "the knob (every knob without it)");
+  onRun(clear, [] { return clearFaults(clearName); });
+  CLI::App* list = addCommand(*fault, "list", "one knob a line (name, value)", "usage: kvsim [--root DIR] fault list\n");
+  onRun(list, listFaults);
+}
+
+const Registrar kRegistrar("fault", setup);
 
 }  // namespace
 }  // namespace kvsim

@@ -8,27 +8,15 @@
 namespace kvsim {
 namespace {
 
-int runFile(const Args& args) {
-  if (args.empty()) return fail("file: expected lock, unlock or list (see kvsim file --help)");
-  const std::string& verb = args[0];
-  if (verb == "list") {
-    if (args.size() != 1) return fail("file list: no arguments expected");
-    for (auto& r : winsim::files::allLocks()) {
-      const bool exclusive = r.value == static_cast<std::uint32_t>(winsim::files::LockMode::Exclusive);
-      std::printf("%s\t%s\n", exclusive ? "exclusive" : "image", r.key.c_str());
-    }
-    return 0;
+int listLocks() {
+  for (auto& r : winsim::files::allLocks()) {
+    const bool exclusive = r.value == static_cast<std::uint32_t>(winsim::files::LockMode::Exclusive);
+    std::printf("%s\t%s\n", exclusive ? "exclusive" : "image", r.key.c_str());
   }
-  if (verb != "lock" && verb != "unlock") return fail("file: unknown action '" + verb + "'");
-  std::string path;
-  auto mode = winsim::files::LockMode::Image;
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (verb == "lock" && args[i] == "--exclusive") mode = winsim::files::LockMode::Exclusive;
-    else if (!args[i].empty() && args[i][0] == '-') return fail("file " + verb + ": unknown option '" + args[i] + "'");
-    else if (path.empty()) path = args[i];
-    else return fail("file " + verb + ": more than one path given");
-  }
-  if (path.empty()) return fail("file " + verb + ": expected WINPATH");
+  return 0;
+}
+
+int lockFile(const std::string& verb, const std::string& path, winsim::files::LockMode mode) {
   auto host = winsim::hostPath(path);
   if (!host) return fail("file " + verb + ": '" + path + "' is on no drive of the machine");
   const std::string key = winsim::files::fileKey(*host);
@@ -43,18 +31,38 @@ int runFile(const Args& args) {
   return 0;
 }
 
-const Registrar reg({"file", "hold a file in use by another program",
-                     "usage: kvsim [--root DIR] file lock [--exclusive] WINPATH\n"
-                     "       kvsim [--root DIR] file unlock WINPATH\n"
-                     "       kvsim [--root DIR] file list\n"
-                     "lock: the file behaves as a module loaded by another process: it can be\n"
-                     "read and renamed, but opening it for writing or copying onto it fails with\n"
-                     "ERROR_SHARING_VIOLATION and deleting or replacing it with ERROR_ACCESS_DENIED.\n"
-                     "With --exclusive it behaves as a file another process opened without any\n"
-                     "sharing: every open, copy, delete and rename fails with ERROR_SHARING_VIOLATION.\n"
-                     "unlock: releases the file. list: the files held, one a line (mode, path).\n"
-                     "The locks are kept in the machine until unlocked.\n",
-                     runFile});
+void setup(CLI::App& kvsim) {
+  CLI::App* file = addCommand(kvsim, "file", "hold a file in use by another program",
+                              "usage: kvsim [--root DIR] file lock [--exclusive] WINPATH\n"
+                              "       kvsim [--root DIR] file unlock WINPATH\n"
+                              "       kvsim [--root DIR] file list\n",
+                              "lock: the file behaves as a module loaded by another process: it can be\n"
+                              "read and renamed, but opening it for writing or copying onto it fails with\n"
+                              "ERROR_SHARING_VIOLATION and deleting or replacing it with ERROR_ACCESS_DENIED.\n"
+                              "With --exclusive it behaves as a file another process opened without any\n"
+                              "sharing: every open, copy, delete and rename fails with ERROR_SHARING_VIOLATION.\n"
+                              "unlock: releases the file. list: the files held, one a line (mode, path).\n"
+                              "The locks are kept in the machine until unlocked.\n");
+  file->require_subcommand(1);
+  static std::string lockPath, unlockPath;
+  static bool exclusive = false;
+  CLI::App* lock = addCommand(*file, "lock", "hold the file in use",
+                              "usage: kvsim [--root DIR] file lock [--exclusive] WINPATH\n");
+  lock->add_option("WINPATH", lockPath, "a file of the machine")->required();
+  lock->add_flag("--exclusive", exclusive, "opened by the other program without any sharing");
+  onRun(lock, [] {
+    return lockFile("lock", lockPath,
+                    exclusive ? winsim::files::LockMode::Exclusive : winsim::files::LockMode::Image);
+  });
+  CLI::App* unlock = addCommand(*file, "unlock", "release the file", "usage: kvsim [--root DIR] file unlock WINPATH\n");
+  unlock->add_option("WINPATH", unlockPath, "a file held in use")->required();
+  onRun(unlock, [] { return lockFile("unlock", unlockPath, winsim::files::LockMode::Image); });
+  CLI::App* list = addCommand(*file, "list", "the files held, one a line (mode, path)",
+                              "usage: kvsim [--root DIR] file list\n");
+  onRun(list, listLocks);
+}
+
+const Registrar kRegistrar("file", setup);
 
 }  // namespace
 }  // namespace kvsim

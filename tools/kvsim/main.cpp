@@ -1,9 +1,12 @@
-// kvsim: entry point and command dispatch.
+// kvsim: entry point, command line and dispatch.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "kvsim.h"
 #include "machine.h"
@@ -11,26 +14,71 @@
 namespace kvsim {
 namespace {
 
-std::map<std::string, Command>& commands() {
-  static std::map<std::string, Command> table;
+std::map<std::string, Setup>& setups() {
+  static std::map<std::string, Setup> table;
+  return table;
+}
+std::map<const CLI::App*, Action>& actions() {
+  static std::map<const CLI::App*, Action> table;
+  return table;
+}
+std::map<const CLI::App*, std::string>& usages() {
+  static std::map<const CLI::App*, std::string> table;
   return table;
 }
 
-void printUsage() {
-  std::printf(
-      "usage: kvsim [--root DIR] COMMAND [ARGS...]\n"
-      "Controls a simulated Windows machine (default root: KVSIM_ROOT, then\n"
-      "$XDG_DATA_HOME/kv_setup/machine). 'kvsim COMMAND --help' tells more.\n\ncommands:\n");
-  for (auto& [name, cmd] : commands()) std::printf("  %-10s %s\n", name.c_str(), cmd.summary);
+// Each command's help opens with its own usage lines, which show the words
+// of its sub-commands better than a generated one.
+class Formatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    const auto it = usages().find(app);
+    return it != usages().end() ? it->second : CLI::Formatter::make_usage(app, std::move(name));
+  }
+  std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
+    if (mode == CLI::AppFormatMode::Sub) return make_expanded(app);
+    std::stringstream out;
+    out << make_usage(app, name) << make_description(app) << make_positionals(app) << make_groups(app, mode)
+        << make_subcommands(app, mode) << '\n'
+        << make_footer(app);
+    return out.str();
+  }
+};
+
+// "kvsim set os": the words of the sub-commands given, down to the last one.
+const CLI::App* lastCommand(const CLI::App& app, std::string* words) {
+  const CLI::App* at = &app;
+  *words = "kvsim";
+  for (;;) {
+    const auto subs = at->get_subcommands();
+    if (subs.empty()) return at;
+    at = subs.front();
+    *words += " " + at->get_name();
+  }
 }
 
 }  // namespace
 
-void registerCommand(const Command& command) { commands()[command.name] = command; }
+CLI::App* addCommand(CLI::App& parent, const std::string& name, const std::string& summary, const char* usage,
+                     const char* help) {
+  CLI::App* command = parent.add_subcommand(name, summary);
+  command->footer(help ? help : "");
+  if (usage) usages()[command] = usage;
+  return command;
+}
+
+void onRun(CLI::App* command, Action action) { actions()[command] = std::move(action); }
+
+Registrar::Registrar(const char* name, Setup setup) { setups()[name] = setup; }
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "kvsim: %s\n", message.c_str());
   return 2;
+}
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "kvsim: %s\n", message.c_str());
+  return kExitUsage;
 }
 
 std::string rootFolder() {
@@ -41,31 +89,49 @@ std::string rootFolder() {
 }  // namespace kvsim
 
 int main(int argc, char** argv) {
+  CLI::App app{"Controls a simulated Windows machine. The machine is the folder --root names, else\n"
+               "KVSIM_ROOT, else $XDG_DATA_HOME/kv_setup/machine. 'kvsim COMMAND --help' tells more.\n"
+               "Exit status: 0 done; 1 a reboot could not carry out every operation; 2 the command\n"
+               "failed; 64 a command line kvsim cannot use.",
+               "kvsim"};
+  app.formatter(std::make_shared<kvsim::Formatter>());
+  kvsim::usages()[&app] = "usage: kvsim [--root DIR] COMMAND [ARGS...]\n";
+  std::string root;
+  app.add_option("--root", root, "the machine's folder (instead of KVSIM_ROOT)")->type_name("DIR");
+  // --root may stand anywhere, before or after the command's own words: the
+  // sub-commands hand what they do not know to their parent.
+  app.fallthrough();
+  app.require_subcommand(1);
+  for (const auto& [name, setup] : kvsim::setups()) setup(app);
+
   std::vector<std::string> args(argv + 1, argv + argc);
-  // --root may stand anywhere before or after the command.
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--root") {
-      if (i + 1 >= args.size()) return kvsim::fail("--root needs a folder");
-      setenv("KVSIM_ROOT", args[i + 1].c_str(), 1);
-      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-      --i;
-    } else if (args[i].rfind("--root=", 0) == 0) {
-      setenv("KVSIM_ROOT", args[i].substr(7).c_str(), 1);
-      args.erase(args.begin() + static_cast<long>(i));
-      --i;
-    }
+  if (args.size() == 1 && args[0] == "help") args[0] = "--help";
+  std::reverse(args.begin(), args.end());
+  try {
+    app.parse(args);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::string words;
+    const CLI::App* last = kvsim::lastCommand(app, &words);
+    std::string message = e.what();
+    // A word where a command was due: say which, not only that one is missing.
+    const std::vector<std::string> left = app.remaining();
+    if (!left.empty() && last->get_require_subcommand_min() > 0 && last->get_subcommands().empty())
+      message = "unknown command '" + left.front() + "'";
+    std::fprintf(stderr, "%s: %s\n(see %s --help)\n", words.c_str(), message.c_str(), words.c_str());
+    return kvsim::kExitUsage;
   }
+  if (!root.empty()) setenv("KVSIM_ROOT", root.c_str(), 1);
   winsim::resetMachineRoot();
-  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    kvsim::printUsage();
-    return args.empty() ? 2 : 0;
+  std::string words;
+  const CLI::App* command = kvsim::lastCommand(app, &words);
+  const auto it = kvsim::actions().find(command);
+  if (it == kvsim::actions().end()) {
+    std::fprintf(stderr, "%s: which one? (see %s --help)\n", words.c_str(), words.c_str());
+    return kvsim::kExitUsage;
   }
-  auto it = kvsim::commands().find(args[0]);
-  if (it == kvsim::commands().end()) return kvsim::fail("unknown command '" + args[0] + "' (see kvsim --help)");
-  kvsim::Args rest(args.begin() + 1, args.end());
-  if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
-    std::printf("%s", it->second.help);
-    return 0;
-  }
-  return it->second.run(rest);
+  return it->second();
 }

@@ -27,37 +27,20 @@ std::string printerKeyName(unsigned n) {
   return sz;
 }
 
-
-int runAdd(const Args& args) {
+struct AddOptions {
   std::string address, model, description;
   bool unreachable = false;
   double delay = 0;
-  std::vector<std::string> positional;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--unreachable") {
-      unreachable = true;
-    } else if (a == "--description" || a == "--delay") {
-      if (i + 1 >= args.size()) return fail("net add: " + a + " needs a value");
-      const std::string& v = args[++i];
-      if (a == "--description") {
-        description = v;
-      } else {
-        char* end = nullptr;
-        delay = std::strtod(v.c_str(), &end);
-        if (v.empty() || *end || !std::isfinite(delay) || delay < 0 || delay > kMaxDelaySeconds)
-          return fail("net add: --delay expects seconds from 0 to 3600, not '" + v + "'");
-      }
-    } else if (!a.empty() && a[0] == '-' && a.size() > 1) {
-      return fail("net add: unknown option '" + a + "'");
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2) return fail("net add: expected ADDRESS MODEL");
-  address = positional[0];
-  model = positional[1];
-  if (address.empty()) return fail("net add: the address is empty");
+};
+
+int runAdd(const AddOptions& o) {
+  const std::string& address = o.address;
+  const std::string& model = o.model;
+  const std::string& description = o.description;
+  const bool unreachable = o.unreachable;
+  const double delay = o.delay;
+  if (!std::isfinite(delay) || delay < 0 || delay > kMaxDelaySeconds)
+    return usageError("net add: --delay expects seconds from 0 to 3600");
   // Line breaks cannot be stored in the machine's registry; other odd
   // characters can, so that tests can offer the program hostile printers.
   if (address.find_first_of("\r\n") != std::string::npos || model.find_first_of("\r\n") != std::string::npos ||
@@ -84,17 +67,13 @@ int runAdd(const Args& args) {
   return 0;
 }
 
-int runNet(const Args& args) {
-  if (args.empty()) return fail("net: expected add, list or clear (see kvsim net --help)");
-  const std::string& verb = args[0];
-  if (verb == "add") return runAdd(args);
-  if (args.size() != 1) return fail("net " + verb + ": no arguments expected");
-  if (verb == "clear") {
-    if (reg::keyExists(Hive::LocalMachine, kNetworkKey) && !reg::deleteKeyTree(Hive::LocalMachine, kNetworkKey))
-      return fail("net clear: the machine's registry cannot be written");
-    return 0;
-  }
-  if (verb != "list") return fail("net: unknown action '" + verb + "'");
+int clearNetwork() {
+  if (reg::keyExists(Hive::LocalMachine, kNetworkKey) && !reg::deleteKeyTree(Hive::LocalMachine, kNetworkKey))
+    return fail("net clear: the machine's registry cannot be written");
+  return 0;
+}
+
+int listNetwork() {
   reg::inspect(Hive::LocalMachine, [](const reg::Editor& h) {
     for (const auto& k : h.subKeys(kNetworkKey)) {
       const std::string path = std::string(kNetworkKey) + "\\" + k;
@@ -108,25 +87,48 @@ int runNet(const Args& args) {
   return 0;
 }
 
-const Registrar kNetCommand({"net", "printers on the simulated network (the stand-in network library)",
-                     "usage: kvsim [--root DIR] net add ADDRESS MODEL [--description TEXT] [--unreachable]\n"
-                     "                                  [--delay SECONDS]\n"
-                     "       kvsim [--root DIR] net list\n"
-                     "       kvsim [--root DIR] net clear\n"
-                     "add: puts a printer on the machine's network. The stand-in library\n"
-                     "NETDLL\\NQCORE64.DLL (NQCORE.DLL) discovers the printers in the order they were\n"
-                     "added and reports ADDRESS, MODEL and TEXT as they are given. --unreachable: the\n"
-                     "printer is listed but cannot be opened. --delay: the printer takes that many\n"
-                     "seconds of machine time (KVSIM_TIMESCALE) to answer in every enumeration, so a\n"
-                     "search can be stopped while it runs. Example:\n"
-                     "  kvsim net add 192.168.1.20 'KV Laser 4000' --description 'Floor 2'\n"
-                     "list: one printer a line: address, model, description, then 'unreachable'\n"
-                     "and 'delay=SECONDS' when set, tab-separated.\n"
-                     "clear: takes every printer off the network.\n"
-                     "The printers live under HKLM\\SOFTWARE\\KVSim\\Network (one key per printer with\n"
-                     "the values Address, Model, Description, Unreachable and Delay in machine\n"
-                     "milliseconds), so a .reg file fills the same network under Wine.\n",
-                     runNet});
+void setup(CLI::App& kvsim) {
+  CLI::App* net = addCommand(
+      kvsim, "net", "printers on the simulated network (the stand-in network library)",
+      "usage: kvsim [--root DIR] net add ADDRESS MODEL [--description TEXT] [--unreachable]\n"
+      "                                  [--delay SECONDS]\n"
+      "       kvsim [--root DIR] net list\n"
+      "       kvsim [--root DIR] net clear\n",
+      "add: puts a printer on the machine's network. The stand-in library\n"
+      "NETDLL\\NQCORE64.DLL (NQCORE.DLL) discovers the printers in the order they were\n"
+      "added and reports ADDRESS, MODEL and TEXT as they are given. --unreachable: the\n"
+      "printer is listed but cannot be opened. --delay: the printer takes that many\n"
+      "seconds of machine time (KVSIM_TIMESCALE) to answer in every enumeration, so a\n"
+      "search can be stopped while it runs. Example:\n"
+      "  kvsim net add 192.168.1.20 'KV Laser 4000' --description 'Floor 2'\n"
+      "list: one printer a line: address, model, description, then 'unreachable'\n"
+      "and 'delay=SECONDS' when set, tab-separated.\n"
+      "clear: takes every printer off the network.\n"
+      "The printers live under HKLM\\SOFTWARE\\KVSim\\Network (one key per printer with\n"
+      "the values Address, Model, Description, Unreachable and Delay in machine\n"
+      "milliseconds), so a .reg file fills the same network under Wine.\n");
+  net->require_subcommand(1);
+  static AddOptions o;
+  CLI::App* add = addCommand(*net, "add", "put a printer on the network",
+                             "usage: kvsim [--root DIR] net add ADDRESS MODEL [--description TEXT] [--unreachable]\n"
+                             "                                  [--delay SECONDS]\n");
+  add->add_option("ADDRESS", o.address, "the printer's address")->required()->check([](const std::string& text) {
+    return text.empty() ? std::string("the address is empty") : std::string();
+  });
+  add->add_option("MODEL", o.model, "the model the library reports")->required();
+  add->add_option("--description", o.description, "the description the library reports");
+  add->add_flag("--unreachable", o.unreachable, "listed, but it cannot be opened");
+  add->add_option("--delay", o.delay, "seconds of machine time it takes to answer (0 to 3600)")
+      ->check(CLI::Range(0.0, kMaxDelaySeconds));
+  onRun(add, [] { return runAdd(o); });
+  CLI::App* list = addCommand(*net, "list", "one printer a line", "usage: kvsim [--root DIR] net list\n");
+  onRun(list, listNetwork);
+  CLI::App* clear = addCommand(*net, "clear", "take every printer off the network",
+                               "usage: kvsim [--root DIR] net clear\n");
+  onRun(clear, clearNetwork);
+}
+
+const Registrar kRegistrar("net", setup);
 
 }  // namespace
 }  // namespace kvsim

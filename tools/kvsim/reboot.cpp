@@ -23,8 +23,7 @@ std::string dosName(std::string name) {
   return name;
 }
 
-int runReboot(const Args& args) {
-  if (!args.empty()) return fail("reboot: no arguments expected");
+int runReboot() {
   std::vector<std::string> items;
   if (auto value = reg::getValue(reg::Hive::LocalMachine, kSessionManager, "PendingFileRenameOperations")) {
     std::string current;
@@ -81,13 +80,17 @@ int runReboot(const Args& args) {
   return failed ? 1 : 0;
 }
 
-const Registrar kRebootCommand({"reboot", "restart the machine, carrying out pending file renames",
-                     "usage: kvsim [--root DIR] reboot\n"
-                     "Carries out PendingFileRenameOperations in order (a rename, a replacement\n"
-                     "with '!', or a deletion for an empty target), releases every file held in\n"
-                     "use and forgets the recorded shutdown request. Prints one line per\n"
-                     "operation; exit status 1 when one of them could not be carried out.\n",
-                     runReboot});
+void setup(CLI::App& kvsim) {
+  CLI::App* reboot = addCommand(kvsim, "reboot", "restart the machine, carrying out pending file renames",
+                                "usage: kvsim [--root DIR] reboot\n",
+                                "Carries out PendingFileRenameOperations in order (a rename, a replacement\n"
+                                "with '!', or a deletion for an empty target), releases every file held in\n"
+                                "use and forgets the recorded shutdown request. Prints one line per\n"
+                                "operation; exit status 1 when one of them could not be carried out.\n");
+  onRun(reboot, runReboot);
+}
+
+const Registrar kRegistrar("reboot", setup);
 
 }  // namespace
 }  // namespace kvsim

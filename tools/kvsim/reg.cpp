@@ -3,6 +3,7 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "advapi32/registry_store.h"
 #include "advapi32/registry_text.h"
@@ -14,25 +15,23 @@ namespace {
 
 namespace wreg = winsim::reg;
 
-int runImport(const Args& args) {
-  if (args.size() != 1) return fail("reg import: expected one file (or - for standard input)");
+int runImport(const std::string& file) {
   std::string text;
-  if (args[0] == "-") {
+  if (file == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
   } else {
-    auto content = winsim::readWholeFile(args[0]);
-    if (!content) return fail("reg import: cannot read " + args[0]);
+    auto content = winsim::readWholeFile(file);
+    if (!content) return fail("reg import: cannot read " + file);
     text = std::move(*content);
   }
   std::string error;
-  if (!wreg::importText(text, &error)) return fail("reg import: " + args[0] + ": " + error);
+  if (!wreg::importText(text, &error)) return fail("reg import: " + file + ": " + error);
   return 0;
 }
 
-int runExport(const Args& args) {
-  if (args.size() > 1) return fail("reg export: expected at most one key");
+int runExport(const std::string& key) {
   std::string error;
-  auto text = wreg::exportText(args.empty() ? std::string() : args[0], &error);
+  auto text = wreg::exportText(key, &error);
   if (!text) return fail("reg export: " + error);
   std::fwrite(text->data(), 1, text->size(), stdout);
   return 0;
@@ -57,8 +56,7 @@ void printData(const wreg::Value& value) {
   }
 }
 
-int runQuery(const Args& args) {
-  if (args.empty() || args.size() > 2) return fail("reg query: expected KEY [VALUE]");
+int runQuery(const std::vector<std::string>& args) {
   wreg::Hive hive;
   std::string path;
   if (!wreg::splitFullKey(args[0], &hive, &path)) return fail("reg query: unknown hive in '" + args[0] + "' (HKLM or HKCU)");
@@ -90,31 +88,42 @@ int runQuery(const Args& args) {
   return status;
 }
 
-int runReg(const Args& args) {
-  if (args.empty()) return fail("reg: expected import, export or query (see kvsim reg --help)");
-  const Args rest(args.begin() + 1, args.end());
-  if (args[0] == "import") return runImport(rest);
-  if (args[0] == "export") return runExport(rest);
-  if (args[0] == "query") return runQuery(rest);
-  return fail("reg: unknown subcommand '" + args[0] + "'");
+void setup(CLI::App& kvsim) {
+  CLI::App* regCmd = addCommand(
+      kvsim, "reg", "import, export or query the registry",
+      "usage: kvsim [--root DIR] reg import FILE.reg\n"
+      "       kvsim [--root DIR] reg export [KEY]\n"
+      "       kvsim [--root DIR] reg query KEY [VALUE]\n",
+      "KEY starts with its hive: HKLM\\... or HKEY_LOCAL_MACHINE\\..., HKCU\\... or\n"
+      "HKEY_CURRENT_USER\\...\n"
+      "import  applies a \"Windows Registry Editor Version 5.00\" file (- reads standard\n"
+      "        input); a malformed file changes nothing and names the bad line.\n"
+      "export  writes the key and everything below it (both hives without KEY) as a\n"
+      "        .reg text to standard output.\n"
+      "query   with VALUE prints the data alone: a string as it is, a DWORD or QWORD\n"
+      "        in decimal, a multi-string one item a line, anything else as hex\n"
+      "        digits. VALUE \"\" is the key's default value. Without VALUE prints the\n"
+      "        key's values and the names of its subkeys in .reg form.\n"
+      "Exit status 2 when the key or value does not exist.\n");
+  regCmd->require_subcommand(1);
+  static std::string file, exportKey;
+  static std::vector<std::string> query;
+  CLI::App* import = addCommand(*regCmd, "import", "apply a .reg file", "usage: kvsim [--root DIR] reg import FILE.reg\n");
+  import->add_option("FILE", file, "the .reg file (- for standard input)")->required();
+  onRun(import, [] { return runImport(file); });
+  CLI::App* exportCmd = addCommand(*regCmd, "export", "write a key as .reg text",
+                                   "usage: kvsim [--root DIR] reg export [KEY]\n");
+  exportCmd->add_option("KEY", exportKey, "the key (both hives without it)");
+  onRun(exportCmd, [] { return runExport(exportKey); });
+  CLI::App* queryCmd = addCommand(*regCmd, "query", "print a value's data, or a key",
+                                  "usage: kvsim [--root DIR] reg query KEY [VALUE]\n");
+  queryCmd->add_option("KEY", query, "the key, then the value (\"\" for the key's default value)")
+      ->required()
+      ->expected(1, 2);
+  onRun(queryCmd, [] { return runQuery(query); });
 }
 
-const Registrar kRegCommand({"reg", "import, export or query the registry",
-                     "usage: kvsim [--root DIR] reg import FILE.reg\n"
-                     "       kvsim [--root DIR] reg export [KEY]\n"
-                     "       kvsim [--root DIR] reg query KEY [VALUE]\n"
-                     "KEY starts with its hive: HKLM\\... or HKEY_LOCAL_MACHINE\\..., HKCU\\... or\n"
-                     "HKEY_CURRENT_USER\\...\n"
-                     "import  applies a \"Windows Registry Editor Version 5.00\" file (- reads standard\n"
-                     "        input); a malformed file changes nothing and names the bad line.\n"
-                     "export  writes the key and everything below it (both hives without KEY) as a\n"
-                     "        .reg text to standard output.\n"
-                     "query   with VALUE prints the data alone: a string as it is, a DWORD or QWORD\n"
-                     "        in decimal, a multi-string one item a line, anything else as hex\n"
-                     "        digits. VALUE \"\" is the key's default value. Without VALUE prints the\n"
-                     "        key's values and the names of its subkeys in .reg form.\n"
-                     "Exit status 2 when the key or value does not exist.\n",
-                     runReg});
+const Registrar kRegistrar("reg", setup);
 
 }  // namespace
 }  // namespace kvsim

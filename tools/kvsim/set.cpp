@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "kvsim.h"
 #include "machine.h"
@@ -21,32 +22,22 @@ int apply(const MachineSettings& s) {
   return 0;
 }
 
-bool parseOnOff(const std::string& word, bool* value) {
-  if (word == "on") *value = true;
-  else if (word == "off") *value = false;
-  else return false;
-  return true;
-}
+struct OsOptions {
+  std::string release;
+  bool server = false;
+  bool terminal = false;
+  std::string servicePack;
+  bool hasServicePack = false;
+};
 
-int setOs(const Args& args) {
-  if (args.empty()) return fail("set os: which release? (see kvsim set --help)");
+int setOs(const OsOptions& o) {
   winsim::OsChoice choice;
-  choice.kind = winsim::findOsKind(args[0]);
-  if (!choice.kind) return fail("set os: unknown release '" + args[0] + "'");
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--server") choice.server = true;
-    else if (args[i] == "--terminal") choice.terminal = true;
-    else if (args[i] == "--sp" && i + 1 < args.size()) {
-      choice.hasServicePack = true;
-      choice.servicePack = args[++i];
-    } else if (args[i].rfind("--sp=", 0) == 0) {
-      choice.hasServicePack = true;
-      choice.servicePack = args[i].substr(5);
-    } else {
-      return fail("set os: unexpected argument '" + args[i] + "'");
-    }
-  }
-  if (choice.servicePack.size() > 127) return fail("set os: the service-pack text is longer than 127 characters");
+  choice.kind = winsim::findOsKind(o.release);
+  if (!choice.kind) return usageError("set os: unknown release '" + o.release + "'");
+  choice.server = o.server;
+  choice.terminal = o.terminal;
+  choice.hasServicePack = o.hasServicePack;
+  choice.servicePack = o.servicePack;
   winsim::MachineLock lock;
   const MachineSettings before = winsim::machineSettings();
   MachineSettings after;
@@ -58,7 +49,6 @@ int setOs(const Args& args) {
 }
 
 int setArch(const std::string& arch) {
-  if (arch != "x86" && arch != "amd64" && arch != "ia64") return fail("set arch: expected x86, amd64 or ia64");
   winsim::MachineLock lock;
   const MachineSettings s = winsim::machineSettings();
   const winsim::OsKind* kind = winsim::findOsKind(s.osKind);
@@ -67,8 +57,7 @@ int setArch(const std::string& arch) {
 }
 
 int setWow64(const std::string& word) {
-  bool on = false;
-  if (!parseOnOff(word, &on)) return fail("set wow64: expected on or off");
+  const bool on = word == "on";
   winsim::MachineLock lock;
   MachineSettings s = winsim::machineSettings();
   if (on && !winsim::is64BitSystem(s)) return fail("set wow64: WOW64 needs a 64-bit system (kvsim set arch amd64)");
@@ -77,22 +66,21 @@ int setWow64(const std::string& word) {
 }
 
 int setAdmin(const std::string& word) {
-  bool on = false;
-  if (!parseOnOff(word, &on)) return fail("set admin: expected on or off");
+  const bool on = word == "on";
   winsim::MachineLock lock;
   MachineSettings s = winsim::machineSettings();
   s.admin = on;
   return apply(s);
 }
 
-int setLang(const std::string& text) {
+// "0x0409" or "0409" -> "0409".
+std::string langDigits(const std::string& text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const std::string digits = hex ? text.substr(2) : text;
-  if (digits.empty() || digits.size() > 4 ||
-      digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-    return fail("set lang: expected a language id such as 0x0409");
-  const DWORD lang = static_cast<DWORD>(std::strtoul(digits.c_str(), nullptr, 16));
-  if (PRIMARYLANGID(lang) == 0) return fail("set lang: " + text + " names no language");
+  return hex ? text.substr(2) : text;
+}
+
+int setLang(const std::string& text) {
+  const DWORD lang = static_cast<DWORD>(std::strtoul(langDigits(text).c_str(), nullptr, 16));
   winsim::MachineLock lock;
   MachineSettings s = winsim::machineSettings();
   s.langId = lang;
@@ -100,8 +88,6 @@ int setLang(const std::string& text) {
 }
 
 int setComputer(const std::string& name) {
-  if (!winsim::isValidComputerName(name))
-    return fail("set computer: a computer name is 1 to 15 letters, digits, '-' or '_', not digits only");
   winsim::MachineLock lock;
   MachineSettings s = winsim::machineSettings();
   s.computerName = winsim::toUpper(name);  // NetBIOS names are upper case
@@ -109,45 +95,98 @@ int setComputer(const std::string& name) {
 }
 
 int setUser(const std::string& name) {
-  if (!winsim::isValidUserName(name))
-    return fail("set user: a user name is 1 to 20 characters without \" / \\ [ ] : ; | = , + * ? < > @");
   winsim::MachineLock lock;
   MachineSettings s = winsim::machineSettings();
   s.userName = name;
   return apply(s);
 }
 
-int runSet(const Args& args) {
-  if (args.empty()) return fail("set: what to set? (see kvsim set --help)");
-  const std::string& what = args[0];
-  const Args rest(args.begin() + 1, args.end());
-  if (what == "os") return setOs(rest);
-  if (rest.size() != 1) return fail("set " + what + ": expected one value");
-  if (what == "arch") return setArch(rest[0]);
-  if (what == "wow64") return setWow64(rest[0]);
-  if (what == "admin") return setAdmin(rest[0]);
-  if (what == "lang") return setLang(rest[0]);
-  if (what == "computer") return setComputer(rest[0]);
-  if (what == "user") return setUser(rest[0]);
-  return fail("set: unknown setting '" + what + "'");
+// The release names of "set os", for its help and its check.
+std::vector<std::string> releaseNames() {
+  return {"win95", "win98", "winme", "nt4", "win2k", "xp", "vista", "win7", "win8", "win10"};
 }
 
-const Registrar reg({"set", "set the OS release, architecture, rights, language or names",
-                     "usage: kvsim [--root DIR] set os win95|win98|winme|nt4|win2k|xp|vista|win7|win8|win10\n"
-                     "                              [--server] [--terminal] [--sp TEXT]\n"
-                     "       kvsim set arch x86|amd64|ia64\n"
-                     "       kvsim set wow64 on|off      (the program runs as a 32-bit process on x64)\n"
-                     "       kvsim set admin on|off\n"
-                     "       kvsim set lang 0xNNNN\n"
-                     "       kvsim set computer NAME\n"
-                     "       kvsim set user NAME\n"
-                     "Each change writes HKLM\\SOFTWARE\\KVSim\\Machine and the Windows keys that\n"
-                     "mirror it (CurrentVersion, ProductOptions, the environment, the computer name).\n"
-                     "'set os' takes the numbers of the release's last service pack: --server\n"
-                     "gives the server release of the same code base, --terminal adds terminal\n"
-                     "services, --sp replaces the service-pack text. A release without a 64-bit\n"
-                     "edition turns the machine into an x86 one.\n",
-                     runSet});
+// Each value checked before anything is written: a malformed one is a
+// command-line mistake.
+void setup(CLI::App& kvsim) {
+  CLI::App* set = addCommand(kvsim, "set", "set the OS release, architecture, rights, language or names",
+                             "usage: kvsim [--root DIR] set os win95|win98|winme|nt4|win2k|xp|vista|win7|win8|win10\n"
+                             "                              [--server] [--terminal] [--sp TEXT]\n"
+                             "       kvsim set arch x86|amd64|ia64\n"
+                             "       kvsim set wow64 on|off      (the program runs as a 32-bit process on x64)\n"
+                             "       kvsim set admin on|off\n"
+                             "       kvsim set lang 0xNNNN\n"
+                             "       kvsim set computer NAME\n"
+                             "       kvsim set user NAME\n",
+                             "Each change writes HKLM\\SOFTWARE\\KVSim\\Machine and the Windows keys that\n"
+                             "mirror it (CurrentVersion, ProductOptions, the environment, the computer name).\n"
+                             "'set os' takes the numbers of the release's last service pack: --server\n"
+                             "gives the server release of the same code base, --terminal adds terminal\n"
+                             "services, --sp replaces the service-pack text. A release without a 64-bit\n"
+                             "edition turns the machine into an x86 one.\n");
+  set->require_subcommand(1);
+
+  static OsOptions os;
+  CLI::App* osCmd = addCommand(*set, "os", "the Windows release",
+                               "usage: kvsim [--root DIR] set os RELEASE [--server] [--terminal] [--sp TEXT]\n");
+  osCmd->add_option("RELEASE", os.release, "win95, win98, winme, nt4, win2k, xp, vista, win7, win8 or win10")
+      ->required()
+      ->check(CLI::IsMember(releaseNames()));
+  osCmd->add_flag("--server", os.server, "the server release of the same code base");
+  osCmd->add_flag("--terminal", os.terminal, "with terminal services");
+  osCmd->add_option("--sp", os.servicePack, "the service-pack text instead of the release's last one")
+      ->check([](const std::string& text) {
+        return text.size() > 127 ? std::string("the service-pack text is longer than 127 characters") : std::string();
+      });
+  onRun(osCmd, [osCmd] {
+    os.hasServicePack = osCmd->count("--sp") > 0;
+    return setOs(os);
+  });
+
+  static std::string arch, wow64, admin, lang, computer, user;
+  CLI::App* archCmd = addCommand(*set, "arch", "the processor architecture", "usage: kvsim set arch x86|amd64|ia64\n");
+  archCmd->add_option("ARCH", arch, "x86, amd64 or ia64")->required()->check(CLI::IsMember({"x86", "amd64", "ia64"}));
+  onRun(archCmd, [] { return setArch(arch); });
+
+  CLI::App* wowCmd = addCommand(*set, "wow64", "the program runs as a 32-bit process on x64",
+                                "usage: kvsim set wow64 on|off\n");
+  wowCmd->add_option("ON_OFF", wow64, "on or off")->required()->check(CLI::IsMember({"on", "off"}));
+  onRun(wowCmd, [] { return setWow64(wow64); });
+
+  CLI::App* adminCmd = addCommand(*set, "admin", "the user's administrator rights", "usage: kvsim set admin on|off\n");
+  adminCmd->add_option("ON_OFF", admin, "on or off")->required()->check(CLI::IsMember({"on", "off"}));
+  onRun(adminCmd, [] { return setAdmin(admin); });
+
+  CLI::App* langCmd = addCommand(*set, "lang", "the system language", "usage: kvsim set lang 0xNNNN\n");
+  langCmd->add_option("LANGID", lang, "a language id such as 0x0409")->required()->check([](const std::string& text) {
+    const std::string digits = langDigits(text);
+    if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      return std::string("expected a language id such as 0x0409, not '" + text + "'");
+    if (PRIMARYLANGID(std::strtoul(digits.c_str(), nullptr, 16)) == 0) return text + " names no language";
+    return std::string();
+  });
+  onRun(langCmd, [] { return setLang(lang); });
+
+  CLI::App* computerCmd = addCommand(*set, "computer", "the computer name", "usage: kvsim set computer NAME\n");
+  computerCmd->add_option("NAME", computer, "1 to 15 letters, digits, '-' or '_', not digits only")
+      ->required()
+      ->check([](const std::string& name) {
+        return winsim::isValidComputerName(name)
+                   ? std::string()
+                   : std::string("a computer name is 1 to 15 letters, digits, '-' or '_', not digits only");
+      });
+  onRun(computerCmd, [] { return setComputer(computer); });
+
+  CLI::App* userCmd = addCommand(*set, "user", "the user's name", "usage: kvsim set user NAME\n");
+  userCmd->add_option("NAME", user, "1 to 20 characters")->required()->check([](const std::string& name) {
+    return winsim::isValidUserName(name)
+               ? std::string()
+               : std::string("a user name is 1 to 20 characters without \" / \\ [ ] : ; | = , + * ? < > @");
+  });
+  onRun(userCmd, [] { return setUser(user); });
+}
+
+const Registrar kRegistrar("set", setup);
 
 }  // namespace
 }  // namespace kvsim

@@ -19,8 +19,7 @@ std::string templateName(const winsim::fs::path& root) {
   return id->substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
 }
 
-int runShow(const Args& args) {
-  if (!args.empty()) return fail("show: unexpected argument '" + args[0] + "'");
+int runShow() {
   const auto& root = winsim::machineRoot();
   if (!winsim::isMachine(root)) return fail("show: no machine in " + root.string());
   const winsim::MachineSettings s = winsim::machineSettings();
@@ -44,12 +43,15 @@ int runShow(const Args& args) {
   return 0;
 }
 
-const Registrar reg({"show", "show the machine's settings",
-                     "usage: kvsim [--root DIR] show\n"
-                     "Prints the machine root, its template, OS release, architecture, WOW64,\n"
-                     "administrator rights, language, computer and user names and the user's\n"
-                     "temp folder (Windows path, then host path).\n",
-                     runShow});
+void setup(CLI::App& kvsim) {
+  CLI::App* show = addCommand(kvsim, "show", "show the machine's settings", "usage: kvsim [--root DIR] show\n",
+                              "Prints the machine root, its template, OS release, architecture, WOW64,\n"
+                              "administrator rights, language, computer and user names and the user's\n"
+                              "temp folder (Windows path, then host path).\n");
+  onRun(show, runShow);
+}
+
+const Registrar kRegistrar("show", setup);
 
 }  // namespace
 }  // namespace kvsim

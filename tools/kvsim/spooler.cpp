@@ -19,10 +19,7 @@ std::string joined(const std::vector<std::string>& items) {
   return text;
 }
 
-int runSpooler(const Args& args) {
-  if (args.size() != 2 || args[0] != "list")
-    return fail("spooler: expected list drivers|printers|ports|monitors|processors|shares");
-  const std::string& what = args[1];
+int runSpooler(const std::string& what) {
   if (what == "drivers") {
     for (const auto* env : sp::registeredEnvironments()) {
       for (const auto& d : sp::drivers(*env))
@@ -57,20 +54,32 @@ int runSpooler(const Args& args) {
   return 0;
 }
 
-const Registrar reg({"spooler", "list what the print spooler holds",
-                     "usage: kvsim [--root DIR] spooler list drivers|printers|ports|monitors|processors|shares\n"
-                     "One record a line, tab-separated:\n"
-                     "  drivers     environment, name, version, driver, data file, config file,\n"
-                     "              dependent files (comma-separated)\n"
-                     "  printers    name, driver, port, print processor, attributes (0x...),\n"
-                     "              and 'default' for the user's default printer\n"
-                     "  ports       name, monitor\n"
-                     "  monitors    name, DLL\n"
-                     "  processors  environment, name\n"
-                     "  shares      name, type (0x...), path, remark: what the server service\n"
-                     "              offers, its administrative shares included; nothing while\n"
-                     "              it is stopped\n",
-                     runSpooler});
+void setup(CLI::App& kvsim) {
+  CLI::App* spooler = addCommand(
+      kvsim, "spooler", "list what the print spooler holds",
+      "usage: kvsim [--root DIR] spooler list drivers|printers|ports|monitors|processors|shares\n",
+      "One record a line, tab-separated:\n"
+      "  drivers     environment, name, version, driver, data file, config file,\n"
+      "              dependent files (comma-separated)\n"
+      "  printers    name, driver, port, print processor, attributes (0x...),\n"
+      "              and 'default' for the user's default printer\n"
+      "  ports       name, monitor\n"
+      "  monitors    name, DLL\n"
+      "  processors  environment, name\n"
+      "  shares      name, type (0x...), path, remark: what the server service\n"
+      "              offers, its administrative shares included; nothing while\n"
+      "              it is stopped\n");
+  spooler->require_subcommand(1);
+  static std::string what;
+  CLI::App* list = addCommand(*spooler, "list", "one record a line, tab-separated",
+                              "usage: kvsim [--root DIR] spooler list drivers|printers|ports|monitors|processors|shares\n");
+  list->add_option("WHAT", what, "drivers, printers, ports, monitors, processors or shares")
+      ->required()
+      ->check(CLI::IsMember({"drivers", "printers", "ports", "monitors", "processors", "shares"}));
+  onRun(list, [] { return runSpooler(what); });
+}
+
+const Registrar kRegistrar("spooler", setup);
 
 }  // namespace
 }  // namespace kvsim

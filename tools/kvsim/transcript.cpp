@@ -11,12 +11,7 @@
 namespace kvsim {
 namespace {
 
-int runTranscript(const Args& args) {
-  bool clear = false;
-  for (const std::string& a : args) {
-    if (a == "--clear") clear = true;
-    else return fail("transcript: unexpected argument '" + a + "'");
-  }
+int runTranscript(bool clear) {
   const std::string path = winsim::ui::transcriptPath();
   std::error_code ec;
   if (clear) {
@@ -31,14 +26,20 @@ int runTranscript(const Args& args) {
   return std::cout ? 0 : fail("transcript: cannot write the output");
 }
 
-const Registrar reg({"transcript", "print the transcript of pages and message boxes",
-                     "usage: kvsim [--root DIR] transcript [--clear]\n"
-                     "Prints the transcript that the UI renderers of the programs on this machine\n"
-                     "wrote: one block per page (its controls when it opened, how it was left) and\n"
-                     "per message box (caption, text, style, answer). The file is KVSIM_TRANSCRIPT,\n"
-                     "else <root>/transcript.log. Prints nothing when there is none.\n"
-                     "  --clear   remove the transcript instead\n",
-                     runTranscript});
+void setup(CLI::App& kvsim) {
+  CLI::App* transcript =
+      addCommand(kvsim, "transcript", "print the transcript of pages and message boxes",
+                 "usage: kvsim [--root DIR] transcript [--clear]\n",
+                 "Prints the transcript that the UI renderers of the programs on this machine\n"
+                 "wrote: one block per page (its controls when it opened, how it was left) and\n"
+                 "per message box (caption, text, style, answer). The file is KVSIM_TRANSCRIPT,\n"
+                 "else <root>/transcript.log. Prints nothing when there is none.\n");
+  static bool clear = false;
+  transcript->add_flag("--clear", clear, "remove the transcript instead");
+  onRun(transcript, [] { return runTranscript(clear); });
+}
+
+const Registrar kRegistrar("transcript", setup);
 
 }  // namespace
 }  // namespace kvsim

@@ -7,8 +7,7 @@
 namespace kvsim {
 namespace {
 
-int runWindows(const Args& args) {
-  if (!args.empty()) return fail("windows: unexpected argument '" + args[0] + "'");
+int runWindows() {
   for (const auto& w : winsim::user::listWindows()) {
     std::printf("%08llx\t%u\t%s\t%s\t%s\n", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(w.hwnd)),
                 w.pid, w.cls.c_str(), w.title.c_str(), w.messageOnly ? "message" : w.visible ? "visible" : "hidden");
@@ -16,12 +15,16 @@ int runWindows(const Args& args) {
   return 0;
 }
 
-const Registrar reg({"windows", "list the windows of running programs",
-                     "usage: kvsim [--root DIR] windows\n"
-                     "Prints one line per top-level window of the programs running on the machine:\n"
-                     "handle (hexadecimal), process id, class, title and visible|hidden|message\n"
-                     "(a message-only window), separated by tabs.\n",
-                     runWindows});
+void setup(CLI::App& kvsim) {
+  CLI::App* windows = addCommand(kvsim, "windows", "list the windows of running programs",
+                                 "usage: kvsim [--root DIR] windows\n",
+                                 "Prints one line per top-level window of the programs running on the machine:\n"
+                                 "handle (hexadecimal), process id, class, title and visible|hidden|message\n"
+                                 "(a message-only window), separated by tabs.\n");
+  onRun(windows, runWindows);
+}
+
+const Registrar kRegistrar("windows", setup);
 
 }  // namespace
 }  // namespace kvsim

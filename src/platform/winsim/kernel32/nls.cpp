@@ -1,17 +1,22 @@
 // winsim: conversions between the ANSI code page and UTF-16.
 //
-// The ANSI and OEM code pages of winsim are UTF-8, as on a Windows with the
-// system-wide UTF-8 option. Asked for CP_UTF8 by number, the calls are as
-// strict as Windows is with UTF-8 (only the flags it allows); asked for
-// CP_ACP they accept and ignore the flags meant for single-byte code pages,
-// so that a program written for those keeps working.
+// The ANSI code page is Windows-1252 on a machine of a Western language and
+// UTF-8 on the others (ansiCodePage); the OEM code page is UTF-8, as on a
+// Windows with the system-wide UTF-8 option. Asked for CP_UTF8 by number,
+// the calls are as strict as Windows is with UTF-8 (only the flags it
+// allows); asked for CP_ACP or CP_OEMCP when those are UTF-8 they accept and
+// ignore the flags meant for single-byte code pages, so that a program
+// written for those keeps working.
 #include "kernel32/nls.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "advapi32/registry_store.h"
+#include "machine_settings.h"
 #include "modules.h"
 
 namespace winsim {
@@ -115,20 +120,108 @@ EncodeResult encodeUtf8(const WCHAR* w, size_t n) {
   return r;
 }
 
+// 0x80..0x9F; 0xA0..0xFF are U+00A0..U+00FF.
+constexpr WCHAR kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+WCHAR cp1252ToUnicode(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : static_cast<WCHAR>(byte);
+}
+
+int unicodeToCp1252(WCHAR unit) {
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return unit;
+  for (int i = 0; i < 32; ++i) {
+    if (kCp1252High[i] == unit) return 0x80 + i;
+  }
+  return -1;
+}
+
+UINT ansiCodePage() {
+  const DWORD lang = reg::getDword(reg::Hive::LocalMachine, kMachineKey, "LangID", MachineSettings{}.langId);
+  switch (PRIMARYLANGID(lang)) {
+    case 0x03:  // Catalan
+    case 0x06:  // Danish
+    case 0x07:  // German
+    case 0x09:  // English
+    case 0x0A:  // Spanish
+    case 0x0B:  // Finnish
+    case 0x0C:  // French
+    case 0x0F:  // Icelandic
+    case 0x10:  // Italian
+    case 0x13:  // Dutch
+    case 0x14:  // Norwegian
+    case 0x16:  // Portuguese
+    case 0x1D:  // Swedish
+    case 0x21:  // Indonesian
+    case 0x2D:  // Basque
+    case 0x36:  // Afrikaans
+    case 0x38:  // Faroese
+    case 0x3C:  // Irish
+    case 0x3E:  // Malay
+    case 0x41:  // Swahili
+    case 0x56:  // Galician
+      return 1252;
+    default:
+      return CP_UTF8;
+  }
+}
+
+wstring16 ansiToUtf16(std::string_view text) {
+  if (ansiCodePage() == CP_UTF8) return decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size()).units;
+  wstring16 out;
+  out.reserve(text.size());
+  for (char c : text) out.push_back(cp1252ToUnicode(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string utf16ToAnsi(wstring16_view text) {
+  if (ansiCodePage() == CP_UTF8) return encodeUtf8(text.data(), text.size()).bytes;
+  std::string out;
+  out.reserve(text.size());
+  for (WCHAR unit : text) {
+    const int b = unicodeToCp1252(unit);
+    out.push_back(b < 0 ? '?' : static_cast<char>(b));
+  }
+  return out;
+}
+
+std::string ansiToUtf8(std::string_view text) {
+  if (ansiCodePage() == CP_UTF8) return std::string(text);
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      const wstring16 wide = ansiToUtf16(text);
+      return encodeUtf8(wide.data(), wide.size()).bytes;
+    }
+  }
+  return std::string(text);  // ASCII: the same in both
+}
+
+std::string utf8ToAnsi(std::string_view text) {
+  if (ansiCodePage() == CP_UTF8) return std::string(text);
+  const DecodeResult wide = decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  return utf16ToAnsi(wide.units);
+}
+
 }  // namespace winsim
 
 namespace {
 
-enum class Page { Invalid, Ansi, Utf8 };
+// Ansi: UTF-8 standing for a single-byte code page (the OEM code page, or
+// the ANSI one of a machine whose language winsim has no table for).
+enum class Page { Invalid, Ansi, Utf8, Cp1252 };
 
 Page pageOf(UINT codePage) {
   switch (codePage) {
     case CP_ACP:
-    case CP_OEMCP:
     case CP_THREAD_ACP:
+      return winsim::ansiCodePage() == 1252 ? Page::Cp1252 : Page::Ansi;
+    case CP_OEMCP:
       return Page::Ansi;
     case CP_UTF8:
       return Page::Utf8;
+    case 1252:
+      return Page::Cp1252;
     default:
       return Page::Invalid;
   }
@@ -137,6 +230,8 @@ Page pageOf(UINT codePage) {
 constexpr DWORD kMbAnsiFlags = MB_PRECOMPOSED | 0x2 /* MB_COMPOSITE */ | 0x4 /* MB_USEGLYPHCHARS */ | MB_ERR_INVALID_CHARS;
 constexpr DWORD kWcAnsiFlags = WC_NO_BEST_FIT_CHARS | WC_ERR_INVALID_CHARS | 0x200 /* WC_COMPOSITECHECK */ |
                                0x40 /* WC_DEFAULTCHAR */ | 0x10 /* WC_DISCARDNS */ | 0x20 /* WC_SEPCHARS */;
+// A real single-byte code page: WC_ERR_INVALID_CHARS is for UTF-8 alone.
+constexpr DWORD kWc1252Flags = kWcAnsiFlags & ~DWORD{WC_ERR_INVALID_CHARS};
 
 bool overlaps(const void* a, size_t an, const void* b, size_t bn) {
   const char* pa = static_cast<const char*>(a);
@@ -169,7 +264,15 @@ extern "C" int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR l
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }
-  const auto decoded = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpMultiByteStr), inLength);
+  winsim::DecodeResult decoded;
+  if (page == Page::Cp1252) {
+    // Every byte is a character: nothing is invalid.
+    decoded.units.reserve(inLength);
+    for (size_t i = 0; i < inLength; ++i)
+      decoded.units.push_back(winsim::cp1252ToUnicode(static_cast<unsigned char>(lpMultiByteStr[i])));
+  } else {
+    decoded = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpMultiByteStr), inLength);
+  }
   if (decoded.invalid && (dwFlags & MB_ERR_INVALID_CHARS)) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
@@ -184,6 +287,42 @@ extern "C" int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR l
   std::memcpy(lpWideCharStr, decoded.units.data(), count * sizeof(WCHAR));
   return static_cast<int>(count);
 }
+
+namespace {
+
+// WideCharToMultiByte to Windows-1252: what the code page cannot hold becomes
+// the default character ('?', or the first byte of lpDefaultChar), one for
+// each UTF-16 unit as the code page's table is read (an emoji is "??"), and
+// sets *lpUsedDefaultChar. Windows would first try a
+// "best fit" (U+0108 as 'C') unless WC_NO_BEST_FIT_CHARS is given; winsim
+// has no best-fit table and always uses the default character. A buffer too
+// short holds the bytes that fitted.
+int wideTo1252(LPCWSTR w, size_t n, LPSTR out, int cbOut, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar) {
+  const char fallback = lpDefaultChar ? lpDefaultChar[0] : '?';
+  std::string bytes;
+  bytes.reserve(n);
+  bool usedDefault = false;
+  for (size_t i = 0; i < n; ++i) {
+    const int b = winsim::unicodeToCp1252(w[i]);
+    if (b >= 0) {
+      bytes.push_back(static_cast<char>(b));
+      continue;
+    }
+    usedDefault = true;
+    bytes.push_back(fallback);
+  }
+  if (lpUsedDefaultChar) *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
+  if (cbOut == 0) return static_cast<int>(bytes.size());
+  if (bytes.size() > static_cast<size_t>(cbOut)) {
+    std::memcpy(out, bytes.data(), static_cast<size_t>(cbOut));
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(out, bytes.data(), bytes.size());
+  return static_cast<int>(bytes.size());
+}
+
+}  // namespace
 
 // WideCharToMultiByte: 0 with ERROR_INVALID_PARAMETER for a zero length or
 // bad buffers (and for a default character with CP_UTF8), ERROR_INVALID_FLAGS,
@@ -206,11 +345,13 @@ extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR 
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const DWORD allowed = page == Page::Utf8 ? DWORD{WC_ERR_INVALID_CHARS} : kWcAnsiFlags;
+  const DWORD allowed = page == Page::Utf8 ? DWORD{WC_ERR_INVALID_CHARS} : page == Page::Cp1252 ? kWc1252Flags : kWcAnsiFlags;
   if (dwFlags & ~allowed) {
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }
+  if (page == Page::Cp1252)
+    return wideTo1252(lpWideCharStr, inLength, lpMultiByteStr, cbMultiByte, lpDefaultChar, lpUsedDefaultChar);
   const auto encoded = winsim::encodeUtf8(lpWideCharStr, inLength);
   if (encoded.invalid && (dwFlags & WC_ERR_INVALID_CHARS)) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);

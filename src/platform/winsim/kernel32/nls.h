@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "unicode.h"
@@ -24,5 +25,28 @@ struct EncodeResult {
   bool invalid = false;          // a lone surrogate became U+FFFD
 };
 EncodeResult encodeUtf8(const WCHAR* w, size_t n);
+
+// The machine's ANSI code page, as GetACP answers: 1252 for the languages
+// whose Windows has it (English and the Western European ones), else
+// CP_UTF8, as a Windows with the system-wide UTF-8 option: winsim carries no
+// tables of the other code pages. Read from the machine on every call, so a
+// change of language (kvsim set lang) takes effect at once.
+UINT ansiCodePage();
+// Windows-1252: every byte is a character (the five bytes the code page
+// leaves undefined are U+0081, U+008D, U+008F, U+0090 and U+009D, as on
+// Windows), so bytes survive a round trip through UTF-16 unchanged.
+WCHAR cp1252ToUnicode(unsigned char byte);
+// The byte of a character, or -1 when the code page has none for it.
+int unicodeToCp1252(WCHAR unit);
+
+// Text of the ANSI code page to UTF-16 and back, as MultiByteToWideChar and
+// WideCharToMultiByte with CP_ACP convert it ('?' for what the code page
+// cannot hold).
+wstring16 ansiToUtf16(std::string_view text);
+std::string utf16ToAnsi(wstring16_view text);
+// ANSI text for the host: its terminal and the transcript are UTF-8; and
+// the host's text (a UI script, what a person types) for the controls.
+std::string ansiToUtf8(std::string_view text);
+std::string utf8ToAnsi(std::string_view text);
 
 }  // namespace winsim

@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include "kernel32/nls.h"
 #include "kernel32/profile_memory.h"
 #include "kernel32/profile_model.h"
 #include "machine.h"
@@ -39,7 +40,7 @@ using OptText = std::optional<Text>;
 
 OptText fromA(LPCSTR s) {
   if (!s) return std::nullopt;
-  return winsim::utf8ToUtf16(s);
+  return winsim::ansiToUtf16(s);
 }
 
 OptText fromW(LPCWSTR s) {
@@ -58,7 +59,8 @@ struct ProfilePath {
 // name is win.ini there.
 ProfilePath resolvePath(const OptText& name) {
   ProfilePath r;
-  std::string n = name ? winsim::utf16ToUtf8(*name) : std::string("win.ini");
+  // The name as the other file functions of the A family take it.
+  std::string n = name ? winsim::utf16ToAnsi(*name) : std::string("win.ini");
   if (n.empty()) {
     r.error = ERROR_ACCESS_DENIED;
     return r;
@@ -301,11 +303,12 @@ ReadResult readSection(const OptText& section, const OptText& file) {
 
 // ---- Handing results out -------------------------------------------------------
 
-std::string outText(const Text& t, char*) { return winsim::utf16ToUtf8(t); }
+std::string outText(const Text& t, char*) { return winsim::utf16ToAnsi(t); }
 Text outText(const Text& t, WCHAR*) { return t; }
 
 // The largest cut of at most `limit` units that does not split a character.
 size_t safeCut(const std::string& s, size_t limit) {
+  if (winsim::ansiCodePage() != CP_UTF8) return limit;  // a single-byte code page: every byte is a character
   while (limit > 0 && limit < s.size() && (static_cast<unsigned char>(s[limit]) & 0xC0) == 0x80) --limit;
   return limit;
 }

@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "kernel32/nls.h"
+
 namespace winsim::ini {
 namespace {
 
@@ -129,7 +131,7 @@ Document Document::parse(std::string bytes) {
       text.reserve(i - start);
       for (size_t k = start; k < start + (line.end - line.begin) / 2; ++k) text.push_back(unitAt(k));
     } else {
-      text = utf8ToUtf16(std::string_view(b).substr(line.begin, line.end - line.begin));
+      text = ansiToUtf16(std::string_view(b).substr(line.begin, line.end - line.begin));
     }
     classify(line, text);
     d.m_lines.push_back(std::move(line));
@@ -194,7 +196,7 @@ std::vector<Text> Document::sectionEntries(const Section& section) const {
 }
 
 std::string Document::encode(TextView text) const {
-  if (m_encoding == Encoding::kAnsi) return utf16ToUtf8(text);
+  if (m_encoding == Encoding::kAnsi) return utf16ToAnsi(text);
   std::string out;
   out.reserve(text.size() * 2);
   for (WCHAR c : text) {

@@ -192,8 +192,8 @@ extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, PCSTR lpStri
     const int r = compareAscii(lpString1, n1, lpString2, n2, dwCmpFlags);
     return r < 0 ? CSTR_LESS_THAN : r > 0 ? CSTR_GREATER_THAN : CSTR_EQUAL;
   }
-  const auto u1 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString1), n1).units;
-  const auto u2 = winsim::decodeUtf8(reinterpret_cast<const unsigned char*>(lpString2), n2).units;
+  const auto u1 = winsim::ansiToUtf16(std::string_view(lpString1, n1));
+  const auto u2 = winsim::ansiToUtf16(std::string_view(lpString2, n2));
   const Weights a = weigh(u1.data(), u1.size(), dwCmpFlags);
   const Weights b = weigh(u2.data(), u2.size(), dwCmpFlags);
   int r = compareLevel(a.primary, b.primary);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "handles.h"
+#include "kernel32/nls.h"
 #include "machine_settings.h"
 #include "modules.h"
 
@@ -116,9 +117,10 @@ extern "C" LANGID WINAPI GetSystemDefaultUILanguage(void) { return GetSystemDefa
 extern "C" LCID WINAPI GetSystemDefaultLCID(void) { return MAKELCID(GetSystemDefaultLangID(), SORT_DEFAULT); }
 extern "C" LCID WINAPI GetUserDefaultLCID(void) { return MAKELCID(GetUserDefaultLangID(), SORT_DEFAULT); }
 
-// GetACP and GetOEMCP: both are UTF-8 on winsim, as on a Windows with the
-// system-wide UTF-8 option set; never fail.
-extern "C" UINT WINAPI GetACP(void) { return CP_UTF8; }
+// GetACP: 1252 on a machine of a Western language, else UTF-8 (see
+// ansiCodePage); GetOEMCP: UTF-8, as on a Windows with the system-wide UTF-8
+// option set. Never fail.
+extern "C" UINT WINAPI GetACP(void) { return winsim::ansiCodePage(); }
 extern "C" UINT WINAPI GetOEMCP(void) { return CP_UTF8; }
 
 static const winsim::ExportRegistrar kExports(

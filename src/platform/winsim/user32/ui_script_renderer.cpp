@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "kernel32/nls.h"
 #include "machine.h"
 #include "user32/ui.h"
 
@@ -153,7 +154,7 @@ class ScriptRenderer : public Renderer {
     if (!st.matchQuoted &&
         std::find(box.messageIds.begin(), box.messageIds.end(), st.match) != box.messageIds.end())
       return true;
-    return lowerCase(box.text).find(lowerCase(st.match)) != std::string::npos;
+    return lowerCase(ansiToUtf8(box.text)).find(lowerCase(st.match)) != std::string::npos;
   }
 
   void answerBox(OpenItem& item) {

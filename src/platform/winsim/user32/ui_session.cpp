@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "kernel32/nls.h"
 #include "machine.h"
 #include "modules.h"
 #include "user32/resources.h"
@@ -151,10 +152,12 @@ void appendTranscript(const std::string& block) {
   // blocks of processes that share the machine from mixing.
   const std::string path = transcriptPath();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // The pages' texts are in the ANSI code page; the transcript is UTF-8.
+  const std::string text = ansiToUtf8(block);
   if (fd < 0) return;
   size_t done = 0;
-  while (done < block.size()) {
-    ssize_t n = ::write(fd, block.data() + done, block.size() - done);
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "kernel32/nls.h"
 #include "machine.h"
 #include "user32/ui.h"
 
@@ -146,7 +147,9 @@ class TtyRenderer : public Renderer {
   }
 
  private:
-  static void out(const std::string& text) {
+  // The pages' texts are in the ANSI code page, the terminal is UTF-8.
+  static void out(const std::string& ansi) {
+    const std::string text = ansiToUtf8(ansi);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
   }

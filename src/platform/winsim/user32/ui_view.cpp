@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "kernel32/nls.h"
 #include "machine.h"
 #include "user32/ui.h"
 
@@ -412,7 +413,8 @@ bool runAction(OpenItem& item, const Action& a, std::string* why) {
     }
     case ActionKind::Select: {
       if (!control(&c)) return false;
-      int index = a.index ? static_cast<int>(*a.index) : dlg::findLine(c, a.text);
+      // The script's and the terminal's text is UTF-8, the list's ANSI.
+      int index = a.index ? static_cast<int>(*a.index) : dlg::findLine(c, utf8ToAnsi(a.text));
       if (!a.index && index < 0) {
         *why = "list " + a.control.toString() + " has no line \"" + a.text + "\"";
         return false;
@@ -420,7 +422,7 @@ bool runAction(OpenItem& item, const Action& a, std::string* why) {
       return dlg::userSelect(c, index, why);
     }
     case ActionKind::Text:
-      return control(&c) && dlg::userSetText(c, a.text, why);
+      return control(&c) && dlg::userSetText(c, utf8ToAnsi(a.text), why);
     case ActionKind::Ok:
       return pressButton(IDOK, false);
     case ActionKind::Cancel:
