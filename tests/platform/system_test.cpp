@@ -495,6 +495,12 @@ TEST(Compare, CompareStringTable) {
       {"a.b", -1, "ab", -1, NORM_IGNORESYMBOLS, CSTR_EQUAL},
       {"10.0.0.9", -1, "10.0.0.10", -1, SORT_STRINGSORT, CSTR_GREATER_THAN},
       {"abc\xE9", -1, "abc", -1, 0, CSTR_GREATER_THAN},  // beyond ASCII
+      // Strings that share a beginning: what follows decides, at every level.
+      {"KV Model 00010", -1, "KV Model 00009", -1, NORM_IGNORECASE, CSTR_GREATER_THAN},
+      {"KV Model abC", -1, "KV Model abc", -1, 0, CSTR_GREATER_THAN},
+      {"KV Model abC", -1, "KV Model abc", -1, NORM_IGNORECASE, CSTR_EQUAL},
+      {"ab-c", -1, "abc", -1, 0, CSTR_GREATER_THAN},
+      {"ab-c", -1, "ab-d", -1, 0, CSTR_LESS_THAN},
   };
   for (const auto& r : rows) {
     SetLastError(0xdeadbeef);

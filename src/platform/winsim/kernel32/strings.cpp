@@ -122,9 +122,16 @@ unsigned asciiPrimary(int c) {
 }
 
 int compareAscii(const char* s1, size_t n1, const char* s2, size_t n2, DWORD flags) {
+  // A common run of the same bytes gives both strings the same weights at
+  // every level, at the same positions: the comparison starts after it. Names
+  // sorted in a long list mostly differ only at their ends.
+  size_t same = 0;
+  const size_t shorter = std::min(n1, n2);
+  while (same < shorter && s1[same] == s2[same]) ++same;
+  if (same == n1 && same == n2) return 0;
   // Primary: the letters without case.
   {
-    AsciiWalk a{s1, n1, 0, flags}, b{s2, n2, 0, flags};
+    AsciiWalk a{s1, n1, same, flags}, b{s2, n2, same, flags};
     for (;;) {
       const int ca = a.next(), cb = b.next();
       if (ca < 0 || cb < 0) {
@@ -137,7 +144,7 @@ int compareAscii(const char* s1, size_t n1, const char* s2, size_t n2, DWORD fla
   }
   // Case: lower before upper. Both walks have the same length here.
   if (!(flags & (NORM_IGNORECASE | 0x10))) {
-    AsciiWalk a{s1, n1, 0, flags}, b{s2, n2, 0, flags};
+    AsciiWalk a{s1, n1, same, flags}, b{s2, n2, same, flags};
     for (;;) {
       const int ca = a.next(), cb = b.next();
       if (ca < 0 || cb < 0) break;
@@ -147,7 +154,7 @@ int compareAscii(const char* s1, size_t n1, const char* s2, size_t n2, DWORD fla
   }
   // Last the held-back hyphens and apostrophes: position, then character.
   if (!(flags & SORT_STRINGSORT)) {
-    size_t i = 0, j = 0;
+    size_t i = same, j = same;
     for (;;) {
       while (i < n1 && s1[i] != '-' && s1[i] != '\'') ++i;
       while (j < n2 && s2[j] != '-' && s2[j] != '\'') ++j;
