@@ -15,6 +15,7 @@
 #include "driverinfo/inf_file.h"
 #include "driverinfo/setup_api.h"
 
+#include "fuzz_flags.h"
 #include "fuzz_machine.h"
 #include "setupapi/inf_handles.h"
 
@@ -88,14 +89,7 @@ void exercise(CInfFile& inf) {
 // bookkeeping (measured as a third of the time), a run managed about a
 // hundred inputs a second. Flags given on the command line still win.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  static std::vector<char*> args;
-  static char maxLen[] = "-max_len=2048";
-  static char entropic[] = "-entropic=0";
-  args.assign(*argv, *argv + *argc);
-  args.insert(args.begin() + 1, {maxLen, entropic});
-  args.push_back(nullptr);
-  *argc = static_cast<int>(args.size() - 1);
-  *argv = args.data();
+  kvFuzzDefaultFlags(argc, argv, {"-max_len=2048", "-entropic=0"});
   return 0;
 }
 

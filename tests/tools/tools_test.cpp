@@ -16,35 +16,16 @@
 #include <vector>
 
 #include "kv_source_dir.h"
+#include "support/command_run.h"
 #include "support/pe_builder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;  // standard output and error together
-  bool has(const std::string& part) const { return out.find(part) != std::string::npos; }
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-Result run(const std::string& command) {
-  Result r;
-  FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = ::pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+using kvtest::quote;
+using kvtest::Result;
+using kvtest::run;
 
 std::string readWhole(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
