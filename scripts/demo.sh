@@ -36,6 +36,10 @@ run_path() {  # TITLE SCRIPT ARGS...
   echo "--- kv_setup $*"
   echo "--- printers before:"
   KVSIM_ROOT=$root "$kvsim" spooler list printers | sed 's/^/    /'
+  # The report shown is this run's: an earlier run's must not stand in for it.
+  local report
+  report=$(KVSIM_ROOT=$root "$kvsim" path --temp 2>/dev/null | cut -f2)/INNELI.LOG
+  [ -n "$report" ] && rm -f "$report"
   KVSIM_ROOT=$root KVSIM_UI="script:$dir/ui.txt" KVSIM_TRANSCRIPT="$dir/transcript.log" \
     "$kvparent" -- 'C:\PKG\kv_setup' "$@" >"$dir/parent.out" 2>"$dir/parent.err"
   local rc=$?
@@ -48,8 +52,6 @@ run_path() {  # TITLE SCRIPT ARGS...
   echo "--- printers after:"
   KVSIM_ROOT=$root "$kvsim" spooler list printers | sed 's/^/    /'
   echo "--- status word to the parent: $(grep '^kind=0 ' "$dir/parent.out" | tail -1 | sed 's/^kind=0 //')   exit code: $rc"
-  local report
-  report=$(KVSIM_ROOT=$root "$kvsim" path --temp 2>/dev/null | cut -f2)/INNELI.LOG
   echo "--- INNELI.LOG (first lines):"
   if [ -n "$report" ] && [ -f "$report" ]; then head -n 8 "$report" | tr -d '\r' | sed 's/^/    /'; else echo "    (none)"; fi
 }
