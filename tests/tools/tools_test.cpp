@@ -262,10 +262,10 @@ class DriverFiles : public Tools {
     return pkg;
   }
   static void dll(const fs::path& file, bool amd64, std::uint32_t fileMS, std::uint32_t fileLS) {
-    kvtest::VersionSpec spec;
-    spec.fileMS = fileMS;
-    spec.fileLS = fileLS;
-    std::ofstream(file, std::ios::binary) << kvtest::peImage(kvtest::versionResource(spec), amd64,
+    kvtest::VersionSpec verInfo;
+    verInfo.fileMS = fileMS;
+    verInfo.fileLS = fileLS;
+    std::ofstream(file, std::ios::binary) << kvtest::peImage(kvtest::versionResource(verInfo), amd64,
                                                              amd64 ? 0x8664 : 0x014C);
   }
 };
