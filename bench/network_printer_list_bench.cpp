@@ -140,19 +140,35 @@ void BM_ListingPassInMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_ListingPassInMemory)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 
+// The list page's list control with its three columns, over the printers
+// the listing pass found on a network of `n` printers.
+struct ListPage {
+  explicit ListPage(int n) : list(g_stage) {
+    setUp();
+    fillNetwork(n);
+    list.kMakeNetworkPrinterList();
+    hList = CreateWindowExA(0, "SysListView32", "", LVS_REPORT | WS_CHILD, 0, 0, 500, 300, HWND_MESSAGE, nullptr,
+                            nullptr, nullptr);
+    model.kAttach(hList);
+    for (int c = 0; c < 3; ++c) model.kInsertColumn(c, "column", LVCFMT_LEFT, 100);
+  }
+  ~ListPage() {
+    model.kDeleteAllItems();
+    DestroyWindow(hList);
+  }
+  CNetworkPrinterList list;
+  HWND hList = nullptr;
+  CListModel model;
+};
+
 // What the list page does with the printers found: one item per printer
 // with its three texts measured, then the first sort by address.
 void BM_FillAndSortListPage(benchmark::State& state) {
-  setUp();
   const int n = static_cast<int>(state.range(0));
-  fillNetwork(n);
-  CNetworkPrinterList list(g_stage);
-  list.kMakeNetworkPrinterList();
-  HWND hList = CreateWindowExA(0, "SysListView32", "", LVS_REPORT | WS_CHILD, 0, 0, 500, 300, HWND_MESSAGE, nullptr,
-                               nullptr, nullptr);
-  CListModel model;
-  model.kAttach(hList);
-  for (int c = 0; c < 3; ++c) model.kInsertColumn(c, "column", LVCFMT_LEFT, 100);
+  ListPage page(n);
+  CNetworkPrinterList& list = page.list;
+  HWND hList = page.hList;
+  CListModel& model = page.model;
   for (auto _ : state) {
     model.kDeleteAllItems();
     int widest[3] = {0, 0, 0};
@@ -169,24 +185,16 @@ void BM_FillAndSortListPage(benchmark::State& state) {
     model.kSelectItem(0);
     benchmark::DoNotOptimize(widest);
   }
-  model.kDeleteAllItems();
-  DestroyWindow(hList);
   state.SetComplexityN(n);
 }
 BENCHMARK(BM_FillAndSortListPage)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
 
 // The first sort alone, on a filled list.
 void BM_FirstAddressSort(benchmark::State& state) {
-  setUp();
   const int n = static_cast<int>(state.range(0));
-  fillNetwork(n);
-  CNetworkPrinterList list(g_stage);
-  list.kMakeNetworkPrinterList();
-  HWND hList = CreateWindowExA(0, "SysListView32", "", LVS_REPORT | WS_CHILD, 0, 0, 500, 300, HWND_MESSAGE, nullptr,
-                               nullptr, nullptr);
-  CListModel model;
-  model.kAttach(hList);
-  for (int c = 0; c < 3; ++c) model.kInsertColumn(c, "column", LVCFMT_LEFT, 100);
+  ListPage page(n);
+  CNetworkPrinterList& list = page.list;
+  CListModel& model = page.model;
   for (auto _ : state) {
     state.PauseTiming();
     model.kDeleteAllItems();
@@ -195,8 +203,6 @@ void BM_FirstAddressSort(benchmark::State& state) {
     state.ResumeTiming();
     model.kSort(1, TRUE);
   }
-  model.kDeleteAllItems();
-  DestroyWindow(hList);
   state.SetComplexityN(n);
 }
 BENCHMARK(BM_FirstAddressSort)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oNLogN);
