@@ -72,7 +72,15 @@ MachineSettings machineSettings() {
   MachineSettings s;
   // One look at the hive for all of them: every API that asks the Windows
   // version asks this, and each separate read would check the hive file.
+  // What was read from one state of the hive is kept until the state moves
+  // (the look holds the hive's lock, which guards the kept copy too).
+  static MachineSettings s_kept;
+  static unsigned long long s_keptGeneration = 0;
   reg::inspect(Hive::LocalMachine, [&](const reg::Editor& e) {
+    if (e.generation() == s_keptGeneration) {
+      s = s_kept;
+      return;
+    }
     s.osKind = e.getString(kMachineKey, "OSKind", d.osKind);
     s.platformId = e.getDword(kMachineKey, "PlatformId", d.platformId);
     s.majorVersion = e.getDword(kMachineKey, "MajorVersion", d.majorVersion);
@@ -89,8 +97,10 @@ MachineSettings machineSettings() {
     s.langId = e.getDword(kMachineKey, "LangID", d.langId) & 0xFFFF;
     s.computerName = e.getString(kMachineKey, "ComputerName", d.computerName);
     s.userName = e.getString(kMachineKey, "UserName", d.userName);
+    if (s.architecture != "x86" && s.architecture != "amd64" && s.architecture != "ia64") s.architecture = "x86";
+    s_kept = s;
+    s_keptGeneration = e.generation();
   });
-  if (s.architecture != "x86" && s.architecture != "amd64" && s.architecture != "ia64") s.architecture = "x86";
   return s;
 }
 

@@ -42,6 +42,7 @@ FileStamp stampOf(const struct stat& st) {
 struct HiveCache {
   bool loaded = false;
   std::string file;  // the file it was loaded from (the machine root may change)
+  std::string pathRoot, path;  // the hive file's path under that machine root
   FileStamp stamp;
   FileStamp warnedStamp;  // the damaged version already reported
   KeyNode root;
@@ -97,7 +98,13 @@ void loadInto(HiveCache& cache, Hive hive, const std::string& text, const FileSt
 // renames a new version into place.
 HiveCache& current(Hive hive) {
   HiveCache& cache = slot(hive);
-  const std::string file = hiveFilePath(hive);
+  // The file's path is built again only when the machine root moves.
+  const fs::path& root = machineRoot();
+  if (root.native() != cache.pathRoot || cache.path.empty()) {
+    cache.pathRoot = root.native();
+    cache.path = hiveFilePath(hive);
+  }
+  const std::string& file = cache.path;
   struct stat st{};
   if (cache.loaded && cache.file == file) {
     // The common case, a hive nobody changed, costs one stat.
@@ -223,19 +230,23 @@ std::vector<std::string> splitMultiString(const std::vector<BYTE>& data) {
 
 // ---- Editor ---------------------------------------------------------------------
 
-bool Editor::keyExists(std::string_view path) const { return m_root->find(splitPath(path)) != nullptr; }
+bool Editor::keyExists(std::string_view path) const { return m_root->findPath(path) != nullptr; }
+
+// The value in the hive itself, for the getters that need no copy of it.
+const Value* Editor::findValue(std::string_view path, std::string_view name) const {
+  const KeyNode* node = m_root->findPath(path);
+  return node ? node->findValue(name) : nullptr;
+}
 
 std::optional<Value> Editor::getValue(std::string_view path, std::string_view name) const {
-  const KeyNode* node = m_root->find(splitPath(path));
-  if (!node) return std::nullopt;
-  const Value* v = node->findValue(name);
+  const Value* v = findValue(path, name);
   if (!v) return std::nullopt;
   return *v;
 }
 
 std::vector<std::string> Editor::subKeys(std::string_view path) const {
   std::vector<std::string> names;
-  if (const KeyNode* node = m_root->find(splitPath(path))) {
+  if (const KeyNode* node = m_root->findPath(path)) {
     names.reserve(node->children.size());
     for (const auto& [folded, child] : node->children) names.push_back(child->name);
   }
@@ -244,25 +255,25 @@ std::vector<std::string> Editor::subKeys(std::string_view path) const {
 
 std::vector<std::string> Editor::valueNames(std::string_view path) const {
   std::vector<std::string> names;
-  if (const KeyNode* node = m_root->find(splitPath(path))) {
+  if (const KeyNode* node = m_root->findPath(path)) {
     for (const auto& [name, value] : node->values) names.push_back(name);
   }
   return names;
 }
 
 std::vector<std::pair<std::string, Value>> Editor::values(std::string_view path) const {
-  if (const KeyNode* node = m_root->find(splitPath(path))) return node->values;
+  if (const KeyNode* node = m_root->findPath(path)) return node->values;
   return {};
 }
 
 std::string Editor::getString(std::string_view path, std::string_view name, std::string_view fallback) const {
-  auto v = getValue(path, name);
+  const Value* v = findValue(path, name);
   if (!v || (v->type != REG_SZ && v->type != REG_EXPAND_SZ)) return std::string(fallback);
   return stringOf(*v);
 }
 
 DWORD Editor::getDword(std::string_view path, std::string_view name, DWORD fallback) const {
-  auto v = getValue(path, name);
+  const Value* v = findValue(path, name);
   if (!v || v->type != REG_DWORD || v->data.size() < 4) return fallback;
   return dwordOf(*v);
 }
@@ -302,7 +313,7 @@ bool Editor::setMultiString(std::string_view path, std::string_view name, const 
 }
 
 bool Editor::deleteValue(std::string_view path, std::string_view name) {
-  KeyNode* node = m_root->find(splitPath(path));
+  KeyNode* node = m_root->findPath(path);
   const bool erased = node && node->eraseValue(name);
   m_changed = m_changed || erased;
   return erased;
@@ -334,6 +345,15 @@ void inspect(Hive hive, const std::function<void(const Editor&)>& look) {
   std::lock_guard<std::recursive_mutex> guard(g_mutex);
   HiveCache& cache = current(hive);
   const Editor editor(&cache.root, cache.generation);
+  look(editor);
+}
+
+void inspectLastSeen(Hive hive, const std::function<void(const Editor&)>& look) {
+  std::lock_guard<std::recursive_mutex> guard(g_mutex);
+  HiveCache& cache = slot(hive);
+  const bool seen = cache.loaded && cache.pathRoot == machineRoot().native();
+  HiveCache& state = seen ? cache : current(hive);
+  const Editor editor(&state.root, state.generation);
   look(editor);
 }
 
@@ -436,6 +456,7 @@ bool importText(std::string_view text, std::string* error) {
     if (!touched) continue;
     HiveCache& cache = current(hive);
     applyChanges(&cache.root, hive, changes);
+    ++cache.generation;
     if (!persist(cache, hive)) {
       if (error) *error = "cannot write " + cache.file;
       return false;

@@ -63,6 +63,11 @@ bool transact(Hive hive, const std::function<bool(Editor&)>& edit);
 // and its values): `look` runs on the cached hive while no change of this
 // process can come between. It must not change the hive.
 void inspect(Hive hive, const std::function<void(const Editor&)>& look);
+// The same on the hive as this process last saw it, without looking whether
+// another process has changed the file since (the changes of this process
+// are seen, and another machine root is loaded): for what Windows fixes when
+// a process starts, such as its code page.
+void inspectLastSeen(Hive hive, const std::function<void(const Editor&)>& look);
 
 struct KeyNode;
 
@@ -99,6 +104,8 @@ class Editor {
   unsigned long long generation() const { return m_generation; }
 
  private:
+  const Value* findValue(std::string_view path, std::string_view name) const;
+
   KeyNode* m_root;
   unsigned long long m_generation;
   bool m_changed = false;

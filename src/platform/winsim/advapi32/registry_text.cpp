@@ -405,8 +405,25 @@ bool splitFullKey(std::string_view fullKey, Hive* hive, std::string* path) {
 // ---- KeyNode ----------------------------------------------------------------
 
 KeyNode* KeyNode::child(std::string_view childName) const {
-  auto it = children.find(foldName(childName));
+  // Folded into a buffer kept per thread: a lookup allocates nothing once
+  // the buffer has grown to the longest name.
+  thread_local std::string folded;
+  folded.assign(childName);
+  for (char& c : folded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  auto it = children.find(folded);
   return it == children.end() ? nullptr : it->second.get();
+}
+
+const KeyNode* KeyNode::findPath(std::string_view path) const {
+  const KeyNode* node = this;
+  size_t start = 0;
+  while (node && start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) node = node->child(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return node;
 }
 
 KeyNode* KeyNode::find(const std::vector<std::string>& parts) {

@@ -30,6 +30,10 @@ struct KeyNode {
   KeyNode* child(std::string_view childName) const;
   KeyNode* find(const std::vector<std::string>& parts);
   const KeyNode* find(const std::vector<std::string>& parts) const;
+  // The key at a backslash path, as find(splitPath(path)) without building
+  // the parts.
+  const KeyNode* findPath(std::string_view path) const;
+  KeyNode* findPath(std::string_view path) { return const_cast<KeyNode*>(std::as_const(*this).findPath(path)); }
   // Creates every missing key on the way; `created` tells whether the last
   // one was new.
   KeyNode* create(const std::vector<std::string>& parts, bool* created = nullptr);

@@ -145,9 +145,13 @@ DWORD stateOf(std::string_view name, bool autoStart) {
 
 bool serviceRunning(std::string_view name) {
   const std::string key = "SYSTEM\\CurrentControlSet\\Services\\" + std::string(name);
-  if (!reg::keyExists(reg::Hive::LocalMachine, key)) return false;
-  const bool autoStart = reg::getDword(reg::Hive::LocalMachine, key, "Start", 3) <= 2;
-  return stateOf(name, autoStart) == kRunning;
+  bool exists = false;
+  bool autoStart = false;
+  reg::inspect(reg::Hive::LocalMachine, [&](const reg::Editor& e) {
+    exists = e.keyExists(key);
+    autoStart = exists && e.getDword(key, "Start", 3) <= 2;
+  });
+  return exists && stateOf(name, autoStart) == kRunning;
 }
 
 bool spoolerRunning() { return serviceRunning("Spooler"); }

@@ -137,8 +137,9 @@ int unicodeToCp1252(WCHAR unit) {
   return -1;
 }
 
-UINT ansiCodePage() {
-  const DWORD lang = reg::getDword(reg::Hive::LocalMachine, kMachineKey, "LangID", MachineSettings{}.langId);
+namespace {
+
+UINT codePageOfLanguage(DWORD lang) {
   switch (PRIMARYLANGID(lang)) {
     case 0x03:  // Catalan
     case 0x06:  // Danish
@@ -167,8 +168,30 @@ UINT ansiCodePage() {
   }
 }
 
-wstring16 ansiToUtf16(std::string_view text) {
-  if (ansiCodePage() == CP_UTF8) return decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size()).units;
+}  // namespace
+
+UINT ansiCodePage() {
+  // Windows fixes the code page when a process starts: a language set by
+  // another process shows in the processes started after it. Kept with the
+  // state of the hive it was read from, so that the many conversions of one
+  // machine cost no lookup.
+  static UINT s_kept = CP_UTF8;
+  static unsigned long long s_keptGeneration = 0;
+  UINT page = CP_UTF8;
+  reg::inspectLastSeen(reg::Hive::LocalMachine, [&](const reg::Editor& e) {
+    if (e.generation() != s_keptGeneration) {
+      s_kept = codePageOfLanguage(e.getDword(kMachineKey, "LangID", MachineSettings{}.langId));
+      s_keptGeneration = e.generation();
+    }
+    page = s_kept;
+  });
+  return page;
+}
+
+wstring16 ansiToUtf16(std::string_view text) { return ansiToUtf16(text, ansiCodePage()); }
+
+wstring16 ansiToUtf16(std::string_view text, UINT codePage) {
+  if (codePage == CP_UTF8) return decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size()).units;
   wstring16 out;
   out.reserve(text.size());
   for (char c : text) out.push_back(cp1252ToUnicode(static_cast<unsigned char>(c)));

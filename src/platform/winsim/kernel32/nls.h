@@ -29,8 +29,10 @@ EncodeResult encodeUtf8(const WCHAR* w, size_t n);
 // The machine's ANSI code page, as GetACP answers: 1252 for the languages
 // whose Windows has it (English and the Western European ones), else
 // CP_UTF8, as a Windows with the system-wide UTF-8 option: winsim carries no
-// tables of the other code pages. Read from the machine on every call, so a
-// change of language (kvsim set lang) takes effect at once.
+// tables of the other code pages. Read from the machine's registry as this
+// process last saw it: a change of language (kvsim set lang) shows in the
+// processes started after it, as on Windows, where the code page is fixed
+// when a process starts.
 UINT ansiCodePage();
 // Windows-1252: every byte is a character (the five bytes the code page
 // leaves undefined are U+0081, U+008D, U+008F, U+0090 and U+009D, as on
@@ -43,6 +45,9 @@ int unicodeToCp1252(WCHAR unit);
 // WideCharToMultiByte with CP_ACP convert it ('?' for what the code page
 // cannot hold).
 wstring16 ansiToUtf16(std::string_view text);
+// The same with the code page ansiCodePage() gave, for a caller converting
+// many pieces of one text.
+wstring16 ansiToUtf16(std::string_view text, UINT codePage);
 std::string utf16ToAnsi(wstring16_view text);
 // ANSI text for the host: its terminal and the transcript are UTF-8; and
 // the host's text (a UI script, what a person types) for the controls.

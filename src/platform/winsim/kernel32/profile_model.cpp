@@ -114,6 +114,7 @@ Document Document::parse(std::string bytes) {
   auto offset = [&](size_t i) { return d.m_textStart + i * unitSize; };
   d.m_tail = b.size() - offset(units);
 
+  const UINT codePage = utf16 ? CP_UTF8 : ansiCodePage();
   size_t i = 0;
   while (i < units) {
     const size_t start = i;
@@ -131,7 +132,7 @@ Document Document::parse(std::string bytes) {
       text.reserve(i - start);
       for (size_t k = start; k < start + (line.end - line.begin) / 2; ++k) text.push_back(unitAt(k));
     } else {
-      text = ansiToUtf16(std::string_view(b).substr(line.begin, line.end - line.begin));
+      text = ansiToUtf16(std::string_view(b).substr(line.begin, line.end - line.begin), codePage);
     }
     classify(line, text);
     d.m_lines.push_back(std::move(line));
