@@ -174,6 +174,18 @@ TEST_F(RegistryStore, ImportEncodingsDeletionsAndComments) {
   EXPECT_EQ(reg::getString(Hive::CurrentUser, m_key, "w"), "wide");
 }
 
+// What a reader keeps from one state of a hive (an open key's list of
+// subkeys, the machine's settings) is read again after an import.
+TEST_F(RegistryStore, ImportIsANewStateOfTheHive) {
+  ASSERT_TRUE(reg::setDword(Hive::LocalMachine, m_key, "v", 1));
+  unsigned long long before = 0, after = 0;
+  reg::inspect(Hive::LocalMachine, [&](const reg::Editor& e) { before = e.generation(); });
+  std::string error;
+  ASSERT_TRUE(reg::importText("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + m_key + "\\New]\r\n", &error)) << error;
+  reg::inspect(Hive::LocalMachine, [&](const reg::Editor& e) { after = e.generation(); });
+  EXPECT_NE(before, after);
+}
+
 // A malformed text is refused whole, naming its first bad line.
 TEST_F(RegistryStore, MalformedImportChangesNothing) {
   ASSERT_TRUE(reg::setString(Hive::CurrentUser, m_key, "Keep", "old"));
