@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -337,10 +338,24 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
   if (drive == 'C') base = machineRoot() / "drive_c";
   else if (drive == 'Z') base = "/";
   else return std::nullopt;
+  const std::vector<std::string> parts = splitWin(std::string_view(full).substr(2));
+  // Most paths name files and folders in the case they have (or a new file
+  // in such a folder): one look at the whole path, or at its folder, answers
+  // as the walk below would, without a look per name.
+  fs::path exact = base;
+  for (const auto& part : parts) exact /= part;
+  struct stat st{};
+  if (::lstat(exact.c_str(), &st) == 0) return exact;
   fs::path cur = base;
+  size_t first = 0;
+  if (parts.size() > 1 && ::lstat(exact.parent_path().c_str(), &st) == 0) {
+    cur = exact.parent_path();
+    first = parts.size() - 1;
+  }
   std::error_code ec;
   bool exists = true;
-  for (auto& part : splitWin(std::string_view(full).substr(2))) {
+  for (size_t i = first; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
     if (exists) {
       fs::path exact = cur / part;
       if (fs::exists(fs::symlink_status(exact, ec))) {
