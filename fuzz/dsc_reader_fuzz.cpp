@@ -21,6 +21,7 @@
 #include "driverinfo/driver_infomation.h"
 #include "kernel32/profile_memory.h"
 
+#include "fuzz_flags.h"
 #include "fuzz_machine.h"
 
 namespace {
@@ -48,6 +49,13 @@ struct Harness {
 };
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  // The plain schedule: the entropic one's bookkeeping after every input
+  // costs as much as a run of this target.
+  kvFuzzDefaultFlags(argc, argv, {"-entropic=0"});
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Harness h;

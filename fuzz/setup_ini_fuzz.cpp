@@ -14,6 +14,7 @@
 #include "kernel32/profile_memory.h"
 #include "system/environment.h"
 
+#include "fuzz_flags.h"
 #include "fuzz_machine.h"
 
 namespace {
@@ -30,7 +31,10 @@ void check(bool ok, const char* what) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  // The plain schedule: the entropic one's bookkeeping after every input
+  // costs as much as a run of this target.
+  kvFuzzDefaultFlags(argc, argv, {"-entropic=0"});
   const std::string root = kvFuzzMachine("setupini");
   fs::create_directories(fs::path(root) / "drive_c" / "pkg");
   // A setup program the plug-in sections can name.
