@@ -188,9 +188,33 @@ UINT ansiCodePage() {
   return page;
 }
 
-wstring16 ansiToUtf16(std::string_view text) { return ansiToUtf16(text, ansiCodePage()); }
+namespace {
+
+// ASCII reads the same in every code page winsim has, so most texts need
+// neither the code page nor a decoder.
+bool isAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool isAscii(wstring16_view text) {
+  for (WCHAR unit : text) {
+    if (unit >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+wstring16 ansiToUtf16(std::string_view text) {
+  if (isAscii(text)) return wstring16(text.begin(), text.end());
+  return ansiToUtf16(text, ansiCodePage());
+}
 
 wstring16 ansiToUtf16(std::string_view text, UINT codePage) {
+  if (isAscii(text)) return wstring16(text.begin(), text.end());
   if (codePage == CP_UTF8) return decodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size()).units;
   wstring16 out;
   out.reserve(text.size());
@@ -199,6 +223,7 @@ wstring16 ansiToUtf16(std::string_view text, UINT codePage) {
 }
 
 std::string utf16ToAnsi(wstring16_view text) {
+  if (isAscii(text)) return std::string(text.begin(), text.end());
   if (ansiCodePage() == CP_UTF8) return encodeUtf8(text.data(), text.size()).bytes;
   std::string out;
   out.reserve(text.size());

@@ -1,6 +1,8 @@
 // winsim: parsing and in-place editing of private-profile (INI) files.
 #include "kernel32/profile_model.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "kernel32/nls.h"
@@ -115,10 +117,33 @@ Document Document::parse(std::string bytes) {
   d.m_tail = b.size() - offset(units);
 
   const UINT codePage = utf16 ? CP_UTF8 : ansiCodePage();
+  // The end of the text of the line starting at unit i: the first CR or LF.
+  // Bytes are searched with memchr, which every file's every byte passes.
+  auto lineEnd = [&](size_t i) {
+    if (utf16) {
+      while (i < units && unitAt(i) != kCr && unitAt(i) != kLf) ++i;
+      return i;
+    }
+    const char* from = b.data() + i;
+    const size_t n = units - i;
+    const void* lf = std::memchr(from, '\n', n);
+    const size_t toLf = lf ? static_cast<size_t>(static_cast<const char*>(lf) - from) : n;
+    const void* cr = std::memchr(from, '\r', toLf);
+    return i + (cr ? static_cast<size_t>(static_cast<const char*>(cr) - from) : toLf);
+  };
+  if (!utf16) {
+    // A line per line feed, and one more (lone CRs add a few).
+    size_t lines = 1;
+    for (const char* p = b.data(); (p = static_cast<const char*>(std::memchr(p, '\n', b.data() + b.size() - p)));
+         ++p)
+      ++lines;
+    d.m_lines.reserve(lines);
+  }
+  Text text;  // the line being classified, its buffer kept from line to line
   size_t i = 0;
   while (i < units) {
     const size_t start = i;
-    while (i < units && unitAt(i) != kCr && unitAt(i) != kLf) ++i;
+    i = lineEnd(i);
     Line line;
     line.begin = offset(start);
     line.end = offset(i);
@@ -127,12 +152,16 @@ Document Document::parse(std::string bytes) {
       i += (unitAt(i) == kCr && i + 1 < units && unitAt(i + 1) == kLf) ? 2 : 1;
     }
     line.next = offset(i);
-    Text text;
+    text.clear();
     if (utf16) {
-      text.reserve(i - start);
       for (size_t k = start; k < start + (line.end - line.begin) / 2; ++k) text.push_back(unitAt(k));
     } else {
-      text = ansiToUtf16(std::string_view(b).substr(line.begin, line.end - line.begin), codePage);
+      const std::string_view bytes = std::string_view(b).substr(line.begin, line.end - line.begin);
+      if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        text.assign(bytes.begin(), bytes.end());
+      } else {
+        text = ansiToUtf16(bytes, codePage);
+      }
     }
     classify(line, text);
     d.m_lines.push_back(std::move(line));
