@@ -14,9 +14,11 @@
 // the files lie on the scratch machine once, for the component's folder
 // checks, and the profile functions answer from the input's bytes under
 // every spelling of their names the component uses. Only the licence text
-// is read with the file functions, so only its inputs write a file.
+// is read with the file functions, so only its inputs write a file, and it
+// is read by a component that read the package once.
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <unistd.h>
 
@@ -44,13 +46,36 @@ void writeFile(const std::string& strName, const std::string& strBytes) {
   CloseHandle(h);
 }
 
-// The component reads a profile file under its long and its short name.
+// The component reads a profile file under its long and its short name
+// (the files lie on the machine from the start, so their short names are
+// asked once).
 void setProfile(const std::string& strName, const std::string& strBytes) {
+  static std::map<std::string, std::string> s_short;
   const std::string strLong = g_strPackage + strName;
   winsim::profile::setMemoryFile(strLong, strBytes);
-  char szShort[MAX_PATH + 1] = {};
-  const DWORD dwShort = GetShortPathNameA(strLong.c_str(), szShort, MAX_PATH);
-  if (dwShort > 0 && dwShort < MAX_PATH && strLong != szShort) winsim::profile::setMemoryFile(szShort, strBytes);
+  auto it = s_short.find(strName);
+  if (it == s_short.end()) {
+    char szShort[MAX_PATH + 1] = {};
+    const DWORD dwShort = GetShortPathNameA(strLong.c_str(), szShort, MAX_PATH);
+    const bool bOther = dwShort > 0 && dwShort < MAX_PATH && strLong != szShort;
+    it = s_short.emplace(strName, bOther ? std::string(szShort) : std::string()).first;
+  }
+  if (!it->second.empty()) winsim::profile::setMemoryFile(it->second, strBytes);
+}
+
+// A component that has read the package once, for the licence inputs: the
+// licence text is read anew on every call, with the language decided then.
+CRscCommon& analysedComponent() {
+  static CRscCommon* s_pRsc = [] {
+    auto* pRsc = new CRscCommon("KV_");
+    pRsc->kSetModulePath(g_strPackage);
+    setProfile("ResourceDef.ini", kDefinitions);
+    setProfile("DrvInst\\KV_MSG.INI", "[English]\r\nIDS_A=A\r\n");
+    if (!pRsc->kCollectiveFileAnalyze() || !pRsc->kDecideLanguage("0x0409")) std::abort();
+    winsim::profile::clearMemoryFiles();
+    return pRsc;
+  }();
+  return *s_pRsc;
 }
 
 }  // namespace
@@ -69,6 +94,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   CreateDirectoryA((g_strPackage + "DrvInst").c_str(), nullptr);
   writeFile("ResourceDef.ini", kDefinitions);
   writeFile("DrvInst\\KV_MSG.INI", "");
+  writeFile("DrvInst\\DI_ENU.txt", "");
+  (void)analysedComponent();
   return 0;
 }
 
@@ -85,17 +112,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   struct Forget {
     ~Forget() { winsim::profile::clearMemoryFiles(); }
   } forget;
-  setProfile("ResourceDef.ini", nMode == 2 ? strInput : std::string(kDefinitions));
+  // The licence text through a component that has read the package.
+  if (nMode == 3) {
+    writeFile("DrvInst\\DI_ENU.txt", strInput);
+    std::string strLicense;
+    (void)analysedComponent().kGetLicenseFile(strLicense, "");
+    return 0;
+  }
+
+  // The whole component for the definitions, and for one catalogue input in
+  // sixteen (it reads the definitions and checks the package's folders each
+  // time); the reader alone for the others.
+  const bool bWhole = nMode == 2 || (size > 1 && data[1] % 16 == 0);
+  if (bWhole) setProfile("ResourceDef.ini", nMode == 2 ? strInput : std::string(kDefinitions));
   if (nMode == 0) setProfile("DrvInst\\KV_MSG.INI", "\xFF\xFE" + strInput);
   if (nMode == 1) setProfile("DrvInst\\KV_MSG.INI", strInput);
-  if (nMode == 3) writeFile("DrvInst\\DI_ENU.txt", strInput);
-
-  // The whole component for the definitions and the licence text, and for
-  // one catalogue input in sixteen (it reads the definitions and checks the
-  // package's folders each time); the reader alone for the others.
   CRscCommon rsc("KV_");
   rsc.kSetModulePath(g_strPackage);
-  const bool bWhole = nMode >= 2 || (size > 1 && data[1] % 16 == 0);
   if (bWhole && rsc.kCollectiveFileAnalyze()) {
     if (rsc.kDecideLanguage(nMode == 2 ? "" : "0x0409")) {
       for (const char* pszId : {"IDS_A", "ids_a", "AFX_IDS_APP_TITLE", ""}) (void)rsc.kGetMessageText(pszId);

@@ -6,6 +6,7 @@
 #include "resources/rsc_irc_file.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "system/handle_owner.h"
@@ -93,13 +94,13 @@ WideString trimBlanks(const WideString& text) {
 
 // Splits a list of NUL-separated strings; the returned count bounds the walk,
 // and empty names (a key written as "=text") are skipped.
-std::vector<WideString> splitList(const std::vector<WCHAR>& buffer, DWORD dwCount) {
+std::vector<WideString> splitList(const WCHAR* pBuffer, size_t nSize, DWORD dwCount) {
   std::vector<WideString> names;
-  const size_t nEnd = std::min<size_t>(dwCount, buffer.size());
+  const size_t nEnd = std::min<size_t>(dwCount, nSize);
   size_t nStart = 0;
-  for (size_t i = 0; i <= nEnd && i < buffer.size(); ++i) {
-    if (buffer[i] == 0 || i == nEnd) {
-      if (i > nStart) names.emplace_back(buffer.data() + nStart, i - nStart);
+  for (size_t i = 0; i <= nEnd && i < nSize; ++i) {
+    if (i == nEnd || pBuffer[i] == 0) {
+      if (i > nStart) names.emplace_back(pBuffer + nStart, i - nStart);
       nStart = i + 1;
     }
   }
@@ -107,19 +108,21 @@ std::vector<WideString> splitList(const std::vector<WCHAR>& buffer, DWORD dwCoun
 }
 
 // A list read with a buffer that grows by one step while the reader says
-// that it filled the buffer (count = size - 2).
+// that it filled the buffer (count = size - 2). The reader writes the list
+// and its terminating NULs, and only that much is read back, so the buffer
+// is not cleared first.
 template <typename Reader>
 std::vector<WideString> readList(Reader reader) {
   DWORD dwSize = kKeyNameStep;
-  std::vector<WCHAR> buffer;
+  std::unique_ptr<WCHAR[]> buffer;
   DWORD dwCount = 0;
   for (;;) {
-    buffer.assign(dwSize, WCHAR(0));
-    dwCount = reader(buffer.data(), dwSize);
+    buffer = std::make_unique_for_overwrite<WCHAR[]>(dwSize);
+    dwCount = reader(buffer.get(), dwSize);
     if (dwCount + 2 != dwSize || dwSize >= kMaxListBuffer) break;
     dwSize += kKeyNameStep;
   }
-  return splitList(buffer, dwCount);
+  return splitList(buffer.get(), dwSize, dwCount);
 }
 
 // Sections and keys compare without regard to case in a profile file, so a
@@ -148,15 +151,15 @@ BOOL readCaseVariantValue(const CWideProfile& profile, const WideString& file, c
 }
 
 // One value, read with a buffer that grows by one step while the value fills
-// it (length = size - 1).
+// it (length = size - 1). The buffer is the caller's, kept from value to
+// value: the function writes what it answers, so it needs no clearing.
 WideString readValue(const CWideProfile& profile, const WideString& file, const WideString& section,
-                     const WideString& key) {
+                     const WideString& key, std::vector<WCHAR>& buffer) {
   static const WCHAR kEmpty[] = {0};
   DWORD dwSize = kValueStep;
-  std::vector<WCHAR> buffer;
   DWORD dwLength = 0;
   for (;;) {
-    buffer.assign(dwSize, WCHAR(0));
+    if (buffer.size() < dwSize) buffer.resize(dwSize);
     dwLength = profile.m_pGetString(section.c_str(), key.c_str(), kEmpty, buffer.data(), dwSize, file.c_str());
     if (dwLength + 1 != dwSize || dwSize >= kMaxValueBuffer) break;
     dwSize += kValueStep;
@@ -179,6 +182,7 @@ LoadResult loadSection(const CWideProfile& profile, const std::string& strFile, 
   if (keys.empty()) return LoadResult::kNoKeys;
 
   std::vector<WideString> seen;
+  std::vector<WCHAR> buffer;
   for (const WideString& key : keys) {
     bool bCaseVariant = false;
     bool bDuplicate = false;
@@ -195,7 +199,7 @@ LoadResult loadSection(const CWideProfile& profile, const std::string& strFile, 
 
     WideString value;
     if (!bCaseVariant || !readCaseVariantValue(profile, file, section, key, value)) {
-      value = readValue(profile, file, section, key);
+      value = readValue(profile, file, section, key, buffer);
     }
     CIRCMessage entry;
     if (!toAnsi(key, entry.strMessageID) || !toAnsi(value, entry.strMessage)) {
