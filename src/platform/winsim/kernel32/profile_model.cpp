@@ -186,13 +186,26 @@ Document Document::parse(std::string bytes) {
   return d;
 }
 
+namespace {
+
+// A name folded into a buffer kept per thread: lookups run for every value a
+// reader asks, and the buffer saves each of them an allocation.
+const Text& foldedName(TextView name) {
+  thread_local Text folded;
+  folded.assign(name);
+  for (auto& c : folded) c = upcase(c);
+  return folded;
+}
+
+}  // namespace
+
 const Section* Document::findSection(TextView name) const {
-  auto it = m_firstSection.find(fold(name));
+  auto it = m_firstSection.find(foldedName(name));
   return it == m_firstSection.end() ? nullptr : &m_sections[it->second];
 }
 
 const Line* Document::findKey(const Section& section, TextView key) const {
-  auto it = section.firstKey.find(fold(key));
+  auto it = section.firstKey.find(foldedName(key));
   return it == section.firstKey.end() ? nullptr : &m_lines[it->second];
 }
 
