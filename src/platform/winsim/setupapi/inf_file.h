@@ -10,6 +10,7 @@
 // for an index.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,17 +26,28 @@ namespace winsim::setupapi {
 
 class DirTable;
 
+// ASCII letters lowered by a table, as the Setup API compares names: names
+// are hashed and compared on every lookup of a section, key or string, and
+// a table look costs no branch per character.
+inline constexpr auto kLowerAscii = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[static_cast<size_t>(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return table;
+}();
+
 // Names compared as the Setup API compares them, ASCII letters without
 // regard to case, hashed and compared in place so that a lookup of a
-// section, key or string never builds a lower-cased copy.
+// section, key or string never builds a lower-cased copy. The hash is not
+// noexcept on purpose: the standard library then keeps each entry's hash
+// beside it, and a lookup compares names only where the hashes agree
+// instead of hashing every name of a bucket again as it walks it.
 struct NoCaseHash {
   using is_transparent = void;
-  size_t operator()(std::string_view text) const noexcept {
+  size_t operator()(std::string_view text) const {
     size_t hash = 14695981039346656037ull;
-    for (char c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
+    for (char c : text) hash = (hash ^ kLowerAscii[static_cast<unsigned char>(c)]) * 1099511628211ull;
     return hash;
   }
 };
@@ -43,14 +55,11 @@ struct NoCaseEqual {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept {
     if (a.size() != b.size()) return false;
+    unsigned char differ = 0;
     for (size_t i = 0; i < a.size(); ++i) {
-      char x = a[i];
-      char y = b[i];
-      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-      if (x != y) return false;
+      differ |= kLowerAscii[static_cast<unsigned char>(a[i])] ^ kLowerAscii[static_cast<unsigned char>(b[i])];
     }
-    return true;
+    return differ == 0;
   }
 };
 template <typename T>

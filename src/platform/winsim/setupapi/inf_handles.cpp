@@ -7,6 +7,8 @@
 #include <cstring>
 #include <list>
 #include <mutex>
+#include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "machine.h"
@@ -288,19 +290,49 @@ DWORD checkStyle(const InfFile& file, DWORD style, UINT* errorLine) {
   return 0;
 }
 
-// Reads a file and parses it into a bound model, or gives the error.
+std::mutex g_memoryMutex;
+// Windows path as memoryKey() gives it -> the file's bytes.
+std::unordered_map<std::string, std::shared_ptr<const std::string>>& memoryInfs() {
+  static std::unordered_map<std::string, std::shared_ptr<const std::string>> files;
+  return files;
+}
+
+std::string memoryKey(const std::string& winPath) {
+  std::string key = lowerAscii(fullWinPath(winPath));
+  std::replace(key.begin(), key.end(), '/', '\\');
+  return key;
+}
+
+std::shared_ptr<const std::string> memoryInf(const std::string& winPath) {
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  if (memoryInfs().empty()) return nullptr;
+  const auto it = memoryInfs().find(memoryKey(winPath));
+  return it == memoryInfs().end() ? nullptr : it->second;
+}
+
+// Reads a file (or the bytes held in memory for its path) and parses it into
+// a bound model, or gives the error.
 DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs, bool useCache,
                    std::shared_ptr<const InfFile>* out, UINT* errorLine) {
-  auto host = hostPath(winPath);
-  std::error_code ec;
-  if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
-  if (fs::is_directory(*host, ec)) return ERROR_ACCESS_DENIED;
-  const auto size = fs::file_size(*host, ec);
-  if (ec) return ERROR_FILE_NOT_FOUND;
-  if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
-  const auto written = fs::last_write_time(*host, ec);
-  auto bytes = readInf(*host, size);
-  if (!bytes) return ERROR_ACCESS_DENIED;
+  std::optional<std::string> bytes;
+  fs::path hostFile;
+  fs::file_time_type written{};
+  if (auto held = memoryInf(winPath)) {
+    if (held->size() > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
+    bytes = *held;
+  } else {
+    auto host = hostPath(winPath);
+    std::error_code ec;
+    if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
+    if (fs::is_directory(*host, ec)) return ERROR_ACCESS_DENIED;
+    const auto size = fs::file_size(*host, ec);
+    if (ec) return ERROR_FILE_NOT_FOUND;
+    if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
+    written = fs::last_write_time(*host, ec);
+    bytes = readInf(*host, size);
+    if (!bytes) return ERROR_ACCESS_DENIED;
+    hostFile = std::move(*host);
+  }
   const MachineView machine = currentMachine();
   const ParseOptions& options = machine.options;
   const LANGID language = machine.language;
@@ -308,7 +340,7 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
   InfIdentity identity;
   std::shared_ptr<const InfFile> file;
   if (useCache) {
-    identity = InfIdentity{winPath, *host, bytes->size(), written, std::hash<std::string_view>()(*bytes),
+    identity = InfIdentity{winPath, hostFile, bytes->size(), written, std::hash<std::string_view>()(*bytes),
                            options.maxFieldLength, language, dirs};
     std::lock_guard<std::mutex> guard(g_cacheMutex);
     auto& entries = cache();
@@ -353,6 +385,19 @@ void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files) {
       ++it;
     }
   }
+}
+
+void setMemoryInf(const std::string& winPath, std::string bytes) {
+  auto held = std::make_shared<const std::string>(std::move(bytes));
+  const std::string key = memoryKey(winPath);
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  memoryInfs()[key] = std::move(held);
+}
+
+void clearMemoryInfs() {
+  std::unordered_map<std::string, std::shared_ptr<const std::string>> dropped;  // freed outside the lock
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  dropped.swap(memoryInfs());
 }
 
 void forgetCachedInfs() {
