@@ -1,7 +1,6 @@
 // winsim: the run states of the machine's services in <root>/services.state.
 #include "advapi32/service_runstate.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -37,9 +36,10 @@ struct FileStamp {
 long long nsOf(const struct timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; }
 
 // A file changed this recently may change again within the same tick of
-// the file system's clock and keep its stamp: it is read again every time
-// until its last change is this far in the past.
-constexpr long long kSettleNs = 2000000000LL;
+// the file system's clock (a few milliseconds) and keep its stamp: it is
+// read again every time until its last change is this far in the past. The
+// change time counts, as no one can set it back.
+constexpr long long kSettleNs = 200000000LL;
 
 // The spooler's state is asked for by every spooler call, thousands of
 // times a second by an analysis: the parse of the file is kept while the
@@ -90,7 +90,7 @@ void withEntries(Look look) {
     cache.valid = text && ::stat(cache.path.c_str(), &after) == 0 &&
                   stamp == FileStamp{after.st_dev, after.st_ino, after.st_size, nsOf(after.st_mtim),
                                      nsOf(after.st_ctim)} &&
-                  now - std::max(stamp.mtimeNs, stamp.ctimeNs) > kSettleNs;
+                  now - stamp.ctimeNs > kSettleNs;
     cache.stamp = stamp;
   }
   look(cache.entries);

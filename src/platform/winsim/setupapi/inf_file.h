@@ -10,8 +10,8 @@
 // for an index.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,14 +28,18 @@ class DirTable;
 
 // ASCII letters lowered by a table, as the Setup API compares names: names
 // are hashed and compared on every lookup of a section, key or string, and
-// a table look costs no branch per character.
-inline constexpr auto kLowerAscii = [] {
-  std::array<unsigned char, 256> table{};
+// a look into a plain array costs no branch per character.
+struct LowerAsciiTable {
+  unsigned char lower[256];
+};
+inline constexpr LowerAsciiTable kLowerAscii = [] {
+  LowerAsciiTable table{};
   for (int c = 0; c < 256; ++c) {
-    table[static_cast<size_t>(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    table.lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
   return table;
 }();
+inline unsigned char lowerAsciiChar(char c) { return kLowerAscii.lower[static_cast<unsigned char>(c)]; }
 
 // Names compared as the Setup API compares them, ASCII letters without
 // regard to case, hashed and compared in place so that a lookup of a
@@ -47,7 +51,7 @@ struct NoCaseHash {
   using is_transparent = void;
   size_t operator()(std::string_view text) const {
     size_t hash = 14695981039346656037ull;
-    for (char c : text) hash = (hash ^ kLowerAscii[static_cast<unsigned char>(c)]) * 1099511628211ull;
+    for (char c : text) hash = (hash ^ lowerAsciiChar(c)) * 1099511628211ull;
     return hash;
   }
 };
@@ -55,10 +59,10 @@ struct NoCaseEqual {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept {
     if (a.size() != b.size()) return false;
+    // Callers mostly spell a name as the file does: one compare of the bytes.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     unsigned char differ = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-      differ |= kLowerAscii[static_cast<unsigned char>(a[i])] ^ kLowerAscii[static_cast<unsigned char>(b[i])];
-    }
+    for (size_t i = 0; i < a.size(); ++i) differ |= lowerAsciiChar(a[i]) ^ lowerAsciiChar(b[i]);
     return differ == 0;
   }
 };

@@ -70,25 +70,27 @@ struct MachineView {
   std::string environmentDir;  // the spooler environment's folder: "w32x86", "x64"
 };
 
-MachineView currentMachine() {
+// Shared rather than copied: every open asks several times, and a copy is
+// a handful of strings.
+std::shared_ptr<const MachineView> currentMachine() {
   static std::mutex mutex;
-  static MachineView view;
+  static std::shared_ptr<const MachineView> view;
   unsigned long long generation = 0;
   reg::inspect(reg::Hive::LocalMachine, [&](const reg::Editor& e) { generation = e.generation(); });
   std::lock_guard<std::mutex> guard(mutex);
-  if (view.generation != generation || generation == 0) {
-    MachineView fresh;
-    fresh.generation = generation;
+  if (!view || view->generation != generation || generation == 0) {
+    auto fresh = std::make_shared<MachineView>();
+    fresh->generation = generation;
     const MachineSettings settings = machineSettings();
     // Windows 2000 and XP keep at most 511 characters of a field; later
     // versions 4095.
     static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
     for (const char* kind : kOld) {
-      if (iequals(settings.osKind, kind)) fresh.options.maxFieldLength = 511;
+      if (iequals(settings.osKind, kind)) fresh->options.maxFieldLength = 511;
     }
-    fresh.language = static_cast<LANGID>(settings.langId);
-    fresh.dirs = DirTable::forMachine();
-    fresh.environmentDir = spool::processEnvironment().dir;
+    fresh->language = static_cast<LANGID>(settings.langId);
+    fresh->dirs = DirTable::forMachine();
+    fresh->environmentDir = spool::processEnvironment().dir;
     view = std::move(fresh);
   }
   return view;
@@ -96,10 +98,10 @@ MachineView currentMachine() {
 
 }  // namespace
 
-ParseOptions optionsForMachine() { return currentMachine().options; }
-LANGID machineLanguage() { return currentMachine().language; }
-DirTable machineDirs() { return currentMachine().dirs; }
-std::string machineEnvironmentDir() { return currentMachine().environmentDir; }
+ParseOptions optionsForMachine() { return currentMachine()->options; }
+LANGID machineLanguage() { return currentMachine()->language; }
+DirTable machineDirs() { return currentMachine()->dirs; }
+std::string machineEnvironmentDir() { return currentMachine()->environmentDir; }
 
 // Drops the cached parse of files that no other handle holds.
 void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
@@ -333,9 +335,9 @@ DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs
     if (!bytes) return ERROR_ACCESS_DENIED;
     hostFile = std::move(*host);
   }
-  const MachineView machine = currentMachine();
-  const ParseOptions& options = machine.options;
-  const LANGID language = machine.language;
+  const std::shared_ptr<const MachineView> machine = currentMachine();
+  const ParseOptions& options = machine->options;
+  const LANGID language = machine->language;
 
   InfIdentity identity;
   std::shared_ptr<const InfFile> file;
