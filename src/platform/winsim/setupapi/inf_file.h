@@ -159,6 +159,8 @@ class InfFile {
   bool field(const InfLine& line, DWORD index, std::string* out) const;
   // Fields 1..n after substitution, joined with commas.
   std::string lineText(const InfLine& line) const;
+  // The same into `out`, whose storage is reused, as is that of `scratch`.
+  void lineTextInto(const InfLine& line, std::string* out, std::string* scratch) const;
 
  private:
   friend class InfParser;
