@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,19 +22,15 @@ namespace {
 
 struct Harness {
   std::unique_ptr<CSetupApi> api;
-  std::unique_ptr<CInfFile> inf;
-  std::filesystem::path hostFile;
   std::string winFile;
 
   Harness() {
     const std::filesystem::path root = kvFuzzMachine("inf");
     std::filesystem::create_directories(root / "drive_c" / "pkg");
-    hostFile = root / "drive_c" / "pkg" / "fuzz.inf";
     winFile = "C:\\pkg\\fuzz.inf";
     BOOL bBound = FALSE;
     api = std::make_unique<CSetupApi>("C:\\KV", &bBound);
     if (!bBound) std::abort();
-    inf = std::make_unique<CInfFile>(api.get());
   }
 };
 
@@ -95,17 +90,24 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Harness harness;
+  // The input is the file at winFile for every read of the Setup API, held
+  // in memory: writing it to the machine's disk for each input cost more than
+  // reading it.
+  winsim::setupapi::setMemoryInf(harness.winFile, std::string(reinterpret_cast<const char*>(data), size));
   {
-    std::ofstream out(harness.hostFile, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    // A reader of its own per input: the reader keeps the destination
+    // folders of every INF it opened, and a map growing with the names of
+    // thousands of inputs would read as a leak after each new name.
+    CInfFile inf(harness.api.get());
+    if (inf.kOpen(harness.winFile)) exercise(inf);
+    // Each input's INF is closed before the next, as the analysis closes
+    // every INF it opened; an open handle across inputs would read as a leak.
+    inf.kClose();
   }
-  if (harness.inf->kOpen(harness.winFile)) exercise(*harness.inf);
-  // Each input's INF is closed before the next, as the analysis closes
-  // every INF it opened; an open handle across inputs would read as a leak.
-  harness.inf->kClose();
   // Nor does the Setup API's cache of recent parses carry over: an input
   // ends with the memory it started with, or the fuzzer looks for a leak
   // after it (a scan of the whole heap).
   winsim::setupapi::forgetCachedInfs();
+  winsim::setupapi::clearMemoryInfs();
   return 0;
 }

@@ -94,4 +94,37 @@ TEST_F(InfBuffer, EndsOfTheBufferAndErrorsReadTheSameBothWays) {
   same("garbage\r\n" + header);
 }
 
+// The harness's way in: bytes held for a path are the file at that path for
+// every read of the Setup API, whatever the disk holds, until they are let go.
+TEST_F(InfBuffer, BytesHeldForAPathAreThatFileUntilLetGo) {
+  const auto lineText = [](const char* path) {
+    HINF inf = SetupOpenInfFileA(path, "Printer", INF_STYLE_WIN4, nullptr);
+    if (inf == INVALID_HANDLE_VALUE) return "error " + std::to_string(GetLastError());
+    char text[64] = {};
+    const BOOL found = SetupGetLineTextA(nullptr, inf, "Models", "Model", text, sizeof text, nullptr);
+    SetupCloseInfFile(inf);
+    return found ? std::string(text) : std::string("<none>");
+  };
+  const auto inf = [](const char* model) {
+    return std::string("[Version]\nSignature=\"$Windows NT$\"\nClass=Printer\n[Models]\nModel=") + model + "\n";
+  };
+  put("C:\\pkg\\disk.inf", inf("on disk"));
+  setMemoryInf("C:\\pkg\\disk.inf", inf("held"));
+  setMemoryInf("C:\\pkg\\only.inf", inf("first"));
+  // By name (in any case, with either slash) and by handle, no file needed.
+  EXPECT_EQ(lineText("c:/PKG/Only.INF"), "first");
+  DWORD size = 0;
+  EXPECT_TRUE(SetupGetInfInformationA("C:\\pkg\\only.inf", INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &size));
+  EXPECT_GT(size, 0u);
+  EXPECT_EQ(lineText("C:\\pkg\\disk.inf"), "held") << "the held bytes win over the disk";
+  // New bytes for a path are read, never the parse kept of the old ones.
+  setMemoryInf("C:\\pkg\\only.inf", inf("second"));
+  EXPECT_EQ(lineText("C:\\pkg\\only.inf"), "second");
+  setMemoryInf("C:\\pkg\\only.inf", "[Version]\nSignature=\"$Windows NT$\"\n[Bad");
+  EXPECT_EQ(lineText("C:\\pkg\\only.inf"), "error " + std::to_string(ERROR_BAD_SECTION_NAME_LINE));
+  clearMemoryInfs();
+  EXPECT_EQ(lineText("C:\\pkg\\disk.inf"), "on disk");
+  EXPECT_EQ(lineText("C:\\pkg\\only.inf"), "error " + std::to_string(ERROR_FILE_NOT_FOUND));
+}
+
 }  // namespace

@@ -312,7 +312,12 @@ extern "C" BOOL WINAPI SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PC
       return FALSE;
     }
   }
-  return answerText(ref.infFile().lineText(ref.line()), ReturnBuffer, ReturnBufferSize, RequiredSize);
+  // Asked twice for every value (its size, then its text): buffers of the
+  // thread, reused, instead of new strings each time.
+  thread_local std::string text;
+  thread_local std::string field;
+  ref.infFile().lineTextInto(ref.line(), &text, &field);
+  return answerText(text, ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
 
 // SetupGetStringFieldA: one field of a line after substitution (0 = the

@@ -35,20 +35,25 @@ constexpr size_t kMaxSubstituted = MAX_INF_STRING_LENGTH - 1;
 // are taken a run at a time; the others end the run. NUL reads as a blank.
 enum CharClass : unsigned char { kText, kBlank, kNewline, kQuote, kSemicolon, kComma, kEquals, kBackslash, kNul };
 
-constexpr auto kClasses = [] {
-  std::array<unsigned char, 256> table{};
-  for (unsigned char c : {' ', '\t', '\r', '\v', '\f'}) table[c] = kBlank;
-  table[static_cast<unsigned char>('\0')] = kNul;
-  table[static_cast<unsigned char>('\n')] = kNewline;
-  table[static_cast<unsigned char>('"')] = kQuote;
-  table[static_cast<unsigned char>(';')] = kSemicolon;
-  table[static_cast<unsigned char>(',')] = kComma;
-  table[static_cast<unsigned char>('=')] = kEquals;
-  table[static_cast<unsigned char>('\\')] = kBackslash;
+// A plain array rather than std::array: the parser looks up every byte, and
+// the instrumented builds (fuzzing) check each std::array subscript in a call.
+struct ClassTable {
+  unsigned char of[256];
+};
+constexpr ClassTable kClasses = [] {
+  ClassTable table{};
+  for (unsigned char c : {' ', '\t', '\r', '\v', '\f'}) table.of[c] = kBlank;
+  table.of[static_cast<unsigned char>('\0')] = kNul;
+  table.of[static_cast<unsigned char>('\n')] = kNewline;
+  table.of[static_cast<unsigned char>('"')] = kQuote;
+  table.of[static_cast<unsigned char>(';')] = kSemicolon;
+  table.of[static_cast<unsigned char>(',')] = kComma;
+  table.of[static_cast<unsigned char>('=')] = kEquals;
+  table.of[static_cast<unsigned char>('\\')] = kBackslash;
   return table;
 }();
 
-unsigned char classOf(char c) { return kClasses[static_cast<unsigned char>(c)]; }
+unsigned char classOf(char c) { return kClasses.of[static_cast<unsigned char>(c)]; }
 bool isBlank(char c) {
   const unsigned char k = classOf(c);
   return k == kBlank || k == kNul;
@@ -581,16 +586,22 @@ bool InfFile::field(const InfLine& l, DWORD index, std::string* out) const {
 std::string InfFile::lineText(const InfLine& l) const {
   std::string out;
   std::string value;
+  lineTextInto(l, &out, &value);
+  return out;
+}
+
+void InfFile::lineTextInto(const InfLine& l, std::string* result, std::string* scratch) const {
+  std::string& out = *result;
+  out.clear();
   for (DWORD i = 1; i <= l.fieldCount; ++i) {
     if (i > 1) out.push_back(',');
-    substituteInto(rawField(l, i), &value);
-    out += value;
+    substituteInto(rawField(l, i), scratch);
+    out += *scratch;
     if (out.size() >= kMaxSubstituted) {
       out.resize(kMaxSubstituted);
       break;
     }
   }
-  return out;
 }
 
 }  // namespace winsim::setupapi

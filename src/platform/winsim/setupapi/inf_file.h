@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,17 +26,32 @@ namespace winsim::setupapi {
 
 class DirTable;
 
+// ASCII letters lowered by a table, as the Setup API compares names: names
+// are hashed and compared on every lookup of a section, key or string, and
+// a look into a plain array costs no branch per character.
+struct LowerAsciiTable {
+  unsigned char lower[256];
+};
+inline constexpr LowerAsciiTable kLowerAscii = [] {
+  LowerAsciiTable table{};
+  for (int c = 0; c < 256; ++c) {
+    table.lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return table;
+}();
+inline unsigned char lowerAsciiChar(char c) { return kLowerAscii.lower[static_cast<unsigned char>(c)]; }
+
 // Names compared as the Setup API compares them, ASCII letters without
 // regard to case, hashed and compared in place so that a lookup of a
-// section, key or string never builds a lower-cased copy.
+// section, key or string never builds a lower-cased copy. The hash is not
+// noexcept on purpose: the standard library then keeps each entry's hash
+// beside it, and a lookup compares names only where the hashes agree
+// instead of hashing every name of a bucket again as it walks it.
 struct NoCaseHash {
   using is_transparent = void;
-  size_t operator()(std::string_view text) const noexcept {
+  size_t operator()(std::string_view text) const {
     size_t hash = 14695981039346656037ull;
-    for (char c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
+    for (char c : text) hash = (hash ^ lowerAsciiChar(c)) * 1099511628211ull;
     return hash;
   }
 };
@@ -43,14 +59,11 @@ struct NoCaseEqual {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const noexcept {
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      char x = a[i];
-      char y = b[i];
-      if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-      if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-      if (x != y) return false;
-    }
-    return true;
+    // Callers mostly spell a name as the file does: one compare of the bytes.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+    unsigned char differ = 0;
+    for (size_t i = 0; i < a.size(); ++i) differ |= lowerAsciiChar(a[i]) ^ lowerAsciiChar(b[i]);
+    return differ == 0;
   }
 };
 template <typename T>
@@ -146,6 +159,8 @@ class InfFile {
   bool field(const InfLine& line, DWORD index, std::string* out) const;
   // Fields 1..n after substitution, joined with commas.
   std::string lineText(const InfLine& line) const;
+  // The same into `out`, whose storage is reused, as is that of `scratch`.
+  void lineTextInto(const InfLine& line, std::string* out, std::string* scratch) const;
 
  private:
   friend class InfParser;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <list>
 #include <mutex>
+#include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "machine.h"
@@ -68,25 +70,27 @@ struct MachineView {
   std::string environmentDir;  // the spooler environment's folder: "w32x86", "x64"
 };
 
-MachineView currentMachine() {
+// Shared rather than copied: every open asks several times, and a copy is
+// a handful of strings.
+std::shared_ptr<const MachineView> currentMachine() {
   static std::mutex mutex;
-  static MachineView view;
+  static std::shared_ptr<const MachineView> view;
   unsigned long long generation = 0;
   reg::inspect(reg::Hive::LocalMachine, [&](const reg::Editor& e) { generation = e.generation(); });
   std::lock_guard<std::mutex> guard(mutex);
-  if (view.generation != generation || generation == 0) {
-    MachineView fresh;
-    fresh.generation = generation;
+  if (!view || view->generation != generation || generation == 0) {
+    auto fresh = std::make_shared<MachineView>();
+    fresh->generation = generation;
     const MachineSettings settings = machineSettings();
     // Windows 2000 and XP keep at most 511 characters of a field; later
     // versions 4095.
     static const char* const kOld[] = {"win95", "win98", "winme", "nt4", "win2k", "xp"};
     for (const char* kind : kOld) {
-      if (iequals(settings.osKind, kind)) fresh.options.maxFieldLength = 511;
+      if (iequals(settings.osKind, kind)) fresh->options.maxFieldLength = 511;
     }
-    fresh.language = static_cast<LANGID>(settings.langId);
-    fresh.dirs = DirTable::forMachine();
-    fresh.environmentDir = spool::processEnvironment().dir;
+    fresh->language = static_cast<LANGID>(settings.langId);
+    fresh->dirs = DirTable::forMachine();
+    fresh->environmentDir = spool::processEnvironment().dir;
     view = std::move(fresh);
   }
   return view;
@@ -94,10 +98,10 @@ MachineView currentMachine() {
 
 }  // namespace
 
-ParseOptions optionsForMachine() { return currentMachine().options; }
-LANGID machineLanguage() { return currentMachine().language; }
-DirTable machineDirs() { return currentMachine().dirs; }
-std::string machineEnvironmentDir() { return currentMachine().environmentDir; }
+ParseOptions optionsForMachine() { return currentMachine()->options; }
+LANGID machineLanguage() { return currentMachine()->language; }
+DirTable machineDirs() { return currentMachine()->dirs; }
+std::string machineEnvironmentDir() { return currentMachine()->environmentDir; }
 
 // Drops the cached parse of files that no other handle holds.
 void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files);
@@ -288,27 +292,57 @@ DWORD checkStyle(const InfFile& file, DWORD style, UINT* errorLine) {
   return 0;
 }
 
-// Reads a file and parses it into a bound model, or gives the error.
+std::mutex g_memoryMutex;
+// Windows path as memoryKey() gives it -> the file's bytes.
+std::unordered_map<std::string, std::shared_ptr<const std::string>>& memoryInfs() {
+  static std::unordered_map<std::string, std::shared_ptr<const std::string>> files;
+  return files;
+}
+
+std::string memoryKey(const std::string& winPath) {
+  std::string key = lowerAscii(fullWinPath(winPath));
+  std::replace(key.begin(), key.end(), '/', '\\');
+  return key;
+}
+
+std::shared_ptr<const std::string> memoryInf(const std::string& winPath) {
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  if (memoryInfs().empty()) return nullptr;
+  const auto it = memoryInfs().find(memoryKey(winPath));
+  return it == memoryInfs().end() ? nullptr : it->second;
+}
+
+// Reads a file (or the bytes held in memory for its path) and parses it into
+// a bound model, or gives the error.
 DWORD readAndParse(const std::string& winPath, DWORD style, const DirTable& dirs, bool useCache,
                    std::shared_ptr<const InfFile>* out, UINT* errorLine) {
-  auto host = hostPath(winPath);
-  std::error_code ec;
-  if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
-  if (fs::is_directory(*host, ec)) return ERROR_ACCESS_DENIED;
-  const auto size = fs::file_size(*host, ec);
-  if (ec) return ERROR_FILE_NOT_FOUND;
-  if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
-  const auto written = fs::last_write_time(*host, ec);
-  auto bytes = readInf(*host, size);
-  if (!bytes) return ERROR_ACCESS_DENIED;
-  const MachineView machine = currentMachine();
-  const ParseOptions& options = machine.options;
-  const LANGID language = machine.language;
+  std::optional<std::string> bytes;
+  fs::path hostFile;
+  fs::file_time_type written{};
+  if (auto held = memoryInf(winPath)) {
+    if (held->size() > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
+    bytes = *held;
+  } else {
+    auto host = hostPath(winPath);
+    std::error_code ec;
+    if (!host || !fs::exists(*host, ec)) return ERROR_FILE_NOT_FOUND;
+    if (fs::is_directory(*host, ec)) return ERROR_ACCESS_DENIED;
+    const auto size = fs::file_size(*host, ec);
+    if (ec) return ERROR_FILE_NOT_FOUND;
+    if (size > kMaxInfBytes) return ERROR_NOT_ENOUGH_MEMORY;
+    written = fs::last_write_time(*host, ec);
+    bytes = readInf(*host, size);
+    if (!bytes) return ERROR_ACCESS_DENIED;
+    hostFile = std::move(*host);
+  }
+  const std::shared_ptr<const MachineView> machine = currentMachine();
+  const ParseOptions& options = machine->options;
+  const LANGID language = machine->language;
 
   InfIdentity identity;
   std::shared_ptr<const InfFile> file;
   if (useCache) {
-    identity = InfIdentity{winPath, *host, bytes->size(), written, std::hash<std::string_view>()(*bytes),
+    identity = InfIdentity{winPath, hostFile, bytes->size(), written, std::hash<std::string_view>()(*bytes),
                            options.maxFieldLength, language, dirs};
     std::lock_guard<std::mutex> guard(g_cacheMutex);
     auto& entries = cache();
@@ -353,6 +387,19 @@ void forgetUnused(const std::vector<std::shared_ptr<const InfFile>>& files) {
       ++it;
     }
   }
+}
+
+void setMemoryInf(const std::string& winPath, std::string bytes) {
+  auto held = std::make_shared<const std::string>(std::move(bytes));
+  const std::string key = memoryKey(winPath);
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  memoryInfs()[key] = std::move(held);
+}
+
+void clearMemoryInfs() {
+  std::unordered_map<std::string, std::shared_ptr<const std::string>> dropped;  // freed outside the lock
+  std::lock_guard<std::mutex> guard(g_memoryMutex);
+  dropped.swap(memoryInfs());
 }
 
 void forgetCachedInfs() {

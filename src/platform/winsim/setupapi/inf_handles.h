@@ -67,6 +67,15 @@ void forgetCachedInfs();
 // Parses the file anew, never from the cache nor into it.
 DWORD loadInfUncached(const std::string& winPath, DWORD style, const DirTable& dirs,
                       std::shared_ptr<const InfFile>* out, UINT* errorLine);
+// INF files held in memory: a harness that feeds the INF reader thousands of
+// files a second registers each one's bytes under its Windows path instead
+// of writing a file, and every open of that path (by name or by handle, the
+// cache of loadInf included) reads those bytes as it would read the file's.
+// The path is compared as fullWinPath gives it, without regard to case.
+// Only reads are answered: other calls on the path (a search for the file, a
+// copy) still see the machine's file system.
+void setMemoryInf(const std::string& winPath, std::string bytes);
+void clearMemoryInfs();
 // An INF given as its bytes, opened as SetupOpenInfFileA opens a file
 // (without a class check) and named `winPath` (for DIRID 1), for the machine
 // given by `dirs`, `options` and `language`: the file path reads the file
