@@ -3,6 +3,8 @@
 // full-disk fault, the pending-rename list and opens in other processes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +35,29 @@ void touch(const fs::path& p, const std::string& content = "x") {
 std::string slurp(const fs::path& p) { return winsim::readWholeFile(p).value_or("<missing>"); }
 
 // ---- Mapping ---------------------------------------------------------------------
+
+// The machine lock keeps its file open between locks; a lock file removed
+// and made again (a machine made anew in the same folder) is the one other
+// processes lock, so it must be the one locked here too.
+TEST(MachineLockFile, TheLockFileThereNowIsTheOneLocked) {
+  const fs::path lockPath = winsim::machineRoot() / ".lock";
+  auto lockedElsewhere = [&] {
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return taken;
+  };
+  { winsim::MachineLock lock; }
+  EXPECT_FALSE(lockedElsewhere());
+  fs::remove(lockPath);
+  {
+    winsim::MachineLock lock;
+    EXPECT_TRUE(lockedElsewhere());
+    winsim::MachineLock inner;  // re-entrant in one thread
+  }
+  EXPECT_FALSE(lockedElsewhere());
+}
 
 TEST(PathMapping, DrivesCaseAndDots) {
   touch(driveC() / "MixedCase" / "Inner.TXT");

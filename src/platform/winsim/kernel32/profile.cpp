@@ -55,6 +55,71 @@ struct ProfilePath {
   DWORD error = 0;
 };
 
+// The files a process works with are named the same way call after call (an
+// installer writes one file key by key): the host path of a name is kept
+// while the name still means the same, that is for the same current folder
+// and machine, and while the file is there in the case it was given in.
+// Such a file is what the lookup by case finds first, so the answer is the
+// same as a new lookup's; any other outcome is looked up again.
+struct KnownPath {
+  std::string name;
+  std::string cwd;
+  fs::path root;
+  fs::path host;
+};
+
+std::mutex g_pathMutex;
+std::vector<KnownPath> g_knownPaths;
+constexpr size_t kKnownPathLimit = 16;
+
+std::optional<fs::path> knownPath(const std::string& name) {
+  std::optional<fs::path> host;
+  {
+    const std::string cwd = winsim::currentDirectory();
+    const fs::path& root = winsim::machineRoot();
+    std::lock_guard<std::mutex> guard(g_pathMutex);
+    for (const KnownPath& k : g_knownPaths) {
+      if (k.name == name && k.cwd == cwd && k.root == root) {
+        host = k.host;
+        break;
+      }
+    }
+  }
+  struct stat st {};
+  if (host && ::lstat(host->c_str(), &st) != 0) host.reset();
+  return host;
+}
+
+// Keeps the answer only when the file was found in the case of the full
+// Windows name: then every name on the way exists as it was given.
+void rememberPath(const std::string& name, const std::string& full, const fs::path& host) {
+  if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return;
+  const char drive = static_cast<char>(full[0] & ~0x20);
+  fs::path exact;
+  if (drive == 'C') exact = winsim::machineRoot() / "drive_c";
+  else if (drive == 'Z') exact = "/";
+  else return;
+  size_t start = 3;
+  while (start < full.size()) {
+    size_t end = full.find('\\', start);
+    if (end == std::string::npos) end = full.size();
+    if (end > start) exact /= full.substr(start, end - start);
+    start = end + 1;
+  }
+  struct stat st {};
+  if (exact != host || ::lstat(host.c_str(), &st) != 0) return;
+  KnownPath k{name, winsim::currentDirectory(), winsim::machineRoot(), host};
+  std::lock_guard<std::mutex> guard(g_pathMutex);
+  for (KnownPath& old : g_knownPaths) {
+    if (old.name == name) {
+      old = std::move(k);
+      return;
+    }
+  }
+  if (g_knownPaths.size() >= kKnownPathLimit) g_knownPaths.erase(g_knownPaths.begin());
+  g_knownPaths.push_back(std::move(k));
+}
+
 // A name without any path goes to the Windows folder, as on Windows; a NULL
 // name is win.ini there.
 ProfilePath resolvePath(const OptText& name) {
@@ -71,6 +136,10 @@ ProfilePath resolvePath(const OptText& name) {
   }
   const bool hasDrive = n.size() >= 2 && n[1] == ':';
   if (!hasDrive && n.find_first_of("\\/") == std::string::npos) n = std::string(kWindowsFolder) + "\\" + n;
+  if (auto known = knownPath(n)) {
+    r.host = std::move(*known);
+    return r;
+  }
   const std::string full = winsim::fullWinPath(n);
   if (full.size() >= MAX_PATH || full.find(':', 2) != std::string::npos) {
     r.error = full.size() >= MAX_PATH ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME;
@@ -82,6 +151,7 @@ ProfilePath resolvePath(const OptText& name) {
     return r;
   }
   r.host = *host;
+  rememberPath(n, full, r.host);
   return r;
 }
 
@@ -201,6 +271,19 @@ Loaded loadDocument(const fs::path& host) {
     g_cache[key] = CacheEntry{id, r.doc};
   }
   return r;
+}
+
+// The next call on a file just written (the next key, or reading it back)
+// finds the parse of the new bytes: the file under the identity of the new
+// inode. The bytes of the file are still compared when it is read while
+// recent, so a change by anybody else is seen as before.
+void rememberWritten(const fs::path& host, const struct stat& st, std::string bytes) {
+  if (bytes.size() != static_cast<size_t>(st.st_size)) return;
+  auto doc = std::make_shared<const Document>(Document::parse(std::move(bytes)));
+  const std::string key = host.string();
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  if (g_cache.size() >= kCacheLimit && !g_cache.count(key)) g_cache.clear();
+  g_cache[key] = CacheEntry{identityOf(st), std::move(doc)};
 }
 
 // ---- Files held in memory -------------------------------------------------------
@@ -476,10 +559,12 @@ BOOL writeString(const OptText& section, const OptText& key, const OptText& valu
 
   if (bytes) {
     errno = 0;
-    if (!winsim::atomicWriteFile(path.host, *bytes)) {
+    struct stat st {};
+    if (!winsim::atomicWriteFile(path.host, *bytes, &st)) {
       SetLastError(errorFromErrno(errno));
       return FALSE;
     }
+    rememberWritten(path.host, st, std::move(*bytes));
   }
   SetLastError(created ? ERROR_FILE_NOT_FOUND : 0);
   return TRUE;
