@@ -59,6 +59,41 @@ TEST(MachineLockFile, TheLockFileThereNowIsTheOneLocked) {
   EXPECT_FALSE(lockedElsewhere());
 }
 
+// A name used again resolves as a new lookup would: after its file was
+// removed and made again in another case, after the current folder moved,
+// and for another machine.
+TEST(PathMapping, ANameUsedAgainFollowsTheFileSystem) {
+  touch(driveC() / "again" / "Note.txt", "first");
+  const char* name = "C:\\again\\Note.txt";
+  ASSERT_NE(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+  ASSERT_NE(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+  fs::remove(driveC() / "again" / "Note.txt");
+  touch(driveC() / "again" / "NOTE.TXT", "second");
+  HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  char buf[16] = {};
+  DWORD got = 0;
+  EXPECT_TRUE(ReadFile(h, buf, sizeof buf - 1, &got, nullptr));
+  CloseHandle(h);
+  EXPECT_STREQ(buf, "second");
+  fs::remove(driveC() / "again" / "NOTE.TXT");
+  EXPECT_EQ(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+
+  touch(driveC() / "again" / "a" / "x.txt");
+  touch(driveC() / "again" / "b" / "x.txt", "bb");
+  const std::string saved = winsim::currentDirectory();
+  winsim::setCurrentDirectory("C:\\again\\a");
+  EXPECT_EQ(slurp(driveC() / "again" / "a" / "x.txt"), "x");
+  EXPECT_TRUE(DeleteFileA("x.txt"));
+  winsim::setCurrentDirectory("C:\\again\\b");
+  EXPECT_NE(GetFileAttributesA("x.txt"), INVALID_FILE_ATTRIBUTES);
+  winsim::setCurrentDirectory(saved);
+  EXPECT_EQ(slurp(driveC() / "again" / "b" / "x.txt"), "bb");
+  // A pattern is refused where the name it matches would not be.
+  EXPECT_EQ(GetFileAttributesA("C:\\again\\b\\x.tx?"), INVALID_FILE_ATTRIBUTES);
+  fs::remove_all(driveC() / "again");
+}
+
 TEST(PathMapping, DrivesCaseAndDots) {
   touch(driveC() / "MixedCase" / "Inner.TXT");
   struct Case {

@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include "kernel32/file_common.h"
 #include "kernel32/nls.h"
 #include "kernel32/profile_memory.h"
 #include "kernel32/profile_model.h"
@@ -55,70 +56,9 @@ struct ProfilePath {
   DWORD error = 0;
 };
 
-// The files a process works with are named the same way call after call (an
-// installer writes one file key by key): the host path of a name is kept
-// while the name still means the same, that is for the same current folder
-// and machine, and while the file is there in the case it was given in.
-// Such a file is what the lookup by case finds first, so the answer is the
-// same as a new lookup's; any other outcome is looked up again.
-struct KnownPath {
-  std::string name;
-  std::string cwd;
-  fs::path root;
-  fs::path host;
-};
-
-std::mutex g_pathMutex;
-std::vector<KnownPath> g_knownPaths;
-constexpr size_t kKnownPathLimit = 16;
-
-std::optional<fs::path> knownPath(const std::string& name) {
-  std::optional<fs::path> host;
-  {
-    const std::string cwd = winsim::currentDirectory();
-    const fs::path& root = winsim::machineRoot();
-    std::lock_guard<std::mutex> guard(g_pathMutex);
-    for (const KnownPath& k : g_knownPaths) {
-      if (k.name == name && k.cwd == cwd && k.root == root) {
-        host = k.host;
-        break;
-      }
-    }
-  }
-  struct stat st {};
-  if (host && ::lstat(host->c_str(), &st) != 0) host.reset();
-  return host;
-}
-
-// Keeps the answer only when the file was found in the case of the full
-// Windows name: then every name on the way exists as it was given.
-void rememberPath(const std::string& name, const std::string& full, const fs::path& host) {
-  if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return;
-  const char drive = static_cast<char>(full[0] & ~0x20);
-  fs::path exact;
-  if (drive == 'C') exact = winsim::machineRoot() / "drive_c";
-  else if (drive == 'Z') exact = "/";
-  else return;
-  size_t start = 3;
-  while (start < full.size()) {
-    size_t end = full.find('\\', start);
-    if (end == std::string::npos) end = full.size();
-    if (end > start) exact /= full.substr(start, end - start);
-    start = end + 1;
-  }
-  struct stat st {};
-  if (exact != host || ::lstat(host.c_str(), &st) != 0) return;
-  KnownPath k{name, winsim::currentDirectory(), winsim::machineRoot(), host};
-  std::lock_guard<std::mutex> guard(g_pathMutex);
-  for (KnownPath& old : g_knownPaths) {
-    if (old.name == name) {
-      old = std::move(k);
-      return;
-    }
-  }
-  if (g_knownPaths.size() >= kKnownPathLimit) g_knownPaths.erase(g_knownPaths.begin());
-  g_knownPaths.push_back(std::move(k));
-}
+// A process names the same file call after call (an installer writes one
+// file key by key): its host path is kept while it still means the same.
+winsim::files::PathMemo g_profilePaths;
 
 // A name without any path goes to the Windows folder, as on Windows; a NULL
 // name is win.ini there.
@@ -136,8 +76,8 @@ ProfilePath resolvePath(const OptText& name) {
   }
   const bool hasDrive = n.size() >= 2 && n[1] == ':';
   if (!hasDrive && n.find_first_of("\\/") == std::string::npos) n = std::string(kWindowsFolder) + "\\" + n;
-  if (auto known = knownPath(n)) {
-    r.host = std::move(*known);
+  if (auto known = g_profilePaths.find(n)) {
+    r.host = std::move(known->host);
     return r;
   }
   const std::string full = winsim::fullWinPath(n);
@@ -151,7 +91,7 @@ ProfilePath resolvePath(const OptText& name) {
     return r;
   }
   r.host = *host;
-  rememberPath(n, full, r.host);
+  g_profilePaths.remember(n, full, r.host, std::string());
   return r;
 }
 
