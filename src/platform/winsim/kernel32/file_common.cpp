@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -63,9 +64,10 @@ std::optional<PathMemo::Entry> PathMemo::find(std::string_view name) {
     const std::string cwd = currentDirectory();
     const fs::path& root = machineRoot();
     std::lock_guard<std::mutex> guard(m_mutex);
-    for (const Known& k : m_known) {
+    for (Known& k : m_known) {
       if (k.name == name && k.cwd == cwd && k.root == root) {
         found = k.entry;
+        k.used = ++m_clock;
         break;
       }
     }
@@ -79,15 +81,21 @@ void PathMemo::remember(std::string_view name, const std::string& full, const fs
   const auto exact = ownSpelling(full);
   struct stat st {};
   if (!exact || *exact != host || ::lstat(host.c_str(), &st) != 0) return;
-  Known k{std::string(name), currentDirectory(), machineRoot(), Entry{full, host, key}};
+  Known k{std::string(name), currentDirectory(), machineRoot(), Entry{full, host, key}, 0};
   std::lock_guard<std::mutex> guard(m_mutex);
+  k.used = ++m_clock;
   for (Known& old : m_known) {
     if (old.name == name) {
       old = std::move(k);
       return;
     }
   }
-  if (m_known.size() >= kPathMemoLimit) m_known.erase(m_known.begin());
+  // Names used once (temporary files) make way before the ones used again.
+  if (m_known.size() >= kPathMemoLimit) {
+    *std::min_element(m_known.begin(), m_known.end(),
+                      [](const Known& a, const Known& b) { return a.used < b.used; }) = std::move(k);
+    return;
+  }
   m_known.push_back(std::move(k));
 }
 

@@ -54,9 +54,11 @@ class PathMemo {
     std::string cwd;
     fs::path root;
     Entry entry;
+    std::uint64_t used = 0;
   };
   std::mutex m_mutex;
   std::vector<Known> m_known;
+  std::uint64_t m_clock = 0;
 };
 
 // The error for a path that does not exist: ERROR_FILE_NOT_FOUND when its
