@@ -528,6 +528,33 @@ TEST_F(ProfileTest, FileChangedBehindTheReaderIsReadAgain) {
   }
 }
 
+// A writer keeps what it wrote for its next call on the file; a change made
+// behind it right after (same size, same moment, in place or by a new file)
+// must still be what the next read and the next write start from.
+TEST_F(ProfileTest, FileChangedRightAfterAWriteIsReadAgain) {
+  const std::string file = winFile("written.ini");
+  removeFile("written.ini");
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "1", file.c_str()));
+  char buf[8];
+  putBytes("written.ini", "[s]\r\nk=2\r\n");  // in place, the size the writer left
+  EXPECT_EQ(GetPrivateProfileStringA("s", "k", "", buf, sizeof buf, file.c_str()), 1u);
+  EXPECT_STREQ(buf, "2");
+
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "a", "x", file.c_str()));
+  putBytes("written.ini", "[s]\r\nk=3\r\na=x\r\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "b", "y", file.c_str()));
+  EXPECT_EQ(bytesOf("written.ini"), "[s]\r\nk=3\r\na=x\r\nb=y\r\n");
+
+  // Removed and made again under another case of its name.
+  removeFile("written.ini");
+  putBytes("WRITTEN.ini", "[s]\r\nk=4\r\n");
+  EXPECT_EQ(GetPrivateProfileStringA("s", "k", "", buf, sizeof buf, file.c_str()), 1u);
+  EXPECT_STREQ(buf, "4");
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "5", file.c_str()));
+  EXPECT_EQ(bytesOf("WRITTEN.ini"), "[s]\r\nk=5\r\n");
+  removeFile("WRITTEN.ini");
+}
+
 TEST_F(ProfileTest, NameWithoutPathIsInTheWindowsFolder) {
   const char* name = "kvprofile_nopath.ini";
   ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "there", name));

@@ -3,6 +3,8 @@
 // full-disk fault, the pending-rename list and opens in other processes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +35,64 @@ void touch(const fs::path& p, const std::string& content = "x") {
 std::string slurp(const fs::path& p) { return winsim::readWholeFile(p).value_or("<missing>"); }
 
 // ---- Mapping ---------------------------------------------------------------------
+
+// The machine lock keeps its file open between locks; a lock file removed
+// and made again (a machine made anew in the same folder) is the one other
+// processes lock, so it must be the one locked here too.
+TEST(MachineLockFile, TheLockFileThereNowIsTheOneLocked) {
+  const fs::path lockPath = winsim::machineRoot() / ".lock";
+  auto lockedElsewhere = [&] {
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return taken;
+  };
+  { winsim::MachineLock lock; }
+  EXPECT_FALSE(lockedElsewhere());
+  fs::remove(lockPath);
+  {
+    winsim::MachineLock lock;
+    EXPECT_TRUE(lockedElsewhere());
+    winsim::MachineLock inner;  // re-entrant in one thread
+  }
+  EXPECT_FALSE(lockedElsewhere());
+}
+
+// A name used again resolves as a new lookup would: after its file was
+// removed and made again in another case, after the current folder moved,
+// and for another machine.
+TEST(PathMapping, ANameUsedAgainFollowsTheFileSystem) {
+  touch(driveC() / "again" / "Note.txt", "first");
+  const char* name = "C:\\again\\Note.txt";
+  ASSERT_NE(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+  ASSERT_NE(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+  fs::remove(driveC() / "again" / "Note.txt");
+  touch(driveC() / "again" / "NOTE.TXT", "second");
+  HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  char buf[16] = {};
+  DWORD got = 0;
+  EXPECT_TRUE(ReadFile(h, buf, sizeof buf - 1, &got, nullptr));
+  CloseHandle(h);
+  EXPECT_STREQ(buf, "second");
+  fs::remove(driveC() / "again" / "NOTE.TXT");
+  EXPECT_EQ(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+
+  touch(driveC() / "again" / "a" / "x.txt");
+  touch(driveC() / "again" / "b" / "x.txt", "bb");
+  const std::string saved = winsim::currentDirectory();
+  winsim::setCurrentDirectory("C:\\again\\a");
+  EXPECT_EQ(slurp(driveC() / "again" / "a" / "x.txt"), "x");
+  EXPECT_TRUE(DeleteFileA("x.txt"));
+  winsim::setCurrentDirectory("C:\\again\\b");
+  EXPECT_NE(GetFileAttributesA("x.txt"), INVALID_FILE_ATTRIBUTES);
+  winsim::setCurrentDirectory(saved);
+  EXPECT_EQ(slurp(driveC() / "again" / "b" / "x.txt"), "bb");
+  // A pattern is refused where the name it matches would not be.
+  EXPECT_EQ(GetFileAttributesA("C:\\again\\b\\x.tx?"), INVALID_FILE_ATTRIBUTES);
+  fs::remove_all(driveC() / "again");
+}
 
 TEST(PathMapping, DrivesCaseAndDots) {
   touch(driveC() / "MixedCase" / "Inner.TXT");

@@ -170,28 +170,53 @@ void resetMachineRoot() {
   g_root.reset();
 }
 
+// The lock file stays open between locks: every change of machine state
+// takes the lock, and opening the file each time cost more than the flock.
+// It is opened again for another machine, in a child that inherited it (the
+// flock of a shared open file would be shared too), and when the file was
+// removed (a machine removed and made again has a new lock file).
+fs::path g_lockPath;
+pid_t g_lockPid = 0;
+
+void closeLockFile() {
+  if (g_lockFd >= 0) ::close(g_lockFd);
+  g_lockFd = -1;
+}
+
 MachineLock::MachineLock() {
   g_lockMutex.lock();
   if (g_lockDepth++ == 0) {
     const fs::path lockPath = machineRoot() / ".lock";
-    g_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (g_lockFd >= 0) {
+    const pid_t self = ::getpid();
+    if (g_lockFd >= 0 && (g_lockPid != self || g_lockPath != lockPath)) {
+      // An inherited descriptor is left to its parent: closing ours does not
+      // touch the parent's lock.
+      closeLockFile();
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (g_lockFd < 0) {
+        g_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        g_lockPath = lockPath;
+        g_lockPid = self;
+      }
+      if (g_lockFd < 0) break;
       while (::flock(g_lockFd, LOCK_EX) != 0 && errno == EINTR) {
       }
+      struct stat st {};
+      if (::fstat(g_lockFd, &st) == 0 && st.st_nlink > 0) break;
+      // Locked a file nobody else can find any more: take the one there now.
+      ::flock(g_lockFd, LOCK_UN);
+      closeLockFile();
     }
   }
 }
 
 MachineLock::~MachineLock() {
-  if (--g_lockDepth == 0 && g_lockFd >= 0) {
-    ::flock(g_lockFd, LOCK_UN);
-    ::close(g_lockFd);
-    g_lockFd = -1;
-  }
+  if (--g_lockDepth == 0 && g_lockFd >= 0) ::flock(g_lockFd, LOCK_UN);
   g_lockMutex.unlock();
 }
 
-bool atomicWriteFile(const fs::path& path, std::string_view bytes) {
+bool atomicWriteFile(const fs::path& path, std::string_view bytes, struct ::stat* written) {
   static std::atomic<unsigned> counter{0};
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
@@ -212,6 +237,11 @@ bool atomicWriteFile(const fs::path& path, std::string_view bytes) {
   }
   // No fsync: the rename alone is what keeps a killed process from leaving a
   // torn file, and the machine is a simulation, not a power-loss-safe store.
+  if (written && ::fstat(fd, written) != 0) {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return false;
+  }
   ::close(fd);
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     ::unlink(tmp.c_str());

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace winsim {
 
 namespace fs = std::filesystem;
@@ -53,8 +55,9 @@ class MachineLock {
 };
 
 // Writes the whole file or nothing: a temporary file in the same folder,
-// flushed, then renamed over the target.
-bool atomicWriteFile(const fs::path& path, std::string_view bytes);
+// flushed, then renamed over the target. `written`, when given, receives the
+// status of the new file as it was renamed into place (its inode is new).
+bool atomicWriteFile(const fs::path& path, std::string_view bytes, struct ::stat* written = nullptr);
 std::optional<std::string> readWholeFile(const fs::path& path);
 // The lines of a stored text, without their line ends ("\n" or "\r\n"); the
 // views point into the text.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -32,6 +33,72 @@ bool invalidNameChar(unsigned char c, bool allowWildcards) {
 
 }  // namespace
 
+namespace {
+
+constexpr size_t kPathMemoLimit = 16;
+
+// The host path a full Windows name has when every name on the way exists in
+// the case given.
+std::optional<fs::path> ownSpelling(const std::string& full) {
+  if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return std::nullopt;
+  const char drive = static_cast<char>(full[0] & ~0x20);
+  fs::path exact;
+  if (drive == 'C') exact = machineRoot() / "drive_c";
+  else if (drive == 'Z') exact = "/";
+  else return std::nullopt;
+  size_t start = 3;
+  while (start < full.size()) {
+    size_t end = full.find('\\', start);
+    if (end == std::string::npos) end = full.size();
+    if (end > start) exact /= full.substr(start, end - start);
+    start = end + 1;
+  }
+  return exact;
+}
+
+}  // namespace
+
+std::optional<PathMemo::Entry> PathMemo::find(std::string_view name) {
+  std::optional<Entry> found;
+  {
+    const std::string cwd = currentDirectory();
+    const fs::path& root = machineRoot();
+    std::lock_guard<std::mutex> guard(m_mutex);
+    for (Known& k : m_known) {
+      if (k.name == name && k.cwd == cwd && k.root == root) {
+        found = k.entry;
+        k.used = ++m_clock;
+        break;
+      }
+    }
+  }
+  struct stat st {};
+  if (found && ::lstat(found->host.c_str(), &st) != 0) found.reset();
+  return found;
+}
+
+void PathMemo::remember(std::string_view name, const std::string& full, const fs::path& host, const std::string& key) {
+  const auto exact = ownSpelling(full);
+  struct stat st {};
+  if (!exact || *exact != host || ::lstat(host.c_str(), &st) != 0) return;
+  Known k{std::string(name), currentDirectory(), machineRoot(), Entry{full, host, key}, 0};
+  std::lock_guard<std::mutex> guard(m_mutex);
+  k.used = ++m_clock;
+  for (Known& old : m_known) {
+    if (old.name == name) {
+      old = std::move(k);
+      return;
+    }
+  }
+  // Names used once (temporary files) make way before the ones used again.
+  if (m_known.size() >= kPathMemoLimit) {
+    *std::min_element(m_known.begin(), m_known.end(),
+                      [](const Known& a, const Known& b) { return a.used < b.used; }) = std::move(k);
+    return;
+  }
+  m_known.push_back(std::move(k));
+}
+
 std::optional<Resolved> resolve(LPCSTR path, bool allowWildcards) {
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -41,6 +108,13 @@ std::optional<Resolved> resolve(LPCSTR path, bool allowWildcards) {
   if (given.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return std::nullopt;
+  }
+  // Names with wildcards are kept out of the memo: the same name may be
+  // refused by a call that takes none.
+  static PathMemo s_memo;
+  const bool memoOk = given.find_first_of("*?") == std::string_view::npos;
+  if (memoOk) {
+    if (auto known = s_memo.find(given)) return Resolved{std::move(known->full), std::move(known->host), std::move(known->key)};
   }
   Resolved r;
   r.full = fullWinPath(given);
@@ -61,6 +135,7 @@ std::optional<Resolved> resolve(LPCSTR path, bool allowWildcards) {
   }
   r.host = *host;
   r.key = fileKey(r.host);
+  if (memoOk) s_memo.remember(given, r.full, r.host, r.key);
   return r;
 }
 

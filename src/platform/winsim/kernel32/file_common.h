@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <windows.h>
 
@@ -29,6 +30,36 @@ struct Resolved {
 // ERROR_INVALID_NAME for characters Windows refuses in names (wildcards are
 // refused unless `allowWildcards`).
 std::optional<Resolved> resolve(LPCSTR path, bool allowWildcards = false);
+
+// The host paths of names a process uses again and again (a file written key
+// by key, a log opened per line). An answer is kept while the name means the
+// same, that is for the same current folder and machine, and while the file
+// is there in the case the name gives: the lookup by case then finds that
+// file first, so the kept answer is the one a new lookup would give. Any
+// other outcome is looked up again.
+class PathMemo {
+ public:
+  struct Entry {
+    std::string full;
+    fs::path host;
+    std::string key;
+  };
+  std::optional<Entry> find(std::string_view name);
+  // Keeps the answer only when `host` is the full name's own spelling.
+  void remember(std::string_view name, const std::string& full, const fs::path& host, const std::string& key);
+
+ private:
+  struct Known {
+    std::string name;
+    std::string cwd;
+    fs::path root;
+    Entry entry;
+    std::uint64_t used = 0;
+  };
+  std::mutex m_mutex;
+  std::vector<Known> m_known;
+  std::uint64_t m_clock = 0;
+};
 
 // The error for a path that does not exist: ERROR_FILE_NOT_FOUND when its
 // folder exists, else ERROR_PATH_NOT_FOUND.

@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include "kernel32/file_common.h"
 #include "kernel32/nls.h"
 #include "kernel32/profile_memory.h"
 #include "kernel32/profile_model.h"
@@ -55,6 +56,10 @@ struct ProfilePath {
   DWORD error = 0;
 };
 
+// A process names the same file call after call (an installer writes one
+// file key by key): its host path is kept while it still means the same.
+winsim::files::PathMemo g_profilePaths;
+
 // A name without any path goes to the Windows folder, as on Windows; a NULL
 // name is win.ini there.
 ProfilePath resolvePath(const OptText& name) {
@@ -71,6 +76,10 @@ ProfilePath resolvePath(const OptText& name) {
   }
   const bool hasDrive = n.size() >= 2 && n[1] == ':';
   if (!hasDrive && n.find_first_of("\\/") == std::string::npos) n = std::string(kWindowsFolder) + "\\" + n;
+  if (auto known = g_profilePaths.find(n)) {
+    r.host = std::move(known->host);
+    return r;
+  }
   const std::string full = winsim::fullWinPath(n);
   if (full.size() >= MAX_PATH || full.find(':', 2) != std::string::npos) {
     r.error = full.size() >= MAX_PATH ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME;
@@ -82,6 +91,7 @@ ProfilePath resolvePath(const OptText& name) {
     return r;
   }
   r.host = *host;
+  g_profilePaths.remember(n, full, r.host, std::string());
   return r;
 }
 
@@ -201,6 +211,19 @@ Loaded loadDocument(const fs::path& host) {
     g_cache[key] = CacheEntry{id, r.doc};
   }
   return r;
+}
+
+// The next call on a file just written (the next key, or reading it back)
+// finds the parse of the new bytes: the file under the identity of the new
+// inode. The bytes of the file are still compared when it is read while
+// recent, so a change by anybody else is seen as before.
+void rememberWritten(const fs::path& host, const struct stat& st, std::string bytes) {
+  if (bytes.size() != static_cast<size_t>(st.st_size)) return;
+  auto doc = std::make_shared<const Document>(Document::parse(std::move(bytes)));
+  const std::string key = host.string();
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  if (g_cache.size() >= kCacheLimit && !g_cache.count(key)) g_cache.clear();
+  g_cache[key] = CacheEntry{identityOf(st), std::move(doc)};
 }
 
 // ---- Files held in memory -------------------------------------------------------
@@ -476,10 +499,12 @@ BOOL writeString(const OptText& section, const OptText& key, const OptText& valu
 
   if (bytes) {
     errno = 0;
-    if (!winsim::atomicWriteFile(path.host, *bytes)) {
+    struct stat st {};
+    if (!winsim::atomicWriteFile(path.host, *bytes, &st)) {
       SetLastError(errorFromErrno(errno));
       return FALSE;
     }
+    rememberWritten(path.host, st, std::move(*bytes));
   }
   SetLastError(created ? ERROR_FILE_NOT_FOUND : 0);
   return TRUE;
