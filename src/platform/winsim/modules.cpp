@@ -3,6 +3,7 @@
 
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "machine.h"
 
@@ -44,6 +45,27 @@ const std::vector<ExportEntry>* findBuiltinModule(std::string_view moduleName) {
     it = table().find(key.substr(0, key.size() - 4) + ".drv");
   }
   return it == table().end() ? nullptr : &it->second;
+}
+
+FARPROC findBuiltinExport(const std::vector<ExportEntry>& exports, std::string_view procName) {
+  // Programs bind dozens of functions, some on every call of a routine (the
+  // wide profile functions, for one), so each table gets an index of its
+  // names once. The first entry of a name wins, as a walk of the table
+  // would find it; a table that grew since is indexed anew.
+  struct Index {
+    size_t entries = 0;
+    std::unordered_map<std::string_view, FARPROC> byName;
+  };
+  static std::map<const std::vector<ExportEntry>*, Index> s_indexes;
+  std::lock_guard<std::mutex> guard(tableMutex());
+  Index& index = s_indexes[&exports];
+  if (index.entries != exports.size()) {
+    index.byName.clear();
+    for (const ExportEntry& e : exports) index.byName.emplace(e.name, e.proc);
+    index.entries = exports.size();
+  }
+  const auto it = index.byName.find(procName);
+  return it == index.byName.end() ? nullptr : it->second;
 }
 
 std::string builtinModuleName(std::string_view moduleName) {

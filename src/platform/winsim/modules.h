@@ -31,6 +31,9 @@ void registerExports(const char* moduleName, std::initializer_list<ExportEntry> 
 // The exports of a built-in module, or nullptr when no module of that name is
 // built in. "kernel32", "KERNEL32.DLL" and "Kernel32.dll" name the same one.
 const std::vector<ExportEntry>* findBuiltinModule(std::string_view moduleName);
+// The address of the export of that name (compared with case) in a table
+// findBuiltinModule gave, or nullptr.
+FARPROC findBuiltinExport(const std::vector<ExportEntry>& exports, std::string_view procName);
 // The canonical lower-case name ("kernel32.dll") of a built-in module, or "".
 std::string builtinModuleName(std::string_view moduleName);
 

@@ -153,9 +153,9 @@ std::string builtinFor(const std::string& name) {
 }
 
 bool exportAvailable(const char* name) {
-  const winsim::MachineSettings s = winsim::machineSettings();
   for (const NewerExport& e : kNewerExports) {
     if (std::string_view(e.name) != name) continue;
+    const winsim::MachineSettings s = winsim::machineSettings();
     if (!winsim::isNtPlatform(s)) return false;
     return s.majorVersion > e.major || (s.majorVersion == e.major && s.minorVersion >= e.minor);
   }
@@ -236,9 +236,7 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   const Module& m = it->second;
   if (m.builtin) {
     if (const auto* exports = winsim::findBuiltinModule(m.name); exports && exportAvailable(lpProcName)) {
-      for (const auto& e : *exports) {
-        if (std::string_view(e.name) == lpProcName) return e.proc;
-      }
+      if (FARPROC proc = winsim::findBuiltinExport(*exports, lpProcName)) return proc;
     }
   } else if (void* sym = ::dlsym(m.dl, lpProcName)) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(sym));
