@@ -14,8 +14,11 @@
 // the files lie on the scratch machine once, for the component's folder
 // checks, and the profile functions answer from the input's bytes under
 // every spelling of their names the component uses. Only the licence text
-// is read with the file functions, so only its inputs write a file, and it
-// is read by a component that read the package once.
+// is read with the file functions, so only its inputs write a file.
+//
+// Only the definitions need a component that reads the package anew. The
+// licence text, and one catalogue input in sixteen, go to a component that
+// read the package once, at the start.
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -26,6 +29,7 @@
 #include "platform/win32.h"
 #include "resources/rsc_common.h"
 
+#include "asan_short_stacks.h"
 #include "fuzz_flags.h"
 #include "fuzz_machine.h"
 
@@ -120,24 +124,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
 
-  // The whole component for the definitions, and for one catalogue input in
-  // sixteen (it reads the definitions and checks the package's folders each
-  // time); the reader alone for the others.
-  const bool bWhole = nMode == 2 || (size > 1 && data[1] % 16 == 0);
-  if (bWhole) setProfile("ResourceDef.ini", nMode == 2 ? strInput : std::string(kDefinitions));
+  // The definitions through a component that reads the package anew (it
+  // checks the package's folders the definitions name).
+  if (nMode == 2) {
+    setProfile("ResourceDef.ini", strInput);
+    CRscCommon rsc("KV_");
+    rsc.kSetModulePath(g_strPackage);
+    if (rsc.kCollectiveFileAnalyze()) {
+      if (rsc.kDecideLanguage("")) {
+        for (const char* pszId : {"IDS_A", "ids_a", "AFX_IDS_APP_TITLE", ""}) (void)rsc.kGetMessageText(pszId);
+      }
+      (void)rsc.kTempDecideLanguage(strInput.substr(0, 16));
+      std::string strLicense;
+      (void)rsc.kGetLicenseFile(strLicense, "");
+    }
+    (void)rsc.kGetErrorMessage();
+  }
+
   if (nMode == 0) setProfile("DrvInst\\KV_MSG.INI", "\xFF\xFE" + strInput);
   if (nMode == 1) setProfile("DrvInst\\KV_MSG.INI", strInput);
-  CRscCommon rsc("KV_");
-  rsc.kSetModulePath(g_strPackage);
-  if (bWhole && rsc.kCollectiveFileAnalyze()) {
-    if (rsc.kDecideLanguage(nMode == 2 ? "" : "0x0409")) {
+  // One catalogue input in sixteen is loaded by the component that read the
+  // package, as the wizard loads it when the language is decided: a failed
+  // load keeps the catalogue it had, and its messages are looked up.
+  if (nMode <= 1 && size > 1 && data[1] % 16 == 0) {
+    CRscCommon& rsc = analysedComponent();
+    if (rsc.kDecideLanguage("0x0409")) {
       for (const char* pszId : {"IDS_A", "ids_a", "AFX_IDS_APP_TITLE", ""}) (void)rsc.kGetMessageText(pszId);
     }
     (void)rsc.kTempDecideLanguage(strInput.substr(0, 16));
-    std::string strLicense;
-    (void)rsc.kGetLicenseFile(strLicense, "");
+    (void)rsc.kGetErrorMessage();
   }
-  (void)rsc.kGetErrorMessage();
 
   // The reader on its own, with a section name taken from the input.
   CRscBase base;
