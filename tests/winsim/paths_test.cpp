@@ -8,8 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "advapi32/registry_store.h"
 #include "kernel32/file_common.h"
@@ -121,6 +123,33 @@ TEST(PathMapping, DrivesCaseAndDots) {
     SCOPED_TRACE(unsupported);
     EXPECT_FALSE(winsim::hostPath(unsupported).has_value());
   }
+}
+
+// Another case of a name is found by listing its folder, and a folder that
+// has not changed for a while is not listed again; a file made, removed or
+// renamed there afterwards must still be seen at once.
+TEST(PathMapping, AFolderListedBeforeStillShowsItsChanges) {
+  const fs::path folder = driveC() / "CaseMemo";
+  fs::remove_all(folder);
+  touch(folder / "Name.txt");
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the folder has settled
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\NAME.TXT"), folder / "Name.txt");
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\new.txt"), folder / "new.txt");  // not there yet
+
+  touch(folder / "NEW.txt");
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\new.txt"), folder / "NEW.txt");
+  touch(folder / "NAME.txt");  // sorts before "Name.txt": the least name wins
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\name.TXT"), folder / "NAME.txt");
+  fs::remove(folder / "NAME.txt");
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\name.TXT"), folder / "Name.txt");
+
+  // The same again once the folder has settled after the changes.
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\name.TXT"), folder / "Name.txt");
+  fs::rename(folder / "Name.txt", folder / "Other.txt");
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\name.TXT"), folder / "name.TXT");
+  EXPECT_EQ(winsim::hostPath("C:\\casememo\\OTHER.TXT"), folder / "Other.txt");
+  fs::remove_all(folder);
 }
 
 TEST(PathMapping, WinPathIsTheInverse) {

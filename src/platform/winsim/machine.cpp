@@ -1,6 +1,7 @@
 // winsim: machine root, lock, atomic writes, path mapping and clock.
 #include "machine.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace winsim {
@@ -310,6 +312,76 @@ void trimLastComponent(std::vector<std::string>& parts) {
   if (last.empty()) parts.pop_back();
 }
 
+// The name in a folder that equals `part` but for case (the least of them
+// when several do, so that every caller resolves the same way), or "".
+//
+// Names asked in another case, and names that do not exist yet, would list
+// their folder on every call. A folder's names are kept while the folder is
+// the same one with the same modification and change times. A folder changed
+// in the last moments is listed anew each time: two changes within one tick
+// of the file system's clock leave the same times.
+class FolderNames {
+ public:
+  std::string otherCase(const fs::path& folder, const std::string& part) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      const auto it = m_listings.find(folder.native());
+      if (it != m_listings.end() && it->second.sameFolder(st)) return leastMatch(it->second.names, part);
+    }
+    Listing listing{st, {}};
+    if (DIR* dir = ::opendir(folder.c_str())) {
+      while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") listing.names.emplace_back(name);
+      }
+      ::closedir(dir);
+    } else {
+      return {};
+    }
+    std::string match = leastMatch(listing.names, part);
+    if (settled(st)) {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      if (m_listings.size() >= kLimit) m_listings.clear();
+      m_listings[folder.native()] = std::move(listing);
+    }
+    return match;
+  }
+
+ private:
+  static constexpr size_t kLimit = 64;
+  struct Listing {
+    struct stat st;
+    std::vector<std::string> names;
+    bool sameFolder(const struct stat& now) const {
+      return st.st_dev == now.st_dev && st.st_ino == now.st_ino && st.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+             st.st_mtim.tv_nsec == now.st_mtim.tv_nsec && st.st_ctim.tv_sec == now.st_ctim.tv_sec &&
+             st.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
+    }
+  };
+
+  static std::string leastMatch(const std::vector<std::string>& names, const std::string& part) {
+    const std::string* best = nullptr;
+    for (const std::string& name : names) {
+      if (iequals(name, part) && (!best || name < *best)) best = &name;
+    }
+    return best ? *best : std::string();
+  }
+
+  // Whether the folder's last change lies far enough back that any later
+  // change gives it other times.
+  static bool settled(const struct stat& st) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto nanos = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+    return nanos(now) - std::max(nanos(st.st_mtim), nanos(st.st_ctim)) > 100'000'000LL;
+  }
+
+  std::mutex m_mutex;
+  std::unordered_map<std::string, Listing> m_listings;
+};
+
 }  // namespace
 
 std::string fullWinPath(std::string_view path) {
@@ -392,17 +464,10 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
         cur = exact;
         continue;
       }
-      // Another case of the same name: the first entry that matches, so that
-      // every caller resolves the same way.
-      std::optional<fs::path> match;
-      if (fs::is_directory(cur, ec)) {
-        for (auto it = fs::directory_iterator(cur, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-          const std::string name = it->path().filename().string();
-          if (iequals(name, part) && (!match || name < match->filename().string())) match = it->path();
-        }
-      }
-      if (match) {
-        cur = *match;
+      // Another case of the same name.
+      static FolderNames s_folders;
+      if (const std::string match = s_folders.otherCase(cur, part); !match.empty()) {
+        cur /= match;
         continue;
       }
       exists = false;
