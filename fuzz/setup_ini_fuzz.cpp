@@ -1,8 +1,8 @@
 // Fuzzes the setup configuration reader on arbitrary bytes: the reading
 // succeeds or names the key it stopped at, and the published settings are
 // always within their documented ranges. The file is read from memory (the
-// profile functions answer from the input's bytes); only the setup program
-// its plug-in sections name lies on the scratch machine.
+// profile functions answer from the input's bytes); on the scratch machine
+// lie a file of its name and the setup program its plug-in sections name.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +39,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   fs::create_directories(fs::path(root) / "drive_c" / "pkg");
   // A setup program the plug-in sections can name.
   std::ofstream(fs::path(root) / "drive_c" / "pkg" / "setup.exe") << "MZ";
+  // The file lies in the package as it does on a user's disk (the reader
+  // asks for its short name); its contents come from memory.
+  std::ofstream(fs::path(root) / "drive_c" / "pkg" / "KVISETUP.INI") << "[SETUP]\r\n";
   (void)CEnvironment::kGetOsVersionCheck();
   return 0;
 }
