@@ -36,7 +36,7 @@ struct Harness {
 
 void exercise(CInfFile& inf) {
   std::string value, a, b, c;
-  std::vector<std::string> sections, descriptions, files, flags, dirs, names;
+  std::vector<std::string> sections, descriptions, files, flags, names;
   inf.kGetClassName(value);
   inf.kGetOSKind(value);
   inf.kGetProviderName(value);
@@ -51,7 +51,8 @@ void exercise(CInfFile& inf) {
   inf.kGetDrvNamesForDrvInst(names);
   inf.kGetPlatform(value);
   inf.kGetOEMUrl(a, b);
-  inf.kEnumDestinationDirs(dirs);
+  // Enumerates [DestinationDirs] (each entry's folder through the Setup API)
+  // and keeps what it found.
   inf.kAddDestinationDirsList("", 3);
   if (!inf.kGetManufacturerNameSection(sections)) return;
   inf.kEnumDeviceDescriptions(sections, descriptions);
