@@ -1,5 +1,6 @@
 // The installation report (INNELI.LOG): the wizard's summary first, then
 // the external installer's own log.
+#include <mutex>
 #include <vector>
 
 #include "app/kv_setup_app.h"
@@ -84,6 +85,21 @@ BOOL CKV_SETUPApp::kWriteLogFile(const std::string& strPath, const std::string& 
 
 std::string CKV_SETUPApp::kGetFixedFileVersion(const std::string& strPath) {
   CDetailLog& log = kProgramLog();
+  // The running program's own file cannot change while it runs (Windows
+  // holds a loaded image against writing), so its version is read once.
+  static std::mutex s_mutex;
+  static std::string s_strOwnVersion;
+  if (strPath.empty()) {
+    std::string strKnown;
+    {
+      std::lock_guard<std::mutex> guard(s_mutex);
+      strKnown = s_strOwnVersion;
+    }
+    if (!strKnown.empty()) {
+      log.kWriteLog("CKV_SETUPApp::kGetFixedFileVersion() return [%s] (4)\n", strKnown.c_str());
+      return strKnown;
+    }
+  }
   std::string strFile = strPath;
   if (strFile.empty()) {
     char szModule[MAX_PATH + 1] = {};
@@ -120,6 +136,10 @@ std::string CKV_SETUPApp::kGetFixedFileVersion(const std::string& strPath) {
                   static_cast<int>(LOWORD(pInfo->dwFileVersionMS)), static_cast<int>(HIWORD(pInfo->dwFileVersionLS)),
                   static_cast<int>(LOWORD(pInfo->dwFileVersionLS)));
   log.kWriteLog("CKV_SETUPApp::kGetFixedFileVersion() return [%s] (4)\n", strVersion.c_str());
+  if (strPath.empty()) {
+    std::lock_guard<std::mutex> guard(s_mutex);
+    s_strOwnVersion = strVersion;
+  }
   return strVersion;
 }
 

@@ -1,6 +1,7 @@
 // winsim: machine root, lock, atomic writes, path mapping and clock.
 #include "machine.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +9,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -186,7 +189,15 @@ void closeLockFile() {
 MachineLock::MachineLock() {
   g_lockMutex.lock();
   if (g_lockDepth++ == 0) {
-    const fs::path lockPath = machineRoot() / ".lock";
+    // The lock's path is made once per machine root.
+    static std::string s_lockRoot;
+    static fs::path s_lockPath;
+    const fs::path& root = machineRoot();
+    if (s_lockRoot.empty() || s_lockRoot != root.native()) {
+      s_lockPath = root / ".lock";
+      s_lockRoot = root.native();
+    }
+    const fs::path& lockPath = s_lockPath;
     const pid_t self = ::getpid();
     if (g_lockFd >= 0 && (g_lockPid != self || g_lockPath != lockPath)) {
       // An inherited descriptor is left to its parent: closing ours does not
@@ -218,11 +229,17 @@ MachineLock::~MachineLock() {
 
 bool atomicWriteFile(const fs::path& path, std::string_view bytes, struct ::stat* written) {
   static std::atomic<unsigned> counter{0};
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  fs::path tmp = path;
-  tmp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".tmp.%ld.%u", static_cast<long>(::getpid()), counter++);
+  const std::string tmp = path.native() + suffix;
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == ENOENT) {
+    // The folder is made only when it is missing: most writes go to a
+    // folder that is there.
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  }
   if (fd < 0) return false;
   size_t done = 0;
   while (done < bytes.size()) {
@@ -359,6 +376,28 @@ std::string fullWinPath(std::string_view path) {
   return result;
 }
 
+namespace {
+
+// The name in `folder` that equals `name` but for case, the least of them
+// when there are several; nothing when the folder has none or cannot be
+// read. Read with readdir: the folder is read whenever a name is missing.
+std::optional<std::string> caseMatch(const fs::path& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> match;
+  while (const struct dirent* entry = ::readdir(dir)) {
+    const std::string_view found(entry->d_name);
+    if (found.size() == name.size() && iequals(found, name) && found != "." && found != ".." &&
+        (!match || found < *match)) {
+      match = std::string(found);
+    }
+  }
+  ::closedir(dir);
+  return match;
+}
+
+}  // namespace
+
 std::optional<fs::path> hostPath(std::string_view winPathIn) {
   if (winPathIn.empty()) return std::nullopt;
   std::string full = fullWinPath(winPathIn);
@@ -382,27 +421,23 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
     cur = exact.parent_path();
     first = parts.size() - 1;
   }
-  std::error_code ec;
   bool exists = true;
+  bool spelled = true;  // every name so far in the case given
   for (size_t i = first; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (exists) {
+      // The whole path in the case given was looked at above.
+      const bool knownMissing = spelled && i + 1 == parts.size();
       fs::path exact = cur / part;
-      if (fs::exists(fs::symlink_status(exact, ec))) {
-        cur = exact;
+      if (!knownMissing && ::lstat(exact.c_str(), &st) == 0) {
+        cur = std::move(exact);
         continue;
       }
+      spelled = false;
       // Another case of the same name: the first entry that matches, so that
       // every caller resolves the same way.
-      std::optional<fs::path> match;
-      if (fs::is_directory(cur, ec)) {
-        for (auto it = fs::directory_iterator(cur, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-          const std::string name = it->path().filename().string();
-          if (iequals(name, part) && (!match || name < match->filename().string())) match = it->path();
-        }
-      }
-      if (match) {
-        cur = *match;
+      if (auto match = caseMatch(cur, part)) {
+        cur /= *match;
         continue;
       }
       exists = false;
@@ -412,13 +447,41 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
   return cur;
 }
 
+namespace {
+
+// Whether a host path is absolute and already in its normal form: no empty,
+// "." or ".." names, no separator at the end (the root alone aside).
+bool isNormalAbsolute(std::string_view p) {
+  if (p.empty() || p[0] != '/') return false;
+  if (p.size() == 1) return true;
+  size_t start = 1;
+  while (start <= p.size()) {
+    size_t end = p.find('/', start);
+    if (end == std::string_view::npos) end = p.size();
+    const std::string_view name = p.substr(start, end - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string winPath(const fs::path& hostIn) {
   std::error_code ec;
-  fs::path host = fs::absolute(hostIn, ec).lexically_normal();
-  fs::path driveC = (machineRoot() / "drive_c").lexically_normal();
-  std::string h = host.string();
-  std::string c = driveC.string();
-  while (c.size() > 1 && c.back() == '/') c.pop_back();
+  // Paths made from the machine root by hostPath are normal already; the
+  // normal form of the C: folder is kept per root.
+  std::string h = isNormalAbsolute(hostIn.native()) ? hostIn.native()
+                                                     : fs::absolute(hostIn, ec).lexically_normal().string();
+  thread_local std::string t_root;
+  thread_local std::string t_driveC;
+  const fs::path& root = machineRoot();
+  if (t_root.empty() || t_root != root.native()) {
+    t_driveC = (root / "drive_c").lexically_normal().string();
+    while (t_driveC.size() > 1 && t_driveC.back() == '/') t_driveC.pop_back();
+    t_root = root.native();
+  }
+  const std::string& c = t_driveC;
   std::string out;
   if (h == c || (h.size() > c.size() && h.compare(0, c.size(), c) == 0 && h[c.size()] == '/')) {
     out = "C:" + h.substr(c.size());

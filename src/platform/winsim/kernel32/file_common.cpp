@@ -65,7 +65,7 @@ std::optional<PathMemo::Entry> PathMemo::find(std::string_view name) {
     const fs::path& root = machineRoot();
     std::lock_guard<std::mutex> guard(m_mutex);
     for (Known& k : m_known) {
-      if (k.name == name && k.cwd == cwd && k.root == root) {
+      if (k.name == name && k.cwd == cwd && k.root == root.native()) {
         found = k.entry;
         k.used = ++m_clock;
         break;
@@ -81,7 +81,7 @@ void PathMemo::remember(std::string_view name, const std::string& full, const fs
   const auto exact = ownSpelling(full);
   struct stat st {};
   if (!exact || *exact != host || ::lstat(host.c_str(), &st) != 0) return;
-  Known k{std::string(name), currentDirectory(), machineRoot(), Entry{full, host, key}, 0};
+  Known k{std::string(name), currentDirectory(), machineRoot().native(), Entry{full, host, key}, 0};
   std::lock_guard<std::mutex> guard(m_mutex);
   k.used = ++m_clock;
   for (Known& old : m_known) {

@@ -52,7 +52,7 @@ class PathMemo {
   struct Known {
     std::string name;
     std::string cwd;
-    fs::path root;
+    std::string root;
     Entry entry;
     std::uint64_t used = 0;
   };
