@@ -1,9 +1,9 @@
 // winsim: machine root, lock, atomic writes, path mapping and clock.
 #include "machine.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <random>
@@ -380,19 +381,33 @@ namespace {
 
 // The name in `folder` that equals `name` but for case, the least of them
 // when there are several; nothing when the folder has none or cannot be
-// read. Read with readdir: the folder is read whenever a name is missing.
+// read. The folder is read whenever a name is missing, so it is read in
+// place, into a buffer on the stack.
 std::optional<std::string> caseMatch(const fs::path& folder, const std::string& name) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return std::nullopt;
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
   std::optional<std::string> match;
-  while (const struct dirent* entry = ::readdir(dir)) {
-    const std::string_view found(entry->d_name);
-    if (found.size() == name.size() && iequals(found, name) && found != "." && found != ".." &&
-        (!match || found < *match)) {
-      match = std::string(found);
+  alignas(8) char buffer[8192];
+  for (;;) {
+    const long got = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    // Each record: inode (8 bytes), offset (8), record length (2), type (1),
+    // then the name and its NUL.
+    for (long at = 0; at + 19 < got;) {
+      unsigned short reclen = 0;
+      std::memcpy(&reclen, buffer + at + 16, sizeof reclen);
+      if (reclen == 0 || at + reclen > got) break;
+      const char* entryName = buffer + at + 19;
+      const std::string_view found(entryName, strnlen(entryName, static_cast<size_t>(reclen) - 19));
+      at += reclen;
+      if (found.size() == name.size() && iequals(found, name) && found != "." && found != ".." &&
+          (!match || found < *match)) {
+        match = std::string(found);
+      }
     }
   }
-  ::closedir(dir);
+  ::close(fd);
   return match;
 }
 

@@ -58,22 +58,39 @@ std::optional<fs::path> ownSpelling(const std::string& full) {
 
 }  // namespace
 
+const PathMemo::Entry* PathMemo::lookup(std::string_view name, const std::string& cwd, const fs::path& root) {
+  for (Known& k : m_known) {
+    if (k.name == name && k.cwd == cwd && k.root == root.native()) {
+      k.used = ++m_clock;
+      return &k.entry;
+    }
+  }
+  return nullptr;
+}
+
 std::optional<PathMemo::Entry> PathMemo::find(std::string_view name) {
   std::optional<Entry> found;
   {
     const std::string cwd = currentDirectory();
     const fs::path& root = machineRoot();
     std::lock_guard<std::mutex> guard(m_mutex);
-    for (Known& k : m_known) {
-      if (k.name == name && k.cwd == cwd && k.root == root.native()) {
-        found = k.entry;
-        k.used = ++m_clock;
-        break;
-      }
-    }
+    if (const Entry* e = lookup(name, cwd, root)) found = *e;
   }
   struct stat st {};
   if (found && ::lstat(found->host.c_str(), &st) != 0) found.reset();
+  return found;
+}
+
+std::optional<fs::path> PathMemo::findHost(std::string_view name) {
+  std::optional<fs::path> found;
+  {
+    const std::string cwd = currentDirectory();
+    const fs::path& root = machineRoot();
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (const Entry* e = lookup(name, cwd, root)) found = e->host;
+  }
+  struct stat st {};
+  if (found && ::lstat(found->c_str(), &st) != 0) found.reset();
   return found;
 }
 

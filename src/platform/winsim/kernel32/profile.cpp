@@ -76,8 +76,8 @@ ProfilePath resolvePath(const OptText& name) {
   }
   const bool hasDrive = n.size() >= 2 && n[1] == ':';
   if (!hasDrive && n.find_first_of("\\/") == std::string::npos) n = std::string(kWindowsFolder) + "\\" + n;
-  if (auto known = g_profilePaths.find(n)) {
-    r.host = std::move(known->host);
+  if (auto known = g_profilePaths.findHost(n)) {
+    r.host = std::move(*known);
     return r;
   }
   const std::string full = winsim::fullWinPath(n);
