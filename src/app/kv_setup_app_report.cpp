@@ -1,5 +1,6 @@
 // The installation report (INNELI.LOG): the wizard's summary first, then
 // the external installer's own log.
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -33,18 +34,20 @@ BOOL appendFile(HANDLE hTarget, const std::string& strSource, DWORD& dwError) {
     dwError = GetLastError();
     return FALSE;
   }
-  std::vector<char> buffer(1 << 16);
+  // Not cleared first: only what ReadFile filled is ever written.
+  constexpr DWORD kPiece = 1 << 16;
+  const std::unique_ptr<char[]> buffer(new char[kPiece]);
   BOOL bOk = TRUE;
   for (;;) {
     DWORD dwRead = 0;
-    if (!ReadFile(hSource, buffer.data(), static_cast<DWORD>(buffer.size()), &dwRead, nullptr)) {
+    if (!ReadFile(hSource, buffer.get(), kPiece, &dwRead, nullptr)) {
       dwError = GetLastError();
       bOk = FALSE;
       break;
     }
     if (dwRead == 0) break;
     DWORD dwWritten = 0;
-    if (!WriteFile(hTarget, buffer.data(), dwRead, &dwWritten, nullptr) || dwWritten != dwRead) {
+    if (!WriteFile(hTarget, buffer.get(), dwRead, &dwWritten, nullptr) || dwWritten != dwRead) {
       dwError = GetLastError();
       bOk = FALSE;
       break;

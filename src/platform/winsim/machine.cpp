@@ -381,37 +381,44 @@ namespace {
 
 // The name in `folder` that equals `name` but for case, the least of them
 // when there are several; nothing when the folder has none or cannot be
-// read. The folder is read whenever a name is missing, so it is read in
-// place, into a buffer on the stack.
+// read. The folder is read whenever a name is missing.
 std::optional<std::string> caseMatch(const fs::path& folder, const std::string& name) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
   std::optional<std::string> match;
+  forEachFolderEntry(folder, [&](std::string_view found) {
+    if (found.size() == name.size() && iequals(found, name) && (!match || found < *match)) match = std::string(found);
+  });
+  return match;
+}
+
+}  // namespace
+
+bool forEachFolderEntry(const fs::path& folder, const std::function<void(std::string_view)>& each) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // A buffer on the stack: folders are read on every open of a missing
+  // name, and a directory stream allocates its own each time.
   alignas(8) char buffer[8192];
+  bool ok = true;
   for (;;) {
     const long got = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ok = false;
     if (got <= 0) break;
     // Each record: inode (8 bytes), offset (8), record length (2), type (1),
     // then the name and its NUL.
     for (long at = 0; at + 19 < got;) {
       unsigned short reclen = 0;
       std::memcpy(&reclen, buffer + at + 16, sizeof reclen);
-      if (reclen == 0 || at + reclen > got) break;
+      if (reclen <= 19 || at + reclen > got) break;
       const char* entryName = buffer + at + 19;
       const std::string_view found(entryName, strnlen(entryName, static_cast<size_t>(reclen) - 19));
       at += reclen;
-      if (found.size() == name.size() && iequals(found, name) && found != "." && found != ".." &&
-          (!match || found < *match)) {
-        match = std::string(found);
-      }
+      if (found != "." && found != "..") each(found);
     }
   }
   ::close(fd);
-  return match;
+  return ok;
 }
-
-}  // namespace
 
 std::optional<fs::path> hostPath(std::string_view winPathIn) {
   if (winPathIn.empty()) return std::nullopt;

@@ -271,23 +271,28 @@ std::vector<OpenEntry> foreignOpens(const std::string& key) {
   struct stat st {};
   const bool stated = ::stat(folder.c_str(), &st) == 0;
   if (!stated) return found;
-  if (g_quiet.valid && g_quiet.pid == self && g_quiet.path == folder.native() && g_quiet.dev == st.st_dev && g_quiet.ino == st.st_ino &&
-      sameTime(g_quiet.mtime, st.st_mtim) && sameTime(g_quiet.ctime, st.st_ctim)) {
+  if (g_quiet.valid && g_quiet.pid == self && g_quiet.path == folder.native() && g_quiet.dev == st.st_dev &&
+      g_quiet.ino == st.st_ino && sameTime(g_quiet.mtime, st.st_mtim) && sameTime(g_quiet.ctime, st.st_ctim)) {
     return found;
   }
   bool others = false;
-  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.empty() || name[0] == '.' || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const long pid = std::strtol(name.c_str(), nullptr, 10);
-    if (pid == self) continue;
+  std::vector<std::pair<long, std::string>> foreign;
+  const bool listed = forEachFolderEntry(folder, [&](std::string_view name) {
+    if (name.empty() || name[0] == '.' || name.find_first_not_of("0123456789") != std::string_view::npos) return;
+    std::string owned(name);
+    const long pid = std::strtol(owned.c_str(), nullptr, 10);
+    if (pid != self) foreign.emplace_back(pid, std::move(owned));
+  });
+  if (!listed) ec = std::make_error_code(std::errc::io_error);
+  for (const auto& [pid, name] : foreign) {
     others = true;
+    const fs::path file = folder / name;
     if (!processAlive(pid)) {
       std::error_code rmEc;
-      fs::remove(it->path(), rmEc);
+      fs::remove(file, rmEc);
       continue;
     }
-    auto text = readWholeFile(it->path());
+    auto text = readWholeFile(file);
     if (!text) continue;
     for (const std::string_view line : splitLines(*text)) {
       const size_t t1 = line.find('\t');
