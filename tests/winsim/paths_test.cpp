@@ -161,6 +161,25 @@ TEST(PathMapping, RelativePathsFollowTheCurrentDirectory) {
   winsim::setCurrentDirectory(saved);
 }
 
+// Full paths keep their form but for the drive letter; anything that is not
+// quite full yet is folded.
+TEST(PathMapping, FullPathsAndNearlyFullOnes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"c:\\Windows\\x", "C:\\Windows\\x"},
+      {"C:\\", "C:\\"},
+      {"C:\\a\\", "C:\\a\\"},
+      {"C:\\a. \\b", "C:\\a. \\b"},
+      {"C:\\a\\b. ", "C:\\a\\b"},
+      {"C:\\a\\...", "C:\\a\\..."},
+      {"C:\\a\\..\\b", "C:\\b"},
+      {"C:\\a\\.\\b", "C:\\a\\b"},
+      {"C:\\a\\\\b", "C:\\a\\b"},
+      {"C:/a/b", "C:\\a\\b"},
+      {"\\\\?\\c:\\a", "C:\\a"},
+  };
+  for (const auto& [given, full] : cases) EXPECT_EQ(winsim::fullWinPath(given), full) << given;
+}
+
 TEST(PathMapping, PatternsFollowWindowsRules) {
   struct Case {
     const char* pattern;

@@ -330,9 +330,36 @@ void trimLastComponent(std::vector<std::string>& parts) {
 
 }  // namespace
 
+namespace {
+
+// Whether "X:\..." is in its full form already: no empty, "." or ".." names
+// (nor names of dots only), and a last name without the trailing dots and
+// spaces Windows drops.
+bool isFullForm(const std::string& p) {
+  if (p.size() < 3 || !std::isalpha(static_cast<unsigned char>(p[0])) || p[1] != ':' || p[2] != '\\') return false;
+  size_t start = 3;
+  while (start < p.size()) {
+    size_t end = p.find('\\', start);
+    const bool last = end == std::string::npos;
+    if (last) end = p.size();
+    if (end == start || p.find_first_not_of('.', start) >= end) return false;
+    if (last && (p[end - 1] == '.' || p[end - 1] == ' ')) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string fullWinPath(std::string_view path) {
   std::string p(stripDevicePrefix(path));
   std::replace(p.begin(), p.end(), '/', '\\');
+  // Most paths handed in are full already (the temporary folder, names made
+  // from it): only the drive letter may change.
+  if (isFullForm(p)) {
+    p[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
+    return p;
+  }
   std::string drive;
   std::string rest;
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
