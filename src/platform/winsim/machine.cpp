@@ -460,15 +460,25 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
   // Most paths name files and folders in the case they have (or a new file
   // in such a folder): one look at the whole path, or at its folder, answers
   // as the walk below would, without a look per name.
-  fs::path exact = base;
-  for (const auto& part : parts) exact /= part;
+  // Made as one string: joining path objects name by name costs a new
+  // split of the whole path at every name.
+  std::string exact = base.native();
+  size_t parentEnd = exact.size();
+  for (const auto& part : parts) {
+    parentEnd = exact.size();
+    if (exact.back() != '/') exact += '/';
+    exact += part;
+  }
   struct stat st{};
-  if (::lstat(exact.c_str(), &st) == 0) return exact;
+  if (::lstat(exact.c_str(), &st) == 0) return fs::path(std::move(exact));
   fs::path cur = base;
   size_t first = 0;
-  if (parts.size() > 1 && ::lstat(exact.parent_path().c_str(), &st) == 0) {
-    cur = exact.parent_path();
-    first = parts.size() - 1;
+  if (parts.size() > 1) {
+    std::string parent = exact.substr(0, parentEnd);
+    if (::lstat(parent.c_str(), &st) == 0) {
+      cur = fs::path(std::move(parent));
+      first = parts.size() - 1;
+    }
   }
   bool exists = true;
   bool spelled = true;  // every name so far in the case given

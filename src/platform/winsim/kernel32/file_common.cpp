@@ -42,18 +42,21 @@ constexpr size_t kPathMemoLimit = 16;
 std::optional<fs::path> ownSpelling(const std::string& full) {
   if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return std::nullopt;
   const char drive = static_cast<char>(full[0] & ~0x20);
-  fs::path exact;
-  if (drive == 'C') exact = machineRoot() / "drive_c";
+  std::string exact;
+  if (drive == 'C') exact = (machineRoot() / "drive_c").native();
   else if (drive == 'Z') exact = "/";
   else return std::nullopt;
   size_t start = 3;
   while (start < full.size()) {
     size_t end = full.find('\\', start);
     if (end == std::string::npos) end = full.size();
-    if (end > start) exact /= full.substr(start, end - start);
+    if (end > start) {
+      if (exact.back() != '/') exact += '/';
+      exact.append(full, start, end - start);
+    }
     start = end + 1;
   }
-  return exact;
+  return fs::path(std::move(exact));
 }
 
 }  // namespace
