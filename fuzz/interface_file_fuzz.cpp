@@ -104,6 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!isAnsiText(s)) return 0;
   }
 
+  // Every input leaves the profile functions' kept parses behind it, as a
+  // program that ends would: a parse kept from the input before would be
+  // freed during this one and its own kept into the next, and a run whose
+  // allocations and frees do not match is run again under LeakSanitizer.
+  struct ForgetParses {
+    ~ForgetParses() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, g_file.c_str()); }
+  } forget;
   CKV_SETUPApp app;
   app.m_strLogFile = "C:\\temp\\INNELI.LOG";
   app.m_bBSwitch = 1;

@@ -1,5 +1,7 @@
 // The installation report (INNELI.LOG): the wizard's summary first, then
 // the external installer's own log.
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "app/kv_setup_app.h"
@@ -32,18 +34,20 @@ BOOL appendFile(HANDLE hTarget, const std::string& strSource, DWORD& dwError) {
     dwError = GetLastError();
     return FALSE;
   }
-  std::vector<char> buffer(1 << 16);
+  // Not cleared first: only what ReadFile filled is ever written.
+  constexpr DWORD kPiece = 1 << 16;
+  const std::unique_ptr<char[]> buffer(new char[kPiece]);
   BOOL bOk = TRUE;
   for (;;) {
     DWORD dwRead = 0;
-    if (!ReadFile(hSource, buffer.data(), static_cast<DWORD>(buffer.size()), &dwRead, nullptr)) {
+    if (!ReadFile(hSource, buffer.get(), kPiece, &dwRead, nullptr)) {
       dwError = GetLastError();
       bOk = FALSE;
       break;
     }
     if (dwRead == 0) break;
     DWORD dwWritten = 0;
-    if (!WriteFile(hTarget, buffer.data(), dwRead, &dwWritten, nullptr) || dwWritten != dwRead) {
+    if (!WriteFile(hTarget, buffer.get(), dwRead, &dwWritten, nullptr) || dwWritten != dwRead) {
       dwError = GetLastError();
       bOk = FALSE;
       break;
@@ -84,6 +88,21 @@ BOOL CKV_SETUPApp::kWriteLogFile(const std::string& strPath, const std::string& 
 
 std::string CKV_SETUPApp::kGetFixedFileVersion(const std::string& strPath) {
   CDetailLog& log = kProgramLog();
+  // The running program's own file cannot change while it runs (Windows
+  // holds a loaded image against writing), so its version is read once.
+  static std::mutex s_mutex;
+  static std::string s_strOwnVersion;
+  if (strPath.empty()) {
+    std::string strKnown;
+    {
+      std::lock_guard<std::mutex> guard(s_mutex);
+      strKnown = s_strOwnVersion;
+    }
+    if (!strKnown.empty()) {
+      log.kWriteLog("CKV_SETUPApp::kGetFixedFileVersion() return [%s] (4)\n", strKnown.c_str());
+      return strKnown;
+    }
+  }
   std::string strFile = strPath;
   if (strFile.empty()) {
     char szModule[MAX_PATH + 1] = {};
@@ -120,6 +139,10 @@ std::string CKV_SETUPApp::kGetFixedFileVersion(const std::string& strPath) {
                   static_cast<int>(LOWORD(pInfo->dwFileVersionMS)), static_cast<int>(HIWORD(pInfo->dwFileVersionLS)),
                   static_cast<int>(LOWORD(pInfo->dwFileVersionLS)));
   log.kWriteLog("CKV_SETUPApp::kGetFixedFileVersion() return [%s] (4)\n", strVersion.c_str());
+  if (strPath.empty()) {
+    std::lock_guard<std::mutex> guard(s_mutex);
+    s_strOwnVersion = strVersion;
+  }
   return strVersion;
 }
 

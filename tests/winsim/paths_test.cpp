@@ -152,8 +152,23 @@ TEST(PathMapping, AFolderListedBeforeStillShowsItsChanges) {
   fs::remove_all(folder);
 }
 
+// Two names that differ only in case: the one spelled as asked wins, else
+// the least of them, also when a folder on the way was spelled otherwise.
+TEST(PathMapping, NamesDifferingOnlyInCase) {
+  touch(driveC() / "dupcase" / "Dup.txt");
+  touch(driveC() / "dupcase" / "DUP.TXT");
+  EXPECT_EQ(*winsim::hostPath("C:\\dupcase\\Dup.txt"), driveC() / "dupcase" / "Dup.txt");
+  EXPECT_EQ(*winsim::hostPath("C:\\DUPCASE\\Dup.txt"), driveC() / "dupcase" / "Dup.txt");
+  EXPECT_EQ(*winsim::hostPath("C:\\DUPCASE\\dup.txt"), driveC() / "dupcase" / "DUP.TXT");
+  EXPECT_EQ(*winsim::hostPath("C:\\dupcase\\dUp.TxT"), driveC() / "dupcase" / "DUP.TXT");
+  EXPECT_EQ(*winsim::hostPath("C:\\DupCase\\New.txt"), driveC() / "dupcase" / "New.txt");
+  fs::remove_all(driveC() / "dupcase");
+}
+
 TEST(PathMapping, WinPathIsTheInverse) {
   EXPECT_EQ(winsim::winPath(driveC() / "Windows" / "system32"), "C:\\Windows\\system32");
+  EXPECT_EQ(winsim::winPath(driveC() / "x" / ".." / "Windows" / "."), "C:\\Windows\\");
+  EXPECT_EQ(winsim::winPath(driveC().string() + "//Windows"), "C:\\Windows");
   EXPECT_EQ(winsim::winPath(driveC()), "C:\\");
   EXPECT_EQ(winsim::winPath("/usr/lib"), "Z:\\usr\\lib");
   EXPECT_EQ(winsim::winPath("/"), "Z:\\");
@@ -173,6 +188,25 @@ TEST(PathMapping, RelativePathsFollowTheCurrentDirectory) {
   EXPECT_EQ(winsim::fullWinPath("Z:x.txt"), "Z:\\x.txt");
   EXPECT_EQ(winsim::fullWinPath("sub\\"), "C:\\Windows\\system32\\sub\\");
   winsim::setCurrentDirectory(saved);
+}
+
+// Full paths keep their form but for the drive letter; anything that is not
+// quite full yet is folded.
+TEST(PathMapping, FullPathsAndNearlyFullOnes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"c:\\Windows\\x", "C:\\Windows\\x"},
+      {"C:\\", "C:\\"},
+      {"C:\\a\\", "C:\\a\\"},
+      {"C:\\a. \\b", "C:\\a. \\b"},
+      {"C:\\a\\b. ", "C:\\a\\b"},
+      {"C:\\a\\...", "C:\\a\\..."},
+      {"C:\\a\\..\\b", "C:\\b"},
+      {"C:\\a\\.\\b", "C:\\a\\b"},
+      {"C:\\a\\\\b", "C:\\a\\b"},
+      {"C:/a/b", "C:\\a\\b"},
+      {"\\\\?\\c:\\a", "C:\\a"},
+  };
+  for (const auto& [given, full] : cases) EXPECT_EQ(winsim::fullWinPath(given), full) << given;
 }
 
 TEST(PathMapping, PatternsFollowWindowsRules) {
@@ -306,6 +340,46 @@ TEST_F(InUse, AnOpenInAnotherProcessIsSeen) {
   waitpid(pid, &status, 0);
   HANDLE h = CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the child's close released the file";
+  CloseHandle(h);
+}
+
+// A process that has looked at the open files many times, and found none
+// of another process for a while, still sees the first open of a new one.
+TEST_F(InUse, AnOpenInAnotherProcessIsSeenAfterAQuietSpell) {
+  HANDLE mine = CreateFileA(m_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(mine, INVALID_HANDLE_VALUE);
+  CloseHandle(mine);
+  // The folder of open files must have been left alone for a few seconds.
+  sleep(3);
+  for (int i = 0; i < 3; ++i) {
+    HANDLE h = CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+  }
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    HANDLE h = CreateFileA(m_name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const char ready = h != INVALID_HANDLE_VALUE ? 'y' : 'n';
+    (void)!write(toParent[1], &ready, 1);
+    char go;
+    (void)!read(toChild[0], &go, 1);
+    _exit(0);
+  }
+  char ready = 0;
+  ASSERT_EQ(read(toParent[0], &ready, 1), 1);
+  ASSERT_EQ(ready, 'y');
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  (void)!write(toChild[1], "g", 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  HANDLE h = CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the ended child's open is forgotten";
   CloseHandle(h);
 }
 

@@ -1,16 +1,19 @@
 // winsim: machine root, lock, atomic writes, path mapping and clock.
 #include "machine.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <random>
@@ -188,7 +191,15 @@ void closeLockFile() {
 MachineLock::MachineLock() {
   g_lockMutex.lock();
   if (g_lockDepth++ == 0) {
-    const fs::path lockPath = machineRoot() / ".lock";
+    // The lock's path is made once per machine root.
+    static std::string s_lockRoot;
+    static fs::path s_lockPath;
+    const fs::path& root = machineRoot();
+    if (s_lockRoot.empty() || s_lockRoot != root.native()) {
+      s_lockPath = root / ".lock";
+      s_lockRoot = root.native();
+    }
+    const fs::path& lockPath = s_lockPath;
     const pid_t self = ::getpid();
     if (g_lockFd >= 0 && (g_lockPid != self || g_lockPath != lockPath)) {
       // An inherited descriptor is left to its parent: closing ours does not
@@ -220,11 +231,17 @@ MachineLock::~MachineLock() {
 
 bool atomicWriteFile(const fs::path& path, std::string_view bytes, struct ::stat* written) {
   static std::atomic<unsigned> counter{0};
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  fs::path tmp = path;
-  tmp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".tmp.%ld.%u", static_cast<long>(::getpid()), counter++);
+  const std::string tmp = path.native() + suffix;
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == ENOENT) {
+    // The folder is made only when it is missing: most writes go to a
+    // folder that is there.
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  }
   if (fd < 0) return false;
   size_t done = 0;
   while (done < bytes.size()) {
@@ -331,15 +348,7 @@ class FolderNames {
       if (it != m_listings.end() && it->second.sameFolder(st)) return leastMatch(it->second.names, part);
     }
     Listing listing{st, {}};
-    if (DIR* dir = ::opendir(folder.c_str())) {
-      while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") listing.names.emplace_back(name);
-      }
-      ::closedir(dir);
-    } else {
-      return {};
-    }
+    if (!forEachFolderEntry(folder, [&](std::string_view name) { listing.names.emplace_back(name); })) return {};
     std::string match = leastMatch(listing.names, part);
     if (settled(st)) {
       std::lock_guard<std::mutex> guard(m_mutex);
@@ -384,9 +393,36 @@ class FolderNames {
 
 }  // namespace
 
+namespace {
+
+// Whether "X:\..." is in its full form already: no empty, "." or ".." names
+// (nor names of dots only), and a last name without the trailing dots and
+// spaces Windows drops.
+bool isFullForm(const std::string& p) {
+  if (p.size() < 3 || !std::isalpha(static_cast<unsigned char>(p[0])) || p[1] != ':' || p[2] != '\\') return false;
+  size_t start = 3;
+  while (start < p.size()) {
+    size_t end = p.find('\\', start);
+    const bool last = end == std::string::npos;
+    if (last) end = p.size();
+    if (end == start || p.find_first_not_of('.', start) >= end) return false;
+    if (last && (p[end - 1] == '.' || p[end - 1] == ' ')) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string fullWinPath(std::string_view path) {
   std::string p(stripDevicePrefix(path));
   std::replace(p.begin(), p.end(), '/', '\\');
+  // Most paths handed in are full already (the temporary folder, names made
+  // from it): only the drive letter may change.
+  if (isFullForm(p)) {
+    p[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
+    return p;
+  }
   std::string drive;
   std::string rest;
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
@@ -431,6 +467,34 @@ std::string fullWinPath(std::string_view path) {
   return result;
 }
 
+bool forEachFolderEntry(const fs::path& folder, const std::function<void(std::string_view)>& each) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // A buffer on the stack: folders are read on every open of a missing
+  // name, and a directory stream allocates its own each time.
+  alignas(8) char buffer[8192];
+  bool ok = true;
+  for (;;) {
+    const long got = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ok = false;
+    if (got <= 0) break;
+    // Each record: inode (8 bytes), offset (8), record length (2), type (1),
+    // then the name and its NUL.
+    for (long at = 0; at + 19 < got;) {
+      unsigned short reclen = 0;
+      std::memcpy(&reclen, buffer + at + 16, sizeof reclen);
+      if (reclen <= 19 || at + reclen > got) break;
+      const char* entryName = buffer + at + 19;
+      const std::string_view found(entryName, strnlen(entryName, static_cast<size_t>(reclen) - 19));
+      at += reclen;
+      if (found != "." && found != "..") each(found);
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
 std::optional<fs::path> hostPath(std::string_view winPathIn) {
   if (winPathIn.empty()) return std::nullopt;
   std::string full = fullWinPath(winPathIn);
@@ -444,26 +508,39 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
   // Most paths name files and folders in the case they have (or a new file
   // in such a folder): one look at the whole path, or at its folder, answers
   // as the walk below would, without a look per name.
-  fs::path exact = base;
-  for (const auto& part : parts) exact /= part;
+  // Made as one string: joining path objects name by name costs a new
+  // split of the whole path at every name.
+  std::string exact = base.native();
+  size_t parentEnd = exact.size();
+  for (const auto& part : parts) {
+    parentEnd = exact.size();
+    if (exact.back() != '/') exact += '/';
+    exact += part;
+  }
   struct stat st{};
-  if (::lstat(exact.c_str(), &st) == 0) return exact;
+  if (::lstat(exact.c_str(), &st) == 0) return fs::path(std::move(exact));
   fs::path cur = base;
   size_t first = 0;
-  if (parts.size() > 1 && ::lstat(exact.parent_path().c_str(), &st) == 0) {
-    cur = exact.parent_path();
-    first = parts.size() - 1;
+  if (parts.size() > 1) {
+    std::string parent = exact.substr(0, parentEnd);
+    if (::lstat(parent.c_str(), &st) == 0) {
+      cur = fs::path(std::move(parent));
+      first = parts.size() - 1;
+    }
   }
-  std::error_code ec;
   bool exists = true;
+  bool spelled = true;  // every name so far in the case given
   for (size_t i = first; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (exists) {
+      // The whole path in the case given was looked at above.
+      const bool knownMissing = spelled && i + 1 == parts.size();
       fs::path exact = cur / part;
-      if (fs::exists(fs::symlink_status(exact, ec))) {
-        cur = exact;
+      if (!knownMissing && ::lstat(exact.c_str(), &st) == 0) {
+        cur = std::move(exact);
         continue;
       }
+      spelled = false;
       // Another case of the same name.
       static FolderNames s_folders;
       if (const std::string match = s_folders.otherCase(cur, part); !match.empty()) {
@@ -477,13 +554,41 @@ std::optional<fs::path> hostPath(std::string_view winPathIn) {
   return cur;
 }
 
+namespace {
+
+// Whether a host path is absolute and already in its normal form: no empty,
+// "." or ".." names, no separator at the end (the root alone aside).
+bool isNormalAbsolute(std::string_view p) {
+  if (p.empty() || p[0] != '/') return false;
+  if (p.size() == 1) return true;
+  size_t start = 1;
+  while (start <= p.size()) {
+    size_t end = p.find('/', start);
+    if (end == std::string_view::npos) end = p.size();
+    const std::string_view name = p.substr(start, end - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string winPath(const fs::path& hostIn) {
   std::error_code ec;
-  fs::path host = fs::absolute(hostIn, ec).lexically_normal();
-  fs::path driveC = (machineRoot() / "drive_c").lexically_normal();
-  std::string h = host.string();
-  std::string c = driveC.string();
-  while (c.size() > 1 && c.back() == '/') c.pop_back();
+  // Paths made from the machine root by hostPath are normal already; the
+  // normal form of the C: folder is kept per root.
+  std::string h = isNormalAbsolute(hostIn.native()) ? hostIn.native()
+                                                     : fs::absolute(hostIn, ec).lexically_normal().string();
+  thread_local std::string t_root;
+  thread_local std::string t_driveC;
+  const fs::path& root = machineRoot();
+  if (t_root.empty() || t_root != root.native()) {
+    t_driveC = (root / "drive_c").lexically_normal().string();
+    while (t_driveC.size() > 1 && t_driveC.back() == '/') t_driveC.pop_back();
+    t_root = root.native();
+  }
+  const std::string& c = t_driveC;
   std::string out;
   if (h == c || (h.size() > c.size() && h.compare(0, c.size(), c) == 0 && h[c.size()] == '/')) {
     out = "C:" + h.substr(c.size());

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +71,11 @@ std::vector<std::string_view> splitLines(std::string_view text);
 // are resolved against the process's current directory. Returns nothing for
 // a path that no drive holds (another drive letter, a UNC path, a device).
 std::optional<fs::path> hostPath(std::string_view winPath);
+
+// Calls `each` with the name of every entry of a host folder but "." and
+// "..", read in place without a directory stream. False when the folder
+// cannot be read.
+bool forEachFolderEntry(const fs::path& folder, const std::function<void(std::string_view)>& each);
 
 // The Windows form of a host path: under <root>/drive_c it is C:\..., any
 // other absolute path is Z:\... with backslashes.

@@ -42,21 +42,34 @@ constexpr size_t kPathMemoLimit = 16;
 std::optional<fs::path> ownSpelling(const std::string& full) {
   if (full.size() < 3 || full[1] != ':' || full[2] != '\\') return std::nullopt;
   const char drive = static_cast<char>(full[0] & ~0x20);
-  fs::path exact;
-  if (drive == 'C') exact = machineRoot() / "drive_c";
+  std::string exact;
+  if (drive == 'C') exact = (machineRoot() / "drive_c").native();
   else if (drive == 'Z') exact = "/";
   else return std::nullopt;
   size_t start = 3;
   while (start < full.size()) {
     size_t end = full.find('\\', start);
     if (end == std::string::npos) end = full.size();
-    if (end > start) exact /= full.substr(start, end - start);
+    if (end > start) {
+      if (exact.back() != '/') exact += '/';
+      exact.append(full, start, end - start);
+    }
     start = end + 1;
   }
-  return exact;
+  return fs::path(std::move(exact));
 }
 
 }  // namespace
+
+const PathMemo::Entry* PathMemo::lookup(std::string_view name, const std::string& cwd, const fs::path& root) {
+  for (Known& k : m_known) {
+    if (k.name == name && k.cwd == cwd && k.root == root.native()) {
+      k.used = ++m_clock;
+      return &k.entry;
+    }
+  }
+  return nullptr;
+}
 
 std::optional<PathMemo::Entry> PathMemo::find(std::string_view name) {
   std::optional<Entry> found;
@@ -64,16 +77,23 @@ std::optional<PathMemo::Entry> PathMemo::find(std::string_view name) {
     const std::string cwd = currentDirectory();
     const fs::path& root = machineRoot();
     std::lock_guard<std::mutex> guard(m_mutex);
-    for (Known& k : m_known) {
-      if (k.name == name && k.cwd == cwd && k.root == root) {
-        found = k.entry;
-        k.used = ++m_clock;
-        break;
-      }
-    }
+    if (const Entry* e = lookup(name, cwd, root)) found = *e;
   }
   struct stat st {};
   if (found && ::lstat(found->host.c_str(), &st) != 0) found.reset();
+  return found;
+}
+
+std::optional<fs::path> PathMemo::findHost(std::string_view name) {
+  std::optional<fs::path> found;
+  {
+    const std::string cwd = currentDirectory();
+    const fs::path& root = machineRoot();
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (const Entry* e = lookup(name, cwd, root)) found = e->host;
+  }
+  struct stat st {};
+  if (found && ::lstat(found->c_str(), &st) != 0) found.reset();
   return found;
 }
 
@@ -81,7 +101,7 @@ void PathMemo::remember(std::string_view name, const std::string& full, const fs
   const auto exact = ownSpelling(full);
   struct stat st {};
   if (!exact || *exact != host || ::lstat(host.c_str(), &st) != 0) return;
-  Known k{std::string(name), currentDirectory(), machineRoot(), Entry{full, host, key}, 0};
+  Known k{std::string(name), currentDirectory(), machineRoot().native(), Entry{full, host, key}, 0};
   std::lock_guard<std::mutex> guard(m_mutex);
   k.used = ++m_clock;
   for (Known& old : m_known) {

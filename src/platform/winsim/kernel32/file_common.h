@@ -45,6 +45,8 @@ class PathMemo {
     std::string key;
   };
   std::optional<Entry> find(std::string_view name);
+  // Only the host path of a kept answer, for callers that need no more.
+  std::optional<fs::path> findHost(std::string_view name);
   // Keeps the answer only when `host` is the full name's own spelling.
   void remember(std::string_view name, const std::string& full, const fs::path& host, const std::string& key);
 
@@ -52,10 +54,12 @@ class PathMemo {
   struct Known {
     std::string name;
     std::string cwd;
-    fs::path root;
+    std::string root;
     Entry entry;
     std::uint64_t used = 0;
   };
+  // The kept answer for the name, marked as used; the caller holds m_mutex.
+  const Entry* lookup(std::string_view name, const std::string& cwd, const fs::path& root);
   std::mutex m_mutex;
   std::vector<Known> m_known;
   std::uint64_t m_clock = 0;

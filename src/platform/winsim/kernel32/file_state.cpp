@@ -17,7 +17,31 @@
 namespace winsim::files {
 namespace {
 
-fs::path tablePath(const char* name) { return machineRoot() / "files" / name; }
+// The paths of the tables of the current machine, made once per root: every
+// open and close looks at them.
+struct TablePaths {
+  std::string root;
+  fs::path attributes;
+  fs::path locks;
+  fs::path open;
+};
+
+const TablePaths& tablePaths() {
+  thread_local TablePaths t_paths;
+  const fs::path& root = machineRoot();
+  if (t_paths.root.empty() || t_paths.root != root.native()) {
+    t_paths.attributes = root / "files" / "attributes";
+    t_paths.locks = root / "files" / "locks";
+    t_paths.open = root / "files" / "open";
+    t_paths.root = root.native();
+  }
+  return t_paths;
+}
+
+const fs::path& tablePath(const char* name) {
+  const TablePaths& paths = tablePaths();
+  return std::string_view(name) == "locks" ? paths.locks : paths.attributes;
+}
 
 bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 int hexValue(char c) {
@@ -69,16 +93,18 @@ struct CachedTable {
 
 std::mutex g_cacheMutex;
 
-std::vector<Record> readTable(CachedTable& cache, const fs::path& path) {
-  std::lock_guard<std::mutex> guard(g_cacheMutex);
+// Brings the cache up to date with the table file; the caller holds
+// g_cacheMutex. A missing table leaves no records.
+void refreshTable(CachedTable& cache, const fs::path& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     cache.valid = false;
-    return {};
+    cache.records.clear();
+    return;
   }
-  if (cache.valid && cache.path == path && cache.inode == st.st_ino && cache.size == st.st_size &&
+  if (cache.valid && cache.path.native() == path.native() && cache.inode == st.st_ino && cache.size == st.st_size &&
       cache.mtime.tv_sec == st.st_mtim.tv_sec && cache.mtime.tv_nsec == st.st_mtim.tv_nsec) {
-    return cache.records;
+    return;
   }
   auto text = readWholeFile(path);
   cache.records = text ? parseTable(*text) : std::vector<Record>{};
@@ -87,7 +113,23 @@ std::vector<Record> readTable(CachedTable& cache, const fs::path& path) {
   cache.inode = st.st_ino;
   cache.size = st.st_size;
   cache.mtime = st.st_mtim;
+}
+
+std::vector<Record> readTable(CachedTable& cache, const fs::path& path) {
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  refreshTable(cache, path);
   return cache.records;
+}
+
+// The value stored for `key`, looked up without copying the table: every
+// open asks for the attributes and the lock of its file.
+std::optional<std::uint32_t> findRecord(CachedTable& cache, const fs::path& path, const std::string& key) {
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  refreshTable(cache, path);
+  for (const Record& r : cache.records) {
+    if (r.key == key) return r.value;
+  }
+  return std::nullopt;
 }
 
 CachedTable g_attributes;
@@ -122,7 +164,7 @@ std::mutex g_openMutex;
 std::vector<OpenEntry> g_opens;
 std::uint64_t g_nextOpen = 1;
 
-fs::path openFolder() { return machineRoot() / "files" / "open"; }
+const fs::path& openFolder() { return tablePaths().open; }
 
 // This process's published opens: one file, written in place. Every
 // reader and writer of the open folder holds the machine lock, so no one
@@ -131,6 +173,7 @@ fs::path openFolder() { return machineRoot() / "files" / "open"; }
 struct PublishedOpens {
   fs::path path;
   int fd = -1;
+  size_t size = 0;  // of what the file holds
   ~PublishedOpens() {
     if (fd >= 0) {
       ::unlink(path.c_str());
@@ -142,7 +185,8 @@ struct PublishedOpens {
 // Publishes this process's opens. The file is runtime state that dies with the
 // process, so no flush to disk is needed.
 void publishOpens() {
-  std::string text;
+  thread_local std::string text;
+  text.clear();
   for (auto& e : g_opens) {
     text += escapeKey(e.key);
     char buf[32];
@@ -150,7 +194,18 @@ void publishOpens() {
     text += buf;
   }
   std::error_code ec;
-  const fs::path target = openFolder() / std::to_string(::getpid());
+  // Made once per folder and process: a forked child publishes under its
+  // own number.
+  thread_local fs::path t_target;
+  thread_local std::string t_folder;
+  thread_local pid_t t_pid = 0;
+  const pid_t self = ::getpid();
+  if (t_folder != openFolder().native() || t_pid != self) {
+    t_target = openFolder() / std::to_string(self);
+    t_folder = openFolder().native();
+    t_pid = self;
+  }
+  const fs::path& target = t_target;
   // Another machine, or the file was removed under us (a machine removed):
   // start a new file.
   struct stat st {};
@@ -167,6 +222,7 @@ void publishOpens() {
     g_published.fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (g_published.fd < 0) return;
     g_published.path = target;
+    g_published.size = static_cast<size_t>(-1);  // whatever a process of the same id left there
   }
   size_t done = 0;
   while (done < text.size()) {
@@ -175,29 +231,68 @@ void publishOpens() {
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  while (::ftruncate(g_published.fd, static_cast<off_t>(done)) != 0 && errno == EINTR) {
+  // A file that grew or kept its length holds exactly the new text already.
+  if (done < g_published.size) {
+    while (::ftruncate(g_published.fd, static_cast<off_t>(done)) != 0 && errno == EINTR) {
+    }
   }
+  g_published.size = done;
 }
 
 bool processAlive(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
 
 // Opens of the other live processes on `key`; the records of processes that
 // ended are removed on the way.
+// The open folder as it was when it held no other process's file: while it
+// is the same folder, unchanged (same inode, modification and change times),
+// no other process has published an open. A folder changed in the last
+// seconds is read again, as its times advance in clock ticks.
+struct QuietFolder {
+  bool valid = false;
+  pid_t pid = 0;  // the process that looked: a forked child sees its parent's file as another's
+  std::string path;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  struct timespec mtime {};
+  struct timespec ctime {};
+};
+QuietFolder g_quiet;
+constexpr time_t kRecentSeconds = 2;
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 std::vector<OpenEntry> foreignOpens(const std::string& key) {
   std::vector<OpenEntry> found;
   std::error_code ec;
   const long self = ::getpid();
-  for (auto it = fs::directory_iterator(openFolder(), ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.empty() || name[0] == '.' || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const long pid = std::strtol(name.c_str(), nullptr, 10);
-    if (pid == self) continue;
+  const fs::path& folder = openFolder();
+  struct stat st {};
+  const bool stated = ::stat(folder.c_str(), &st) == 0;
+  if (!stated) return found;
+  if (g_quiet.valid && g_quiet.pid == self && g_quiet.path == folder.native() && g_quiet.dev == st.st_dev &&
+      g_quiet.ino == st.st_ino && sameTime(g_quiet.mtime, st.st_mtim) && sameTime(g_quiet.ctime, st.st_ctim)) {
+    return found;
+  }
+  bool others = false;
+  std::vector<std::pair<long, std::string>> foreign;
+  const bool listed = forEachFolderEntry(folder, [&](std::string_view name) {
+    if (name.empty() || name[0] == '.' || name.find_first_not_of("0123456789") != std::string_view::npos) return;
+    std::string owned(name);
+    const long pid = std::strtol(owned.c_str(), nullptr, 10);
+    if (pid != self) foreign.emplace_back(pid, std::move(owned));
+  });
+  if (!listed) ec = std::make_error_code(std::errc::io_error);
+  for (const auto& [pid, name] : foreign) {
+    others = true;
+    const fs::path file = folder / name;
     if (!processAlive(pid)) {
       std::error_code rmEc;
-      fs::remove(it->path(), rmEc);
+      fs::remove(file, rmEc);
       continue;
     }
-    auto text = readWholeFile(it->path());
+    auto text = readWholeFile(file);
     if (!text) continue;
     for (const std::string_view line : splitLines(*text)) {
       const size_t t1 = line.find('\t');
@@ -216,6 +311,18 @@ std::vector<OpenEntry> foreignOpens(const std::string& key) {
       found.push_back({0, *k, static_cast<DWORD>(std::stoul(a, nullptr, 16)),
                        static_cast<DWORD>(std::stoul(s, nullptr, 16))});
     }
+  }
+  // Removing the files of ended processes changed the folder: its new times
+  // are taken at the next look.
+  g_quiet.valid = !ec && !others && ::time(nullptr) - st.st_mtim.tv_sec > kRecentSeconds &&
+                  ::time(nullptr) - st.st_ctim.tv_sec > kRecentSeconds;
+  if (g_quiet.valid) {
+    g_quiet.pid = static_cast<pid_t>(self);
+    g_quiet.path = folder.native();
+    g_quiet.dev = st.st_dev;
+    g_quiet.ino = st.st_ino;
+    g_quiet.mtime = st.st_mtim;
+    g_quiet.ctime = st.st_ctim;
   }
   return found;
 }
@@ -275,10 +382,7 @@ std::string formatTable(const std::vector<Record>& records) {
 // ---- Attributes -----------------------------------------------------------------
 
 std::optional<DWORD> storedAttributes(const std::string& key) {
-  for (auto& r : readTable(g_attributes, tablePath("attributes"))) {
-    if (r.key == key) return r.value;
-  }
-  return std::nullopt;
+  return findRecord(g_attributes, tablePath("attributes"), key);
 }
 
 bool setStoredAttributes(const std::string& key, DWORD attributes) {
@@ -321,10 +425,9 @@ bool moveAttributes(const std::string& from, const std::string& to) {
 // ---- Locks ------------------------------------------------------------------------
 
 std::optional<LockMode> lockOf(const std::string& key) {
-  for (auto& r : readTable(g_locks, tablePath("locks"))) {
-    if (r.key == key) return r.value == static_cast<std::uint32_t>(LockMode::Exclusive) ? LockMode::Exclusive : LockMode::Image;
-  }
-  return std::nullopt;
+  const auto value = findRecord(g_locks, tablePath("locks"), key);
+  if (!value) return std::nullopt;
+  return *value == static_cast<std::uint32_t>(LockMode::Exclusive) ? LockMode::Exclusive : LockMode::Image;
 }
 
 bool setLock(const std::string& key, LockMode mode) {

@@ -91,13 +91,16 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
       search->entries.push_back(entryFor(dots, r, st));
     }
   }
-  std::error_code ec;
-  for (auto it = fs::directory_iterator(dir->host, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (isInternalName(name) || name.size() >= MAX_PATH || !matchPattern(pattern, name)) continue;
+  std::vector<std::string> names;
+  forEachFolderEntry(dir->host, [&](std::string_view found) {
+    const std::string name(found);
+    if (!isInternalName(name) && name.size() < MAX_PATH && matchPattern(pattern, name)) names.push_back(name);
+  });
+  for (const std::string& name : names) {
+    const fs::path host = dir->host / name;
     struct stat st {};
-    if (!hostStat(it->path(), &st)) continue;
-    Resolved r{dirFull + "\\" + name, it->path(), fileKey(it->path())};
+    if (!hostStat(host, &st)) continue;
+    Resolved r{dirFull + "\\" + name, host, fileKey(host)};
     files.push_back(entryFor(name, r, st));
   }
   std::sort(files.begin(), files.end(), [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {

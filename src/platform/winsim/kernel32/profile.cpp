@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <memory>
@@ -76,8 +77,8 @@ ProfilePath resolvePath(const OptText& name) {
   }
   const bool hasDrive = n.size() >= 2 && n[1] == ':';
   if (!hasDrive && n.find_first_of("\\/") == std::string::npos) n = std::string(kWindowsFolder) + "\\" + n;
-  if (auto known = g_profilePaths.find(n)) {
-    r.host = std::move(known->host);
+  if (auto known = g_profilePaths.findHost(n)) {
+    r.host = std::move(*known);
     return r;
   }
   const std::string full = winsim::fullWinPath(n);
@@ -113,6 +114,9 @@ FileIdentity identityOf(const struct stat& st) {
 struct CacheEntry {
   FileIdentity id;
   std::shared_ptr<const Document> doc;
+  // Made by a write of this process as a Document that may change: the
+  // next write may extend it in place once nobody else holds it.
+  bool extensible = false;
 };
 
 std::mutex g_cacheMutex;
@@ -217,13 +221,38 @@ Loaded loadDocument(const fs::path& host) {
 // finds the parse of the new bytes: the file under the identity of the new
 // inode. The bytes of the file are still compared when it is read while
 // recent, so a change by anybody else is seen as before.
-void rememberWritten(const fs::path& host, const struct stat& st, std::string bytes) {
-  if (bytes.size() != static_cast<size_t>(st.st_size)) return;
-  auto doc = std::make_shared<const Document>(Document::parse(std::move(bytes)));
+//
+// `previous` is the document the write started from. When the write only
+// added text at the end (a key after the last one of the last section, a
+// new section) and nobody else holds that document any more, it is extended
+// in place instead of parsing the whole file again.
+void rememberWritten(const fs::path& host, const struct stat& st, std::string bytes,
+                     std::shared_ptr<const Document> previous) {
   const std::string key = host.string();
+  bool extensible = false;
+  {
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    auto it = g_cache.find(key);
+    if (it != g_cache.end() && it->second.doc == previous) {
+      extensible = it->second.extensible;
+      g_cache.erase(it);
+    }
+  }
+  if (bytes.size() != static_cast<size_t>(st.st_size)) return;
+  std::shared_ptr<const Document> doc;
+  if (extensible && previous.use_count() == 1) {
+    // The last other holder let go with a release; this acquire makes its
+    // reads happen before the change.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    // Made as a non-const Document by this function (extensible says so).
+    auto& editable = const_cast<Document&>(*previous);
+    if (editable.extend(bytes)) doc = std::move(previous);
+  }
+  previous.reset();
+  if (!doc) doc = std::make_shared<Document>(Document::parse(std::move(bytes)));
   std::lock_guard<std::mutex> guard(g_cacheMutex);
   if (g_cache.size() >= kCacheLimit && !g_cache.count(key)) g_cache.clear();
-  g_cache[key] = CacheEntry{identityOf(st), std::move(doc)};
+  g_cache[key] = CacheEntry{identityOf(st), std::move(doc), true};
 }
 
 // ---- Files held in memory -------------------------------------------------------
@@ -469,9 +498,9 @@ BOOL writeString(const OptText& section, const OptText& key, const OptText& valu
     return FALSE;
   }
   winsim::MachineLock lock;
-  const Loaded loaded = loadDocument(path.host);
+  Loaded loaded = loadDocument(path.host);
   bool created = false;
-  std::shared_ptr<const Document> doc = loaded.doc;
+  std::shared_ptr<const Document> doc = std::move(loaded.doc);
   if (!doc) {
     if (loaded.error != ERROR_FILE_NOT_FOUND) {
       SetLastError(loaded.error);
@@ -504,7 +533,7 @@ BOOL writeString(const OptText& section, const OptText& key, const OptText& valu
       SetLastError(errorFromErrno(errno));
       return FALSE;
     }
-    rememberWritten(path.host, st, std::move(*bytes));
+    rememberWritten(path.host, st, std::move(*bytes), std::move(doc));
   }
   SetLastError(created ? ERROR_FILE_NOT_FOUND : 0);
   return TRUE;

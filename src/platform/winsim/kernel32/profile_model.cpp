@@ -102,19 +102,41 @@ Document Document::parse(std::string bytes) {
   const bool utf16 = b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0xFF && static_cast<unsigned char>(b[1]) == 0xFE;
   d.m_encoding = utf16 ? Encoding::kUtf16 : Encoding::kAnsi;
   d.m_textStart = utf16 ? 2 : 0;
+  d.parseLinesFrom(d.m_textStart);
+  d.indexFrom(0);
+  return d;
+}
 
+bool Document::extend(std::string& bytes) {
+  // Only text added after a last line that ends with its break: every line
+  // already parsed stays as it is.
+  if (m_tail != 0 || bytes.size() < m_bytes.size() || bytes.compare(0, m_bytes.size(), m_bytes) != 0) return false;
+  if (!m_lines.empty() && !m_lines.back().hasBreak) return false;
+  // The first two bytes decide the encoding: a shorter file may change it.
+  if (m_bytes.size() < 2) return false;
+  const size_t from = m_bytes.size();
+  const size_t firstNew = m_lines.size();
+  m_bytes = std::move(bytes);
+  parseLinesFrom(from);
+  indexFrom(firstNew);
+  return true;
+}
+
+void Document::parseLinesFrom(size_t fromByte) {
+  const std::string& b = m_bytes;
+  const bool utf16 = m_encoding == Encoding::kUtf16;
   // The file as a sequence of code units: bytes, or 16-bit units after the
   // mark. An odd byte at the end of a UTF-16 file is no unit; it is kept in
   // the bytes but never decoded.
   const size_t unitSize = utf16 ? 2 : 1;
-  const size_t units = (b.size() - d.m_textStart) / unitSize;
+  const size_t units = (b.size() - m_textStart) / unitSize;
   auto unitAt = [&](size_t i) -> WCHAR {
     if (!utf16) return static_cast<WCHAR>(static_cast<unsigned char>(b[i]));
     const size_t o = 2 + 2 * i;
     return static_cast<WCHAR>(static_cast<unsigned char>(b[o]) | (static_cast<unsigned char>(b[o + 1]) << 8));
   };
-  auto offset = [&](size_t i) { return d.m_textStart + i * unitSize; };
-  d.m_tail = b.size() - offset(units);
+  auto offset = [&](size_t i) { return m_textStart + i * unitSize; };
+  m_tail = b.size() - offset(units);
 
   const UINT codePage = utf16 ? CP_UTF8 : ansiCodePage();
   // The end of the text of the line starting at unit i: the first CR or LF.
@@ -131,16 +153,16 @@ Document Document::parse(std::string bytes) {
     const void* cr = std::memchr(from, '\r', toLf);
     return i + (cr ? static_cast<size_t>(static_cast<const char*>(cr) - from) : toLf);
   };
+  size_t i = (fromByte - m_textStart) / unitSize;
   if (!utf16) {
     // A line per line feed, and one more (lone CRs add a few).
     size_t lines = 1;
-    for (const char* p = b.data(); (p = static_cast<const char*>(std::memchr(p, '\n', b.data() + b.size() - p)));
+    for (const char* p = b.data() + i; (p = static_cast<const char*>(std::memchr(p, '\n', b.data() + b.size() - p)));
          ++p)
       ++lines;
-    d.m_lines.reserve(lines);
+    m_lines.reserve(m_lines.size() + lines);
   }
   Text text;  // the line being classified, its buffer kept from line to line
-  size_t i = 0;
   while (i < units) {
     const size_t start = i;
     i = lineEnd(i);
@@ -164,26 +186,28 @@ Document Document::parse(std::string bytes) {
       }
     }
     classify(line, text);
-    d.m_lines.push_back(std::move(line));
+    m_lines.push_back(std::move(line));
   }
+}
 
+void Document::indexFrom(size_t firstLine) {
   // Sections run from their header to the next header. Lines before the
   // first header belong to no section and cannot be reached.
-  for (size_t n = 0; n < d.m_lines.size(); ++n) {
-    const Line& line = d.m_lines[n];
+  if (!m_sections.empty()) m_sections.back().end = m_lines.size();
+  for (size_t n = firstLine; n < m_lines.size(); ++n) {
+    const Line& line = m_lines[n];
     if (line.kind == LineKind::kHeader) {
-      if (!d.m_sections.empty()) d.m_sections.back().end = n;
+      if (!m_sections.empty()) m_sections.back().end = n;
       Section s;
       s.name = line.name;
       s.header = n;
-      s.end = d.m_lines.size();
-      d.m_firstSection.emplace(fold(s.name), d.m_sections.size());
-      d.m_sections.push_back(std::move(s));
-    } else if (line.kind == LineKind::kKey && !d.m_sections.empty()) {
-      d.m_sections.back().firstKey.emplace(fold(line.name), n);
+      s.end = m_lines.size();
+      m_firstSection.emplace(fold(s.name), m_sections.size());
+      m_sections.push_back(std::move(s));
+    } else if (line.kind == LineKind::kKey && !m_sections.empty()) {
+      m_sections.back().firstKey.emplace(fold(line.name), n);
     }
   }
-  return d;
 }
 
 namespace {

@@ -59,6 +59,12 @@ Text unquote(TextView value);
 class Document {
  public:
   static Document parse(std::string bytes);
+  // Takes the bytes of the file after text was added at its end, and parses
+  // only what was added; `bytes` is taken only then. False, and the document
+  // unchanged, when `bytes` is not this document's bytes followed by more,
+  // when the last line has no break (the added text would continue it), or
+  // when the file is too short to have settled its encoding.
+  bool extend(std::string& bytes);
 
   Encoding encoding() const { return m_encoding; }
   const std::string& bytes() const { return m_bytes; }
@@ -84,6 +90,10 @@ class Document {
   std::optional<std::string> deleteSection(TextView section) const;
 
  private:
+  // Parses the lines from a byte offset (the start of a line) to the end.
+  void parseLinesFrom(size_t fromByte);
+  // Adds the lines from `firstLine` on to the sections and their indexes.
+  void indexFrom(size_t firstLine);
   std::string encode(TextView text) const;
   // The raw bytes of a key line's name (before the first '=', blanks cut).
   std::string rawKeyName(const Line& line) const;
