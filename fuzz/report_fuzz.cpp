@@ -10,6 +10,7 @@
 
 #include "app/kv_setup_app.h"
 
+#include "asan_short_stacks.h"
 #include "fuzz_flags.h"
 #include "fuzz_machine.h"
 
@@ -37,12 +38,6 @@ std::string readAll(const std::string& strPath) {
 }
 
 }  // namespace
-
-// Allocation and free stacks in a report are kept short: taking thirty
-// frames at every allocation cost more than the code under test. Every check
-// still runs; a finding is replayed with ASAN_OPTIONS=malloc_context_size=30
-// for the whole stacks.
-extern "C" const char* __asan_default_options() { return "malloc_context_size=4"; }
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   // The plain schedule: the entropic one's bookkeeping after every input
