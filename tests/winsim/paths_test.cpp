@@ -314,34 +314,41 @@ TEST_F(InUse, AnExclusiveOpenRefusesEverything) {
   EXPECT_TRUE(DeleteFileA(m_name.c_str()));
 }
 
-TEST_F(InUse, AnOpenInAnotherProcessIsSeen) {
+// Another process holds the file open, without sharing, until it is let go:
+// this one must be refused a write, and may write once that process ended.
+// `closeFirst` says whether the other process closes the file before it
+// ends or leaves that to its end.
+static void expectHeldByAnotherProcess(const std::string& name, bool closeFirst) {
   int toChild[2], toParent[2];
   ASSERT_EQ(pipe(toChild), 0);
   ASSERT_EQ(pipe(toParent), 0);
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    HANDLE h = CreateFileA(m_name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const char ready = h != INVALID_HANDLE_VALUE ? 'y' : 'n';
     (void)!write(toParent[1], &ready, 1);
     char go;
     (void)!read(toChild[0], &go, 1);
-    CloseHandle(h);
+    if (closeFirst) CloseHandle(h);
     _exit(0);
   }
   char ready = 0;
   ASSERT_EQ(read(toParent[0], &ready, 1), 1);
   ASSERT_EQ(ready, 'y');
   SetLastError(0xdeadbeef);
-  EXPECT_EQ(CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   (void)!write(toChild[1], "g", 1);
   int status = 0;
   waitpid(pid, &status, 0);
-  HANDLE h = CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the child's close released the file";
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the other process's open ended with it";
   CloseHandle(h);
 }
+
+TEST_F(InUse, AnOpenInAnotherProcessIsSeen) { expectHeldByAnotherProcess(m_name, true); }
 
 // A process that has looked at the open files many times, and found none
 // of another process for a while, still sees the first open of a new one.
@@ -356,31 +363,7 @@ TEST_F(InUse, AnOpenInAnotherProcessIsSeenAfterAQuietSpell) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
   }
-  int toChild[2], toParent[2];
-  ASSERT_EQ(pipe(toChild), 0);
-  ASSERT_EQ(pipe(toParent), 0);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    HANDLE h = CreateFileA(m_name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const char ready = h != INVALID_HANDLE_VALUE ? 'y' : 'n';
-    (void)!write(toParent[1], &ready, 1);
-    char go;
-    (void)!read(toChild[0], &go, 1);
-    _exit(0);
-  }
-  char ready = 0;
-  ASSERT_EQ(read(toParent[0], &ready, 1), 1);
-  ASSERT_EQ(ready, 'y');
-  SetLastError(0xdeadbeef);
-  EXPECT_EQ(CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  (void)!write(toChild[1], "g", 1);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  HANDLE h = CreateFileA(m_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_NE(h, INVALID_HANDLE_VALUE) << "the ended child's open is forgotten";
-  CloseHandle(h);
+  expectHeldByAnotherProcess(m_name, false);
 }
 
 TEST_F(InUse, OpensOfAProcessThatDiedAreForgotten) {
