@@ -342,15 +342,16 @@ class FolderNames {
   std::string otherCase(const fs::path& folder, const std::string& part) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    const FolderStamp stamp = FolderStamp::of(st);
     {
       std::lock_guard<std::mutex> guard(m_mutex);
       const auto it = m_listings.find(folder.native());
-      if (it != m_listings.end() && it->second.sameFolder(st)) return leastMatch(it->second.names, part);
+      if (it != m_listings.end() && it->second.stamp == stamp) return leastMatch(it->second.names, part);
     }
-    Listing listing{st, {}};
+    Listing listing{stamp, {}};
     if (!forEachFolderEntry(folder, [&](std::string_view name) { listing.names.emplace_back(name); })) return {};
     std::string match = leastMatch(listing.names, part);
-    if (settled(st)) {
+    if (stamp.settled(std::chrono::milliseconds(100))) {
       std::lock_guard<std::mutex> guard(m_mutex);
       if (m_listings.size() >= kLimit) m_listings.clear();
       m_listings[folder.native()] = std::move(listing);
@@ -361,13 +362,8 @@ class FolderNames {
  private:
   static constexpr size_t kLimit = 64;
   struct Listing {
-    struct stat st;
+    FolderStamp stamp;
     std::vector<std::string> names;
-    bool sameFolder(const struct stat& now) const {
-      return st.st_dev == now.st_dev && st.st_ino == now.st_ino && st.st_mtim.tv_sec == now.st_mtim.tv_sec &&
-             st.st_mtim.tv_nsec == now.st_mtim.tv_nsec && st.st_ctim.tv_sec == now.st_ctim.tv_sec &&
-             st.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
-    }
   };
 
   static std::string leastMatch(const std::vector<std::string>& names, const std::string& part) {
@@ -378,22 +374,9 @@ class FolderNames {
     return best ? *best : std::string();
   }
 
-  // Whether the folder's last change lies far enough back that any later
-  // change gives it other times.
-  static bool settled(const struct stat& st) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const auto nanos = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
-    return nanos(now) - std::max(nanos(st.st_mtim), nanos(st.st_ctim)) > 100'000'000LL;
-  }
-
   std::mutex m_mutex;
   std::unordered_map<std::string, Listing> m_listings;
 };
-
-}  // namespace
-
-namespace {
 
 // Whether "X:\..." is in its full form already: no empty, "." or ".." names
 // (nor names of dots only), and a last name without the trailing dots and
@@ -413,6 +396,21 @@ bool isFullForm(const std::string& p) {
 }
 
 }  // namespace
+
+FolderStamp FolderStamp::of(const struct ::stat& st) { return FolderStamp{st.st_dev, st.st_ino, st.st_mtim, st.st_ctim}; }
+
+bool FolderStamp::operator==(const FolderStamp& other) const {
+  return dev == other.dev && ino == other.ino && mtime.tv_sec == other.mtime.tv_sec &&
+         mtime.tv_nsec == other.mtime.tv_nsec && ctime.tv_sec == other.ctime.tv_sec &&
+         ctime.tv_nsec == other.ctime.tv_nsec;
+}
+
+bool FolderStamp::settled(std::chrono::nanoseconds age) const {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const auto nanos = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+  return nanos(now) - std::max(nanos(mtime), nanos(ctime)) > age.count();
+}
 
 std::string fullWinPath(std::string_view path) {
   std::string p(stripDevicePrefix(path));

@@ -7,6 +7,7 @@
 // never leaves a torn registry or INI file behind.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -76,6 +77,22 @@ std::optional<fs::path> hostPath(std::string_view winPath);
 // "..", read in place without a directory stream. False when the folder
 // cannot be read.
 bool forEachFolderEntry(const fs::path& folder, const std::function<void(std::string_view)>& each);
+
+// A folder as it stands: the same folder with the same modification and
+// change times has gained, lost and renamed no entry since. The times move
+// in ticks of the file system's clock, so two changes within one tick leave
+// the same stamp; only a stamp whose last change is older than `age`
+// (settled) is sure to differ after the next change.
+struct FolderStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  struct timespec mtime {};
+  struct timespec ctime {};
+
+  static FolderStamp of(const struct ::stat& st);
+  bool operator==(const FolderStamp& other) const;
+  bool settled(std::chrono::nanoseconds age) const;
+};
 
 // The Windows form of a host path: under <root>/drive_c it is C:\..., any
 // other absolute path is Z:\... with backslashes.

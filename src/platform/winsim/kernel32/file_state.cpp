@@ -251,17 +251,10 @@ struct QuietFolder {
   bool valid = false;
   pid_t pid = 0;  // the process that looked: a forked child sees its parent's file as another's
   std::string path;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  struct timespec mtime {};
-  struct timespec ctime {};
+  FolderStamp stamp;
 };
 QuietFolder g_quiet;
-constexpr time_t kRecentSeconds = 2;
-
-bool sameTime(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
+constexpr std::chrono::seconds kRecent{2};
 
 std::vector<OpenEntry> foreignOpens(const std::string& key) {
   std::vector<OpenEntry> found;
@@ -271,10 +264,8 @@ std::vector<OpenEntry> foreignOpens(const std::string& key) {
   struct stat st {};
   const bool stated = ::stat(folder.c_str(), &st) == 0;
   if (!stated) return found;
-  if (g_quiet.valid && g_quiet.pid == self && g_quiet.path == folder.native() && g_quiet.dev == st.st_dev &&
-      g_quiet.ino == st.st_ino && sameTime(g_quiet.mtime, st.st_mtim) && sameTime(g_quiet.ctime, st.st_ctim)) {
-    return found;
-  }
+  const FolderStamp stamp = FolderStamp::of(st);
+  if (g_quiet.valid && g_quiet.pid == self && g_quiet.path == folder.native() && g_quiet.stamp == stamp) return found;
   bool others = false;
   std::vector<std::pair<long, std::string>> foreign;
   const bool listed = forEachFolderEntry(folder, [&](std::string_view name) {
@@ -314,15 +305,11 @@ std::vector<OpenEntry> foreignOpens(const std::string& key) {
   }
   // Removing the files of ended processes changed the folder: its new times
   // are taken at the next look.
-  g_quiet.valid = !ec && !others && ::time(nullptr) - st.st_mtim.tv_sec > kRecentSeconds &&
-                  ::time(nullptr) - st.st_ctim.tv_sec > kRecentSeconds;
+  g_quiet.valid = !ec && !others && stamp.settled(kRecent);
   if (g_quiet.valid) {
     g_quiet.pid = static_cast<pid_t>(self);
     g_quiet.path = folder.native();
-    g_quiet.dev = st.st_dev;
-    g_quiet.ino = st.st_ino;
-    g_quiet.mtime = st.st_mtim;
-    g_quiet.ctime = st.st_ctim;
+    g_quiet.stamp = stamp;
   }
   return found;
 }
