@@ -140,6 +140,7 @@ compare() {
              <(cat "$dir/$name.native" 2>/dev/null | tr -d '\r') <(cat "$dir/$name.wine" 2>/dev/null | tr -d '\r'))
   if [ "$(cat "$dir/$name.native.rc")" != "$(cat "$dir/$name.wine.rc")" ]; then
     report "FAIL $scenario: exit $(cat "$dir/$name.native.rc") natively, $(cat "$dir/$name.wine.rc") under Wine"
+    tail -n 5 "$dir/$name.wine.err" "$dir/$name.native.err" 2>/dev/null | sed 's/^/    /'
     bad=1
   fi
   if [ $bad = 0 ]; then report "ok   $scenario ($name)"; else failures=$((failures + 1)); fi

@@ -912,9 +912,19 @@ int main(int argc, char** argv) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
-    std::fprintf(stderr, "kvdrive: cannot start %s (%lu)\n", g_opt.program[0].c_str(), GetLastError());
-    return 2;
+  // A start that fails is tried again for a few seconds: right after the
+  // program of an earlier run has ended, Wine has been seen to refuse a
+  // start once, on a loaded machine.
+  for (int nTry = 1;; ++nTry) {
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+      break;
+    const DWORD dwError = GetLastError();
+    if (nTry == 10) {
+      std::fprintf(stderr, "kvdrive: cannot start %s (%lu)\n", g_opt.program[0].c_str(), dwError);
+      return 2;
+    }
+    std::fprintf(stderr, "kvdrive: the start of %s failed (%lu), trying again\n", g_opt.program[0].c_str(), dwError);
+    Sleep(300);
   }
   g_process = pi.hProcess;
   // The hook tells the style of each message box the program's main thread shows.
