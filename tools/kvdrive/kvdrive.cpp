@@ -912,9 +912,9 @@ int main(int argc, char** argv) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  // A start that fails is tried again for a few seconds: right after the
-  // program of an earlier run has ended, Wine has been seen to refuse a
-  // start once, on a loaded machine.
+  // A start that fails is tried again for a few seconds: a run under Wine
+  // once ended here, right after the program of the run before had ended,
+  // and the next start went through.
   for (int nTry = 1;; ++nTry) {
     if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
       break;
