@@ -434,37 +434,54 @@ BOOL CInstallEngine::kCopyThroughTemporary(CKV_SETUPApp& app, const std::string&
     return FALSE;
   }
   (void)CCommonFunction::kResetReadOnly(strTarget);
-  // With a journal the old file is kept under a backup name until the
-  // installation commits, so that a failure puts it back.
+  // With a journal a copy of the old file is kept under a backup name until
+  // the installation commits, so that a failure puts it back. The backup is
+  // written under a passing name and renamed when whole: a backup that
+  // exists is always a whole one. The target itself is replaced as without
+  // a journal, so that a file that cannot be replaced still fails the copy.
   std::string strBackup;
+  DWORD dwBackup = 0;
   if (pJournal) {
     if (fileExists(strTarget)) {
       strBackup = strTarget + ".KVBAK";
+      const std::string strPart = strBackup + ".part";
       // A backup of a run long gone must not be taken for this run's.
-      if (fileExists(strBackup)) {
-        (void)CCommonFunction::kResetReadOnly(strBackup);
-        DeleteFileA(strBackup.c_str());
+      for (const std::string& s : {strBackup, strPart}) {
+        if (fileExists(s)) {
+          (void)CCommonFunction::kResetReadOnly(s);
+          DeleteFileA(s.c_str());
+        }
       }
-      if (pJournal->kAdd("backup", {strTarget, strBackup}) == 0) {
+      dwBackup = pJournal->kAdd("backup", {strTarget, strBackup, strPart});
+      if (dwBackup == 0) {
         dropTemporary();
         return FALSE;
       }
-      if (!MoveFileExA(strTarget.c_str(), strBackup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      if (!CopyFileA(strTarget.c_str(), strPart.c_str(), FALSE) ||
+          !MoveFileExA(strPart.c_str(), strBackup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const DWORD dwError = GetLastError();
+        DeleteFileA(strPart.c_str());
+        DeleteFileA(strBackup.c_str());
+        pJournal->kDrop(dwBackup);
         dropTemporary();
         kProgramLog().kWriteLog("CInstallPrepareDialog keep a backup fail. LastError=%u [%s]\n", dwError,
                                 strTarget.c_str());
         SetLastError(dwError);
         return FALSE;
       }
-    } else if (pJournal->kAdd("newfile", {strTarget}) == 0) {
-      dropTemporary();
-      return FALSE;
+    } else {
+      dwBackup = pJournal->kAdd("newfile", {strTarget});
+      if (dwBackup == 0) {
+        dropTemporary();
+        return FALSE;
+      }
     }
   }
   if (!MoveFileExA(strTemp.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     const DWORD dwError = GetLastError();
-    if (!strBackup.empty()) MoveFileExA(strBackup.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING);
+    // The target is as it was: its backup and entry go.
+    if (!strBackup.empty()) DeleteFileA(strBackup.c_str());
+    if (pJournal) pJournal->kDrop(dwBackup);
     dropTemporary();
     kProgramLog().kWriteLog("CInstallPrepareDialog rename over the target fail. LastError=%u [%s]\n", dwError,
                             strTarget.c_str());

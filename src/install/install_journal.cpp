@@ -160,6 +160,8 @@ BOOL undoEntry(const CInstallJournal::CEntry& e, std::string& strLine) {
   if (e.strKind == "backup") {
     const std::string strTarget = field(e, 0);
     const std::string strBackup = field(e, 1);
+    // A backup still being written was never taken: the target is whole.
+    if (!field(e, 2).empty() && fileExists(field(e, 2))) DeleteFileA(field(e, 2).c_str());
     if (!fileExists(strBackup)) {
       strLine = "File already restored: " + strTarget;
       return TRUE;
@@ -277,6 +279,7 @@ std::vector<CInstallJournal::CEntry> CInstallJournal::kRead() {
 
 void CInstallJournal::kCommit() {
   for (const CEntry& e : kRead()) {
+    if (e.strKind == "backup" && !field(e, 2).empty() && fileExists(field(e, 2))) DeleteFileA(field(e, 2).c_str());
     if (e.strKind == "backup" && fileExists(field(e, 1))) {
       (void)CCommonFunction::kResetReadOnly(field(e, 1));
       if (!DeleteFileA(field(e, 1).c_str())) {

@@ -12,7 +12,8 @@
 // Entries (kind, then fields):
 //   services   names of the services stopped, the first to start first
 //   temporary  a temporary file the run made (deleted by the undo)
-//   backup     a file replaced and the backup of its old contents (put back)
+//   backup     a file replaced, the backup of its old contents (put back)
+//              and the name the backup is written under until it is whole
 //   newfile    a file the run created where none was (deleted)
 //   pending    a replacement waiting for the restart (cannot be undone)
 //   driver     a driver the run registered where none was (deleted)

@@ -129,6 +129,30 @@ TEST_F(InstallOutcome, TwoPackageFoldersInstallOneAfterTheOther) {
   EXPECT_EQ(stoppedServices(), "");
 }
 
+TEST_F(InstallOutcome, AMonitorReplacedAtTheRestartAsksForTheRestart) {
+  const fs::path monitor = onMachine("C:\\Windows\\System32\\KVLM64.DLL");
+  std::ofstream(monitor, std::ios::binary) << "an older monitor";
+  fs::last_write_time(monitor, fs::last_write_time(monitor) - std::chrono::hours(24 * 400));
+  kvsim({"file", "lock", "C:\\Windows\\System32\\KVLM64.DLL"});
+  scenario::Started started = start({}, std::string(kToInstallation) +
+                                            "page 136\npage 145\npage 1001: ok\npage 135: check 1004; ok\n");
+  bool bWaiting = false;
+  for (int i = 0; i < 3000 && !bWaiting; ++i) {
+    bWaiting = readFile(m_temp / "KV_SETUPDetail.LOG").find("CPowerOnDialog::OnInitDialog() wait time") !=
+               std::string::npos;
+    if (!bWaiting) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(bWaiting) << finish(started).describe();
+  kvsim({"usb", "plug", "USBPRINT\\KVLaserPro_500A1B2", "--description", "KV LaserPro 5000"});
+  const Outcome r = finish(started);
+  EXPECT_EQ(r.nExit, 0) << r.describe();
+  EXPECT_TRUE(r.logHas("OSREBOOT FILE REBOOTOVERWRITE = [C:\\WINDOWS\\SYSTEM32\\KVLM64.DLL]")) << r.describe();
+  // The new monitor is in use only after the restart: the status word and
+  // the report say so.
+  EXPECT_EQ(lastStatus(r), scenario::parentLine(0, 0x10000, 0)) << r.describe();
+  EXPECT_TRUE(r.logHas("SETUP_GLOBAL->m_bOSReboot=1")) << r.describe();
+}
+
 // A copy that fails with the spooler stopped, at the machine's real pace
 // and at a hundredth of it: the page ends after its thread, which starts
 // the services again before it ends; the wizard closes after that.
