@@ -245,6 +245,76 @@ TEST_F(Tools, CheckTellsWhyEachDriverIsNotOfferedOnTheSystem) {
       << r.out;
 }
 
+// ---- The kinds of printer INF packages ship ----------------------------------------------
+
+TEST_F(Tools, CheckNamesAVersionFourInfAndItsFailureNumber) {
+  Result r = kvpkg("check " + quote(data("inf_kinds/v4")) + " --json");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("\"failure\": 48")) << r.out;
+  EXPECT_TRUE(r.has("a version-4 driver INF")) << r.out;
+  r = kvpkg("analyze " + quote(data("inf_kinds/v4")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("Failure:      48")) << r.out;
+  // analyze explains the rule as check does.
+  EXPECT_TRUE(r.has("without a driver DLL")) << r.out;
+}
+
+TEST_F(Tools, CheckExplainsAGpdTakenAsTheDriver) {
+  const fs::path pkg = m_dir / "pos";
+  fs::copy(data("inf_kinds/pos58"), pkg, fs::copy_options::recursive);
+  std::string inf = readWhole(pkg / "POS58.INF");
+  for (const std::string line : {"DataSection=UNIDRV_DATA\n", "Include=NTPRINT.INF\n", "Needs=UNIDRV.OEM\n"}) {
+    inf.erase(inf.find(line), line.size());
+  }
+  std::ofstream(pkg / "POS58.INF", std::ios::binary | std::ios::trunc) << inf;
+  Result r = kvpkg("check " + quote(pkg.string()) + " --json");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("\"failure\": 49")) << r.out;
+  EXPECT_TRUE(r.has("POS58.GPD")) << r.out;
+  EXPECT_TRUE(r.has("Include=ntprint.inf, Needs=UNIDRV.OEM")) << r.out;
+  // With its link to Windows' driver it is clean on the platform it claims.
+  r = kvpkg("check " + quote(data("inf_kinds/pos58")) + " --os win7 --arch x86");
+  EXPECT_FALSE(r.has("error:")) << r.out;
+  r = kvpkg("analyze " + quote(data("inf_kinds/pos58")) + " --os win7 --arch x86");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(r.has("Driver file:      UNIDRV.DLL")) << r.out;
+  EXPECT_TRUE(r.has("Data file:        POS58.GPD")) << r.out;
+}
+
+TEST_F(Tools, FirstDecorationRuleManyModelsAndUnknownDescriptionKeysAreExplained) {
+  Result r = kvpkg("check " + quote(data("inf_kinds/dotmatrix")) + " --os win7 --arch amd64");
+  EXPECT_TRUE(r.has("offered for NTx86 only: the first decoration decides; give each platform its own INF")) << r.out;
+  r = kvpkg("analyze " + quote(data("inf_kinds/dotmatrix")) + " --os win7 --arch amd64");
+  EXPECT_TRUE(r.has("offered for NTx86 only")) << r.out;
+  // Twelve models refused for one reason: one finding with the count.
+  r = kvpkg("check " + quote(data("inf_kinds/systemlike")) + " --os win7 --arch amd64");
+  EXPECT_TRUE(r.has("12 drivers of")) << r.out;
+  EXPECT_TRUE(r.has("and 9 more")) << r.out;
+  EXPECT_EQ(r.out.find("\"KV Gamma Line 40\" ("), std::string::npos) << r.out;
+  // A misspelt key of the description file, with the key it resembles.
+  const fs::path pkg = m_dir / "pos80";
+  fs::copy(data("inf_kinds/pos80"), pkg, fs::copy_options::recursive);
+  std::ofstream(pkg / "DRVINST.DSC", std::ios::binary | std::ios::trunc) << "[DrvInst]\r\nPlatform=NTamd64\r\nVerison=3\r\n";
+  r = kvpkg("check " + quote(pkg.string()));
+  EXPECT_TRUE(r.has("Verison is not a key the program reads: it is ignored (did you mean Version?)")) << r.out;
+}
+
+TEST_F(Tools, ItaniumMachinesHaveTheirPrintEnvironmentAndOnlyShippedReleases) {
+  Result r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os win7 --arch ia64");
+  EXPECT_EQ(r.status, 64) << r.out;
+  EXPECT_TRUE(r.has("win7 has no ia64 edition")) << r.out;
+  r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os win10 --arch ia64");
+  EXPECT_EQ(r.status, 64) << r.out;
+  // Windows XP and the servers of 2003 to 2008 R2 ran on Itanium: the
+  // analysis no longer fails for want of a print processor (failure 38).
+  r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os win7 --server --arch ia64");
+  EXPECT_NE(r.status, 64) << r.out;
+  EXPECT_FALSE(r.has("Failure:      38")) << r.out;
+  r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os xp --arch ia64");
+  EXPECT_NE(r.status, 64) << r.out;
+  EXPECT_FALSE(r.has("Failure:      38")) << r.out;
+}
+
 // The sample package's setup files around the driver folders of
 // tests/data/kvpkg/driver_versions, with their DLLs made here.
 class DriverFiles : public Tools {
