@@ -25,9 +25,6 @@ struct CDriverFile {
   BOOL bFound = FALSE;
   BOOL bColorProfile = FALSE;  // the statement is "66003" or "23"
   std::string strCopyFlags;    // "EMPTY" when none
-  // A file of one of Windows' core printer drivers (UNIDRV.DLL): it comes
-  // from the system, not from the package.
-  BOOL bCoreFile = FALSE;
 };
 
 using CDriverFileList = std::list<CDriverFile>;

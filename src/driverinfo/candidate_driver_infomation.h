@@ -60,6 +60,10 @@ class CCandidateDriverInfomation {
   // The platform of a PE file by its machine type: "NTx86", "NTamd64", or
   // empty for another machine, a short or damaged file, or a read error.
   static std::string kGetPlatformFromPEHeader(const std::string& strFilePath);
+  // A file of one of Windows' core printer drivers (UNIDRV.DLL) comes from the
+  // system, not from the package: its source-disk text says so.
+  static constexpr const char* kCoreFileDisk = "Windows (ntprint.inf)";
+  static bool kIsCoreFile(const CDriverFile& file) { return file.strDiskName == kCoreFileDisk; }
   // What a file of the package or the system is as an executable image,
   // read after the file is copied or expanded like the version detection's.
   struct CFileImage {

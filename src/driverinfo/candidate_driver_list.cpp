@@ -216,7 +216,7 @@ BOOL CCandidateDriverInfomation::kAddCoreFiles(const std::string& strInstallSect
     file.strFileName = strFile;
     file.strDirId = "66000";
     file.strTargetDir = strTargetDir;
-    file.bCoreFile = TRUE;
+    file.strDiskName = kCoreFileDisk;
     const std::string strFound = kFindCoreFile(strPlatform, strFile);
     if (!strFound.empty()) {
       file.bFound = TRUE;

@@ -97,10 +97,10 @@ TEST_F(CoreDriverTest, MinidriverInfsTakeTheCoreDriverFromTheSystem) {
     const CDriverFile* own = file(c, k.ownFile);
     ASSERT_NE(nullptr, own);
     EXPECT_TRUE(own->bFound);
-    EXPECT_FALSE(own->bCoreFile);
+    EXPECT_FALSE(CCandidateDriverInfomation::kIsCoreFile(*own));
     const CDriverFile* core = file(c, k.coreFile);
     ASSERT_NE(nullptr, core);
-    EXPECT_TRUE(core->bCoreFile);
+    EXPECT_TRUE(CCandidateDriverInfomation::kIsCoreFile(*core));
     EXPECT_TRUE(core->bFound);
     const std::string dir = std::string(k.platform) == "NTamd64" ? "\\x64\\3" : "\\w32x86\\3";
     EXPECT_NE(std::string::npos, core->strSourceDir.find(dir)) << core->strSourceDir;
@@ -206,7 +206,7 @@ TEST_F(CoreDriverTest, APackageCopyOfACoreFileIsNotUsedAndAMissingCoreFileIsNotF
   for (const CDriverFile& f : *c.pDriverFileList) {
     if (f.strFileName != "UNIDRV.DLL") continue;
     ++unidrv;
-    EXPECT_TRUE(f.bCoreFile);
+    EXPECT_TRUE(CCandidateDriverInfomation::kIsCoreFile(f));
     EXPECT_NE(std::string::npos, f.strSourceDir.find("w32x86\\3")) << f.strSourceDir;
   }
   EXPECT_EQ(1, unidrv);
@@ -233,7 +233,7 @@ TEST_F(CoreDriverTest, InfsHoldingEveryKeyKeepTheirOwnRules) {
   const CCandidateDriver& c = first();
   EXPECT_EQ("KVOWN.DLL", c.strDataFile.str());
   EXPECT_EQ("KVOWN.HLP", c.strHelpFile.str());
-  for (const CDriverFile& f : *c.pDriverFileList) EXPECT_FALSE(f.bCoreFile) << f.strFileName;
+  for (const CDriverFile& f : *c.pDriverFileList) EXPECT_FALSE(CCandidateDriverInfomation::kIsCoreFile(f)) << f.strFileName;
   CInfFile& inf = *m_info.kGetInfFile();
   ASSERT_TRUE(inf.kOpen(m_pkg + "\\KV.INF"));
   EXPECT_FALSE(inf.kUsesCoreDriver("KVINST"));

@@ -321,7 +321,7 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
                              CCandidateDriverInfomation::kMachineName(
                                  CCandidateDriverInfomation::kMachineOfPlatform(strInfPlatform)) +
                              " DLLs, and the spooler could not load it.";
-          if (!bCoreDriverFile && (kIEquals(role.name, section) || !m_inf.kUsesCoreDriver(section))) {
+          if (!bCoreDriverFile && why.rfind("is not a DLL", 0) == 0) {
             text += " An INF that installs a GPD or PPD file with Windows' own driver names it: add "
                     "Include=ntprint.inf, Needs=UNIDRV.OEM (or PSCRIPT.OEM) and DataSection=UNIDRV_DATA (or "
                     "PSCRIPT_DATA) to the install section";
@@ -539,7 +539,7 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
   size_t coreCount = 0;
   if (c.pDriverFileList) {
     for (const CDriverFile& f : *c.pDriverFileList) {
-      if (f.bCoreFile) {
+      if (CCandidateDriverInfomation::kIsCoreFile(f)) {
         ++coreCount;
         if (!f.bFound) missingCore += (missingCore.empty() ? "" : ", ") + f.strFileName;
         continue;

@@ -309,7 +309,9 @@ void printCandidate(size_t index, const CCandidateDriver& c, const std::string& 
     for (const CDriverFile& f : *c.pDriverFileList) {
       std::printf("    %-16s %-6s -> %s  from %s%s%s\n", f.strFileName.c_str(), f.strDirId.c_str(),
                   orNone(f.strTargetDir).c_str(), f.strSourceDir.c_str(), f.bFound ? "" : "  [NOT FOUND]",
-                  f.bColorProfile ? "  [colour profile]" : "");
+                  f.bColorProfile ? "  [colour profile]"
+                  : CCandidateDriverInfomation::kIsCoreFile(f) ? "  [Windows' core driver]"
+                                                               : "");
     }
   }
   std::printf("  Options:          NeedReboot=%d InfCopy=%d PreventSameKindUpdate=%d DriverVersionDownOption=%u "

@@ -234,7 +234,7 @@ bool installPrinterCore(const fs::path& root, const MachineSettings& s, std::str
     // the default print processor, as on the other 64-bit machines.
     const std::string base =
         std::string("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\") + env.name;
-    std::string text;
+    std::string text = "Windows Registry Editor Version 5.00\n";
     text += "\n[" + base + "]\n" + regQuote("Directory") + "=" + regQuote("IA64") + "\n";
     text += "\n[" + base + "\\Drivers]\n";
     text += "\n[" + base + "\\Drivers\\Version-3]\n";
