@@ -12,14 +12,18 @@ MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps native mingw programs stage run demo test test-native test-wine test-wine-e2e pages fuzz fuzz-run fuzz-smoke bench clean
+.PHONY: all deps deps-native native mingw programs stage run demo test test-native test-wine test-wine-e2e pages fuzz fuzz-run fuzz-smoke bench clean
 
 all: native mingw stage
 
 deps:
 	@scripts/deps.sh
 
-$(NATIVE)/build.ninja: | deps
+# What the native build, `make run` and `make demo` need: no Wine, MinGW or clang.
+deps-native:
+	@scripts/deps.sh native
+
+$(NATIVE)/build.ninja: | deps-native
 	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WERROR=ON
 
 $(MINGW)/build.ninja: | deps

@@ -2,9 +2,18 @@
 # Installs the Debian packages the builds and tests need, when any is missing.
 # Nothing is fetched from anywhere but the machine's own package sources.
 set -euo pipefail
-packages=(cmake ninja-build g++ make googletest libgtest-dev libbenchmark-dev libmspack-dev
-          g++-mingw-w64-x86-64-posix wine wine64 xvfb mscompress gcab tmux clang libclang-rt-14-dev
-          libcli11-dev nlohmann-json3-dev tzdata)
+#
+#   scripts/deps.sh          everything: both builds, the tests under Wine, fuzzing (CI, make deps)
+#   scripts/deps.sh native   what the native build and its wizard need (make run, make demo):
+#                            no Wine, MinGW or clang
+native=(cmake ninja-build g++ make googletest libgtest-dev libbenchmark-dev libmspack-dev
+        libcli11-dev nlohmann-json3-dev)
+windows=(g++-mingw-w64-x86-64-posix wine wine64 xvfb mscompress gcab tmux clang libclang-rt-14-dev tzdata)
+case "${1:-all}" in
+  native) packages=("${native[@]}") ;;
+  all) packages=("${native[@]}" "${windows[@]}") ;;
+  *) echo "deps: unknown set '$1' (native or all)" >&2; exit 64 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -10,6 +10,12 @@ case "$cmd" in
     rm -rf "$dir"; mkdir -p "$dir"
     timeout 180 wineboot -i >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1; }
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Wine ships no printer INF of its own (ntprint.inf): the prefix gets the
+    # one the simulated machines have, so that printer INF files that take
+    # Windows' core driver read the same sections under Wine.
+    here=$(cd "$(dirname "$0")" && pwd)
+    mkdir -p "$dir/drive_c/windows/inf"
+    cp "$here/../tests/data/system/ntprint.inf" "$dir/drive_c/windows/inf/ntprint.inf"
     timeout 60 wineserver -w
     ;;
   destroy)
