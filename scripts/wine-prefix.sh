@@ -12,6 +12,13 @@ case "$cmd" in
     rm -rf "$dir"; mkdir -p "$dir"
     timeout 180 wineboot -i >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1; }
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Wine's own fonts (Tahoma, the dialog font; Marlett, the caption
+    # buttons) where this Wine looks for them: the prefix's Fonts folder.
+    if [ -d /usr/share/wine/fonts ]; then
+      for font in /usr/share/wine/fonts/*.ttf; do
+        [ -e "$font" ] && ln -sf "$font" "$dir/drive_c/windows/Fonts/"
+      done
+    fi
     # Japanese pages: Wine gives the dialog font to MS UI Gothic, which it
     # does not have; without a replacement it falls back to a font with no
     # Japanese letters and the pages show boxes.
