@@ -16,7 +16,7 @@ for p in "${packages[@]}"; do
 done
 missing_locales=()
 for l in "${locales[@]}"; do
-  locale -a 2>/dev/null | grep -qix "$l\.utf-\?8" || missing_locales+=("$l")
+  grep -qix "$l\.utf-\?8" <<<"$(locale -a 2>/dev/null)" || missing_locales+=("$l")
 done
 [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ] && exit 0
 if [ "$(id -u)" != 0 ]; then
@@ -31,7 +31,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 for l in "${locales[@]}"; do
-  locale -a 2>/dev/null | grep -qix "$l\.utf-\?8" && continue
+  grep -qix "$l\.utf-\?8" <<<"$(locale -a 2>/dev/null)" && continue
   echo "deps: making the locale $l.UTF-8"
   localedef -i "$l" -f UTF-8 "$l.UTF-8"
 done

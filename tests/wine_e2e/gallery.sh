@@ -11,10 +11,10 @@
 # gallery: pages in the wrong code page would be pictures of garbage.
 unix_locale() {  # NAME (ja_JP): NAME.UTF-8
   [ "$1" = C ] && { echo C.UTF-8; return; }
-  if ! locale -a 2>/dev/null | grep -qix "$1\.utf-\?8"; then
+  if ! grep -qix "$1\.utf-\?8" <<<"$(locale -a 2>/dev/null)"; then
     [ "$(id -u)" = 0 ] && localedef -i "$1" -f UTF-8 "$1.UTF-8" 2>/dev/null
   fi
-  locale -a 2>/dev/null | grep -qix "$1\.utf-\?8" || return 1
+  grep -qix "$1\.utf-\?8" <<<"$(locale -a 2>/dev/null)" || return 1
   echo "$1.UTF-8"
 }
 
@@ -31,7 +31,7 @@ gallery_network() {  # add | clear
   "$native/bin/kvsim" --root "$m" net add 10.0.0.9 "KV LaserPro Color" >/dev/null
   "$native/bin/kvsim" --root "$m" reg export "$key" >"$m/net.reg" || return 1
   timeout 30 wine reg import "$(winepath -w "$m/net.reg")" >/dev/null 2>&1
-  timeout 30 wine reg query "$key" /s 2>/dev/null | grep -q 192.168.1.3 ||
+  grep -q 192.168.1.3 <<<"$(timeout 30 wine reg query "$key" /s 2>/dev/null)" ||
     report "gallery: the network printers did not reach the prefix's registry"
 }
 

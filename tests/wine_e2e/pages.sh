@@ -24,13 +24,13 @@ command -v wine >/dev/null || need "wine (packages wine, wine64)"
 # says it is ImageMagick (a script of the same name in front of it on the
 # PATH may stand in for only a part of it).
 magick=()
-if command -v magick >/dev/null && magick -version 2>/dev/null | grep -q ImageMagick; then
+if command -v magick >/dev/null && [[ $(magick -version 2>/dev/null) == *ImageMagick* ]]; then
   magick=(magick)
 else
   for c in $(type -ap convert) /usr/bin/convert; do
     f=$(readlink -f "$c") || continue
     [ -x "$f" ] && [ "$(od -An -tx1 -N4 "$f" | tr -d ' ')" = 7f454c46 ] || continue
-    "$f" -version 2>/dev/null | grep -q ImageMagick && { magick=("$f"); break; }
+    [[ $("$f" -version 2>/dev/null) == *ImageMagick* ]] && { magick=("$f"); break; }
   done
 fi
 [ ${#magick[@]} -gt 0 ] || need "ImageMagick's convert (package imagemagick)"
@@ -38,9 +38,11 @@ fi
 # Wine's own fonts (Tahoma for the pages, Marlett for the caption buttons)
 # and a Japanese font for the replacement of MS UI Gothic.
 [ -e /usr/share/wine/fonts/marlett.ttf ] || need "Wine's fonts (package fonts-wine)"
-fc-list 2>/dev/null | grep -q IPAPGothic || need "the IPAPGothic font (package fonts-ipafont-gothic)"
+families=$(fc-list : family 2>/dev/null)
+grep -q IPAPGothic <<<"$families" || need "the IPAPGothic font (package fonts-ipafont-gothic)"
+locales=$(locale -a 2>/dev/null)
 for l in ja_JP de_DE; do
-  locale -a 2>/dev/null | grep -qix "$l\.utf-\?8" || need "the locale $l.UTF-8 (scripts/deps.sh makes it)"
+  grep -qix "$l\.utf-\?8" <<<"$locales" || need "the locale $l.UTF-8 (scripts/deps.sh makes it)"
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "make pages: cannot take the pictures; missing:" >&2
