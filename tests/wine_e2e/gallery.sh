@@ -82,6 +82,40 @@ gallery_language() {
   gallery_run usb $'page 1000: ok\npage 133: uncheck 1011; check 1012; ok\npage 149: select 1029 "KV LaserPro 5000"; ok\npage 144: next\npage 136\npage 145\npage 146: cancel\npage 147: ok\npage 1001: ok\npage 135: ok\n' "+H:$code"
   g_timeout=$KV_WINE_E2E_TIMEOUT
   stage_package "$pkg" "$mingw/src/KV_SETUP.exe" KV_SETUP.exe
+  # USB with the printer plugged in while the power-on page waits (kvplug
+  # does under Wine what plug and play does): the default-printer question
+  # (another printer is there already), the initial settings; then the same
+  # printer again: the box that says it is installed.
+  if [ -e "$prefix/drive_c/kvdrive/kvplug.exe" ]; then
+    forget_printers
+    gallery_other_printer
+    gallery_plugging usb-plug $'page 1000: ok\npage 133: uncheck 1011; check 1012; ok\npage 149: select 1029 "KV LaserPro 5000"; ok\npage 144: next\npage 136\npage 145\nmsgbox IDS_MSG_DEFUALT_PRINTER: yes\npage 1001: ok\npage 135: ok\n' "+H:$code"
+    gallery_run usb-again $'page 1000: ok\npage 133: uncheck 1011; check 1012; ok\npage 149: select 1029 "KV LaserPro 5000"; ok\nmsgbox IDS_ERR_ALREADY_USBPRINER: ok\n' "+H:$code"
+  fi
+}
+
+# A printer the prefix holds before the run.
+gallery_other_printer() {
+  local reg=$work/gallery-fax.reg
+  printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Fax]' \
+    '"Name"="Fax"' '"Port"="LPT1:"' '"Printer Driver"="Generic Fax"' '"Print Processor"="WinPrint"' \
+    '"Datatype"="RAW"' '"Attributes"=dword:00000040' >"$reg"
+  timeout 30 wine reg import "$(winepath -w "$reg")" >/dev/null 2>&1
+}
+
+# RUN SCRIPT ARGS...: gallery_run, the printer plugged in once the power-on
+# page shows.
+gallery_plugging() {
+  local run=$1 dir=$work/gallery-$g_lang pid
+  mkdir -p "$dir"
+  rm -f "$dir/$run.wine"
+  gallery_run "$@" & pid=$!
+  if wait_line "$dir/$run.wine" '== page 145'; then
+    timeout 60 wine 'C:\kvdrive\kvplug.exe' 'USBPRINT\KVLaserPro_500A1B2' --description 'KV LaserPro 5000' \
+      >"$dir/$run.plug" 2>&1
+  fi
+  wait $pid
 }
 
 gallery() {

@@ -60,7 +60,7 @@ rc=$?
 pick() {  # LANGUAGE-FOLDER TARGET-FOLDER
   local lang=$1 to=$2 run bmp base id n box
   mkdir -p "$to"
-  for run in add update network notfound usb batch1 batch2; do
+  for run in add update network notfound usb usb-plug usb-again; do
     [ -d "$raw/$lang/$run" ] || continue
     n=0
     for bmp in "$raw/$lang/$run"/*.bmp; do

@@ -27,7 +27,7 @@ name_of() {
 echo "# The pages of the Windows build under Wine"
 echo
 echo "Taken by \`make pages\` (tests/wine_e2e/pages.sh): kvdrive runs the Windows program under Wine"
-echo "(Xvfb, a Wine virtual desktop) on the add, update, network, not-found and USB time-out paths in"
+echo "(Xvfb, a Wine virtual desktop) on the add, update, network, not-found, USB time-out and USB paths in"
 echo "English, Japanese and German, and takes a picture of every page and message box as it opens."
 echo "The pictures are kept in \`docs/pages/\`; \`make pages\` refreshes them."
 for lang in en ja de; do
