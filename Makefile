@@ -4,6 +4,7 @@
 #   make test    every test: native, then the Win32 conformance tests under Wine,
 #                then the same UI scripts on both builds (when Xvfb can be started)
 #   make pages   pictures of every page under Wine, in three languages (docs/pages.md)
+#   make dist    the release zips of the Windows build (build/mingw/dist)
 # CI and developers build with warnings as errors (KV_WERROR); a plain cmake
 # build leaves it off.
 SHELL := /bin/bash
@@ -12,7 +13,7 @@ MINGW := build/mingw
 PACKAGE := build/package
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-native native mingw programs stage run demo test test-native test-wine test-wine-e2e pages fuzz fuzz-run fuzz-smoke bench clean
+.PHONY: all deps deps-native native mingw programs stage run demo dist test test-native test-wine test-wine-e2e test-dist pages fuzz fuzz-run fuzz-smoke bench clean
 
 all: native mingw stage
 
@@ -77,12 +78,23 @@ test-wine-e2e: native mingw
 	@if ! command -v xvfb-run >/dev/null; then echo "test-wine-e2e: no xvfb-run, skipped"; exit 0; fi; \
 	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW)
 
+# The pictures are kept in docs/pages/ and listed in docs/pages.md; the
+# script stops with a message when a tool or font it needs is missing.
 pages: native mingw
-	rm -rf build/pages
-	$(XVFB) tests/wine_e2e/run.sh $(NATIVE) $(MINGW) --pages build/pages
-	tests/wine_e2e/pages_md.sh build/pages > docs/pages.md
+	@tests/wine_e2e/pages.sh $(NATIVE) $(MINGW)
 
-test: test-native test-wine test-wine-e2e
+# The release a maker ships: KV_SETUP-<version>-win64.zip, and the sample
+# package's drivers and stand-ins in a second zip.
+dist: mingw
+	cd $(MINGW) && rm -rf dist && cpack --config CPackConfig.cmake >/dev/null
+	@ls $(MINGW)/dist/*.zip
+
+# The release unzipped beside the sample drivers under Wine: a batch add.
+test-dist: dist
+	@if command -v xvfb-run >/dev/null; then $(XVFB) scripts/dist-test.sh $(MINGW)/dist; \
+	else scripts/dist-test.sh $(MINGW)/dist; fi
+
+test: test-native test-wine test-wine-e2e test-dist
 
 # The libFuzzer harnesses only (clang, sanitizers, LeakSanitizer on).
 FUZZ := build/fuzz
