@@ -104,7 +104,7 @@ std::string matchRich() {
   };
   for (int round = 0; s.size() < 600 * 1024; ++round) {
     s.append(static_cast<size_t>(50 + round % 300), static_cast<char>(round));
-    const std::string period = "abcdefghijklmnopqrs".substr(0, static_cast<size_t>(2 + round % 17));
+    const std::string period = std::string("abcdefghijklmnopqrs").substr(0, static_cast<size_t>(2 + round % 17));
     for (int i = 0; i < 20; ++i) s += period;
     for (int i = 0; i < 200; ++i) s.push_back(next());
     s += "RECORD " + std::to_string(round) + " OFFSET " + std::to_string(round * 7) + "\r\n";
