@@ -90,8 +90,11 @@ BOOL CMainFrame::kUSBPrinter2ndInstallCheck_Win2K(int* pnSeen) {
   }
   // The model key: the hardware ID without "USBPRINT\" and without its
   // four-character suffix.
-  const std::string& strHardwareID = m_app.m_CDE.strHardwareID;
-  const std::string strModel = strHardwareID.size() > 13 ? strHardwareID.substr(9, strHardwareID.size() - 13) : "";
+  // An ID in the compatible form (without "USBPRINT\\") names the model
+  // as it is.
+  std::string strHardwareID = m_app.m_CDE.strHardwareID;
+  if (strHardwareID.size() >= 9 && kIEquals(strHardwareID.substr(0, 9), "USBPRINT\\")) strHardwareID.erase(0, 9);
+  const std::string strModel = strHardwareID.size() > 4 ? strHardwareID.substr(0, strHardwareID.size() - 4) : "";
   const std::string strUsbPrint = "SYSTEM\\CURRENTCONTROLSET\\ENUM\\USBPRINT";
   CRegKeyOwner usbPrint;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, strUsbPrint.c_str(), 0, KEY_READ, usbPrint.kOut()) != ERROR_SUCCESS) {

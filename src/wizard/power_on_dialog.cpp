@@ -88,13 +88,15 @@ std::string CPowerOnDialog::kMakePnpDevRegKey(const std::string& strHardwareID) 
     return {};
   }
   const size_t n = strHardwareID.find('\\');
-  if (n == std::string::npos || n + 1 >= strHardwareID.size()) {
+  if (n != std::string::npos && n + 1 >= strHardwareID.size()) {
     kProgramLog().kWriteLog(
         "CPowerOnDialog::kMakePnpDevRegKey() return (2) LastError=%u separator not found in strHardwareID.\n",
         GetLastError());
     return {};
   }
-  const std::string strPart = strHardwareID.substr(n + 1);
+  // An ID without the enumerator ("MakerModelXXXX", the compatible form
+  // Windows gives every USB printer too) is the model part itself.
+  const std::string strPart = n == std::string::npos ? strHardwareID : strHardwareID.substr(n + 1);
   return strPart.size() < 5 ? strPart : strPart.substr(0, strPart.size() - 4);
 }
 
