@@ -220,7 +220,9 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
     DWORD dwExitCode = 0;
     GetExitCodeProcess(pi.hProcess, &dwExitCode);
     kAfterNELIRun(dwExitCode, "kOnExecuteNELI");
-    if (m_app.m_b1Switch) {
+    // With +1 the installer's exit code becomes the wizard's own; a batch run
+    // without a parent window keeps it too, for its exit code (run_outcome.h).
+    if (m_app.m_b1Switch || m_app.kUsesRunExitCodes()) {
       if (dwExitCode == STILL_ACTIVE) {
         // With +1 the installer's exit code becomes the wizard's own: it is
         // worth waiting for, still answering messages.
@@ -235,7 +237,7 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
         GetExitCodeProcess(pi.hProcess, &dwExitCode);
       }
       m_app.m_dwNELIExitCode = dwExitCode;
-      if (dwExitCode != 0) {
+      if (m_app.m_b1Switch && dwExitCode != 0) {
         log.kWriteLog("CMainFrame::kOnExecuteNELI() post WM_CLOSE dwExitCode=%d\n", static_cast<int>(dwExitCode));
         EnableWindow(m_hWnd, TRUE);
         CloseHandle(pi.hThread);

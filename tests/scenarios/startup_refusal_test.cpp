@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "scenarios/scenario.h"
@@ -133,11 +134,17 @@ TEST_F(StartupRefusal, MissingSetupConfiguration) {
   expectExit(r, 22, "kGetShortPathName fail.");
   expectBox(r, "IDS_ERR_READINIFILE", "The setup configuration file could not be read.\n  | C:\\PKG\\KVISETUP.INI\n");
   expectParent(r, true);
-  // With a parent installer the report is kept for this run to append to.
-  std::ifstream report(m_temp / "INNELI.LOG");
-  std::string strFirst;
-  std::getline(report, strFirst);
-  EXPECT_EQ(strFirst, "earlier run\r");
+  // With a parent installer the earlier report is kept; this run's result
+  // comes first, so that it never reads as the earlier run's.
+  std::ifstream report(m_temp / "INNELI.LOG", std::ios::binary);
+  std::stringstream s;
+  s << report.rdbuf();
+  const std::string strReport = s.str();
+  const size_t nResult = strReport.find("Result : \t\tFailed");
+  const size_t nEarlier = strReport.find("earlier run\r\n");
+  EXPECT_NE(nResult, std::string::npos) << strReport;
+  EXPECT_NE(nEarlier, std::string::npos) << strReport;
+  EXPECT_LT(nResult, nEarlier) << strReport;
 }
 
 TEST_F(StartupRefusal, BadSetupConfigurationNamesTheKey) {
