@@ -153,7 +153,8 @@ TEST_F(CommandLine, ValidationRefusesWithItsNumberMessageAndDetail) {
       {{"+6:nofolder\\names.ini"}, 23, apptest::kKeepOnText},
       // A line break in a value would add interface-file entries of its own.
       {{"+B", "+A:a", "+N:Office\nPrinterName=INJECTED"}, 26, strCmd + "\n+N:Office\nPrinterName=INJECTED"},
-      {{"+B", "+A:a", "+P:USB001\r\nPortName=LPT1:"}, 26, strCmd + "\n+P:USB001\r\nPortName=LPT1:"},
+      // (the box's text has its line ends as the catalogue's: CR LF shows as one)
+      {{"+B", "+A:a", "+P:USB001\r\nPortName=LPT1:"}, 26, strCmd + "\n+P:USB001\nPortName=LPT1:"},
       {{"+B", "+A:a", "+U:u\n"}, 26, strCmd + "\n+U:u\n"},
       {{"+B", "+A:a\nb"}, 26, strCmd + "\n+A:a\nb"},
       {{"+8:DISPLAY\n+X:C:\\E.INI"}, 26, strCmd + "\n+8:DISPLAY\n+X:C:\\E.INI"},

@@ -35,6 +35,8 @@ std::string readWhole(const fs::path& path) {
 }
 
 class BatchOutcome;
+struct Case;
+void PrintTo(const Case& c, std::ostream* os);
 
 struct Case {
   const char* pszName;
@@ -45,6 +47,8 @@ struct Case {
   int nExitUnderParent;              // without +1, under a parent window
   const char* pszReport;             // the report's first result, nullptr: no report of this run
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.pszName; }
 
 class BatchOutcome : public scenario::ScenarioTest, public testing::WithParamInterface<Case> {
  public:
@@ -172,7 +176,12 @@ const Case kCases[] = {
     {"NoDriverForThisSystem", [](BatchOutcome& t) { t.removePackageFile("DRIVERS/DISK1/KVX64.INF"); }, {}, 45, 0x1,
      0, "Failed"},
     {"PackageFailsAnalysis",
-     [](BatchOutcome& t) { t.writePackageFile("DRIVERS/DISK1/KVX64.INF", "[Version]\r\nSignature=\"$Windows NT$\"\r\n"); },
+     // A printer INF without its [Manufacturer] section.
+     [](BatchOutcome& t) {
+       t.writePackageFile("DRIVERS/DISK1/KVX64.INF",
+                          "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n"
+                          "ClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\nProvider=KV\r\n");
+     },
      {}, 47, 0x1, 0, "Failed"},
     {"InstallerReportsAnErrorAndExitsZero", [](BatchOutcome& t) { t.knobs("\"Status\"=dword:00000001\n"); }, {}, 43,
      0x1, 0, "Failed"},
