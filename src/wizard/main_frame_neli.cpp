@@ -220,9 +220,13 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
     DWORD dwExitCode = 0;
     GetExitCodeProcess(pi.hProcess, &dwExitCode);
     kAfterNELIRun(dwExitCode, "kOnExecuteNELI");
-    // With +1 the installer's exit code becomes the wizard's own; a batch run
-    // without a parent window keeps it too, for its exit code (run_outcome.h).
-    if (m_app.m_b1Switch || m_app.kUsesRunExitCodes()) {
+    // A batch run without a parent window keeps the code of an installer
+    // that has ended, for its own exit code (run_outcome.h); it does not
+    // wait for one that still runs after reporting.
+    if (!m_app.m_b1Switch && m_app.kUsesRunExitCodes() && dwExitCode != STILL_ACTIVE) {
+      m_app.m_dwNELIExitCode = dwExitCode;
+    }
+    if (m_app.m_b1Switch) {
       if (dwExitCode == STILL_ACTIVE) {
         // With +1 the installer's exit code becomes the wizard's own: it is
         // worth waiting for, still answering messages.
@@ -237,7 +241,7 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
         GetExitCodeProcess(pi.hProcess, &dwExitCode);
       }
       m_app.m_dwNELIExitCode = dwExitCode;
-      if (m_app.m_b1Switch && dwExitCode != 0) {
+      if (dwExitCode != 0) {
         log.kWriteLog("CMainFrame::kOnExecuteNELI() post WM_CLOSE dwExitCode=%d\n", static_cast<int>(dwExitCode));
         EnableWindow(m_hWnd, TRUE);
         CloseHandle(pi.hThread);
