@@ -1,6 +1,8 @@
 // The closing line of a run (see closing_line.h).
 #include "app/closing_line.h"
 
+#include "app/run_outcome.h"
+
 #include <cstdio>
 
 namespace {
@@ -43,6 +45,23 @@ const char* const kStartupExits[] = {
     "the spooler's present lists could not be made",                            // 33
 };
 
+// The run's own failures after start-up (run_outcome.h), from 40 on.
+const char* const kRunExits[] = {
+    "the external installer is not in the package",                           // 40
+    "the interface file could not be written",                                // 41
+    "the external installer could not be started",                            // 42
+    "the external installer reported an installation error",                  // 43
+    "the external installer reported that it was broken off",                 // 44
+    "the driver named on the command line is not offered by the package here",  // 45
+    "the package has no driver for this system",                              // 46
+    "the package's printer INFs could not be analysed",                       // 47
+    "the USB driver installation failed",                                     // 48
+    "the USB printer arrived but no printer was added",                       // 49
+    "installation error",                                                     // 50
+    "broken off",                                                             // 51
+    "cancelled by the user",                                                  // 52
+};
+
 }  // namespace
 
 std::string kExitMeaning(int nExit) {
@@ -50,6 +69,8 @@ std::string kExitMeaning(int nExit) {
   if (nExit > 0 && nExit < static_cast<int>(sizeof(kStartupExits) / sizeof(kStartupExits[0]))) {
     return std::string("start-up stopped: ") + kStartupExits[nExit];
   }
+  if (nExit >= KVEXIT_NELI_MISSING && nExit <= KVEXIT_CANCELLED) return kRunExits[nExit - KVEXIT_NELI_MISSING];
+  if (nExit == KVEXIT_REBOOT_NEEDED) return "success; a restart is needed";
   return "the external installer's exit code (+1)";
 }
 

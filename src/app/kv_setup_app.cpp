@@ -8,10 +8,12 @@
 
 #include "resources/message_ids.h"
 #include "resources/rsc_msg.h"
+#include "app/run_outcome.h"
 #include "app/window_messages.h"
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/vexo_error.h"
 #include "system/program_log.h"
+#include "system/text_utility.h"
 
 namespace {
 
@@ -58,8 +60,20 @@ BOOL CKV_SETUPApp::kStartupExit(int nExit, const char* pszReason, bool bWithLast
   return FALSE;
 }
 
+void CKV_SETUPApp::kRecordRunFailure(int nCode, const char* pszWhy) {
+  kProgramLog().kWriteLog("CKV_SETUPApp::kRecordRunFailure() [%d] %s%s\n", nCode, pszWhy,
+                          m_nRunFailure != 0 ? " (an earlier failure is kept)" : "");
+  if (m_nRunFailure == 0) m_nRunFailure = nCode;
+}
+
+int CKV_SETUPApp::kReportFlags() const {
+  return (m_bSuccess ? 1 : 0) | (m_bInstallError ? 2 : 0) | (m_bBreakOff ? 4 : 0) | (m_bWarning ? 8 : 0) |
+         (m_bOSReboot ? 16 : 0) | (m_bCancel ? 32 : 0) | (m_bUSBConnected ? 64 : 0);
+}
+
 BOOL CKV_SETUPApp::InitInstance() {
   m_nStartupExit = 0;
+  m_bStartupPassed = 0;
   INITCOMMONCONTROLSEX icc = {};
   icc.dwSize = sizeof(icc);
   icc.dwICC = ICC_WIN95_CLASSES;
@@ -126,12 +140,12 @@ BOOL CKV_SETUPApp::InitInstance() {
 
   m_pRscCommon->kSetWindowHandle(m_hMainWnd);
   if (!m_pRscCommon->kCollectiveFileAnalyze()) {
-    m_pRscCommon->kDispMessageBox(m_pRscCommon->kGetErrorMessage(), m_strDefaultCaption, MB_OK | MB_ICONINFORMATION);
+    if (!kIsSilent()) m_pRscCommon->kDispMessageBox(m_pRscCommon->kGetErrorMessage(), m_strDefaultCaption, MB_OK | MB_ICONINFORMATION);
     PostMessageA(m_hMainWnd, WM_CLOSE, 0, 0);
     return kStartupExit(12, "kCollectiveFileAnalyze fail.");
   }
   if (!kGetLocaleInfo(1)) {
-    m_pRscCommon->kDispMessageBox(m_pRscCommon->kGetErrorMessage(), m_strDefaultCaption, MB_OK | MB_ICONINFORMATION);
+    if (!kIsSilent()) m_pRscCommon->kDispMessageBox(m_pRscCommon->kGetErrorMessage(), m_strDefaultCaption, MB_OK | MB_ICONINFORMATION);
     PostMessageA(m_hMainWnd, WM_CLOSE, 0, 0);
     return kStartupExit(13, "kGetLocaleInfo fail.");
   }
@@ -169,7 +183,7 @@ BOOL CKV_SETUPApp::InitInstance() {
   }
 
   if (!kGetLocaleInfo(0)) {
-    m_pRscCommon->kDispMessageBox(m_pRscCommon->kGetErrorMessage(), m_strDefaultCaption, MB_OK | MB_ICONINFORMATION);
+    if (!kIsSilent()) m_pRscCommon->kDispMessageBox(m_pRscCommon->kGetErrorMessage(), m_strDefaultCaption, MB_OK | MB_ICONINFORMATION);
     PostMessageA(m_hMainWnd, WM_CLOSE, 0, 0);
     return kStartupExit(20, "kGetLocaleInfo fail.");
   }
@@ -286,6 +300,20 @@ BOOL CKV_SETUPApp::InitInstance() {
         break;
       }
     }
+    // The USB choice disappears from the page when no model qualifies; the
+    // log says which models were near and why they do not (a driver file
+    // that could not be read leaves its candidate without version 3).
+    if (!m_bUSBDriverExist) {
+      kProgramLog().kWriteLog("CKV_SETUPApp::InitInstance() no USB model for %s: the USB connection is not offered.\n",
+                              pszPlatform);
+      for (const CCandidateDriver& candidate : m_pDriverInfomation->VEXOGetCandidateDriverList()) {
+        if (!candidate.bUSBPermit || !kIEquals(candidate.strPlatform, pszPlatform)) continue;
+        kProgramLog().kWriteLog("  [%s] driver version %u, not 3: its driver file [%s] gave no user-mode driver "
+                                "version (missing, unreadable or not a driver).\n",
+                                candidate.strDriverName.c_str(), static_cast<unsigned>(candidate.dwInfOSVersion),
+                                candidate.strDriverFile.c_str());
+      }
+    }
     if (!kMakePresentList()) return kStartupExit(33, "kMakePresentList returned FALSE.");
   }
 
@@ -295,15 +323,31 @@ BOOL CKV_SETUPApp::InitInstance() {
   if (m_pSharedData) m_pSharedData->ullMainWnd = reinterpret_cast<uintptr_t>(m_hMainWnd);
   PostMessageA(m_hMainWnd, WM_DISP_LICENSE, 0, 0);
   kProgramLog().kWriteLog("CKV_SETUPApp::InitInstance() return TRUE\n");
+  m_bStartupPassed = 1;
   return TRUE;
 }
 
 int CKV_SETUPApp::ExitInstance() {
   kProgramLog().kWriteLog("CSETUPApp::ExitInstance\n");
+  // A start-up that stopped is no success: the parent hears an error (a
+  // declined confirmation: a cancel). +S alone ends as asked, with 0.
+  if (m_nStartupExit != 0 && m_nStartupExit != 6) {
+    if (m_nStartupExit == 21) {
+      m_bCancel = 1;
+    } else {
+      m_bInstallError = 1;
+    }
+  }
+  // Every run that got as far as its report writes one, so that the report
+  // never shows an earlier run's result; a report written before the last
+  // flags changed is written again.
+  if (m_pRscCommon && !m_strLogFile.empty() && (m_bStartupPassed || m_nStartupExit >= 21) &&
+      m_nReportedFlags != kReportFlags()) {
+    kProgramLog().kWriteLog("CKV_SETUPApp::ExitInstance() the report is written for this run's end.\n");
+    kWriteKVISETUPLogInfo();
+  }
   if (!m_strInstManHWnd.empty() && !m_strInstManMessage.empty()) {
-    DWORD dwStatus = m_bInstallError ? 1 : ((m_bBreakOff || m_bCancel) ? 2 : 0);
-    if (m_bWarning && !m_bInstallError) dwStatus += 4;
-    if (m_bOSReboot) dwStatus += 0x10000;
+    const DWORD dwStatus = kRunStatusWord(m_bInstallError, m_bBreakOff, m_bCancel, m_bWarning, m_bOSReboot);
     kProgramLog().kWriteLog("CKV_SETUPApp::ExitInstance() dwStatus = [0x%08x]\n", dwStatus);
     kSendToIMMessage(0, dwStatus, 0);
   }
@@ -318,15 +362,21 @@ int CKV_SETUPApp::ExitInstance() {
   kCloseSharedData();
   if (m_hMainWnd && IsWindow(m_hMainWnd)) DestroyWindow(m_hMainWnd);
   m_hMainWnd = nullptr;
-  // A start-up that failed ends with its exit number, also in silent mode:
-  // the external installer never ran, so its exit code (0) would report a
-  // failure as success.
-  int nExitCode = 0;
-  if (m_nStartupExit != 0) {
-    nExitCode = m_nStartupExit;
-  } else if (m_b1Switch) {
-    nExitCode = static_cast<int>(m_dwNELIExitCode);
-  }
+  // A start-up that failed ends with its exit number, also in silent mode.
+  // After start-up, a silent run or a batch run without a parent window
+  // ends with a code for every outcome (run_outcome.h); otherwise the
+  // parent judges by the status word and the exit code is 0.
+  CRunOutcome outcome;
+  outcome.nStartupExit = m_nStartupExit;
+  outcome.bCodes = kUsesRunExitCodes() ? 1 : 0;
+  outcome.dwNELIExitCode = m_dwNELIExitCode;
+  outcome.nRunFailure = m_nRunFailure;
+  outcome.bSuccess = m_bSuccess;
+  outcome.bInstallError = m_bInstallError;
+  outcome.bBreakOff = m_bBreakOff;
+  outcome.bCancel = m_bCancel;
+  outcome.bOSReboot = m_bOSReboot;
+  const int nExitCode = kRunExitCode(outcome);
   kProgramLog().kWriteLog("CKV_SETUPApp::ExitInstance() return [%d]\n", nExitCode);
   return nExitCode;
 }
@@ -335,7 +385,9 @@ int CKV_SETUPApp::kDispErrorMessage(const std::string& strKey, const std::string
                                     const std::string& strDetail2, UINT uStyle) {
   const std::string strText = m_pRscCommon->kGetMessageText(strKey);
   const std::string strMessage = CRscMsg::kAppendDetail(strText, strDetail1, strDetail2);
-  const bool bSilent = m_bCmdLineAnalyzed && m_b1Switch;
+  // Silent mode shows nothing at all, also before the command line was
+  // validated: a box nobody answers would hold a deployment for ever.
+  const bool bSilent = kIsSilent();
   const bool bShow = m_hMainWnd != nullptr && !strText.empty() && !bSilent;
   kProgramLog().kWriteLog("CKV_SETUPApp::kDispErrorMessage() %s shown=%d\n", strKey.c_str(), bShow ? 1 : 0);
   kProgramLog().kWriteLog("  [%s]\n", strMessage.c_str());
@@ -349,7 +401,8 @@ int CKV_SETUPApp::kDispErrorMessage(const std::string& strKey, const std::string
 int CKV_SETUPApp::kDispStartMessage(const std::string& strKey1, const std::string& strKey2) {
   const std::string strText1 = m_pRscCommon->kGetMessageText(strKey1);
   const std::string strText2 = m_pRscCommon->kGetMessageText(strKey2);
-  if (strText1.empty() || strText2.empty() || !m_hMainWnd) return 1;
+  // In silent mode the question cannot be asked, as without a window.
+  if (strText1.empty() || strText2.empty() || !m_hMainWnd || kIsSilent()) return 1;
   return m_pRscCommon->kDispMessageBox(strText1 + "\n" + strText2, m_strDefaultCaption, kStartConfirmStyle);
 }
 

@@ -219,6 +219,21 @@ class CKV_SETUPApp {
   int m_bCmdLineAnalyzed = 0;
   DWORD m_dwOsKind = 0;  // the OS kind word kept at start-up
   int m_nStartupExit = 0;  // the numbered exit of a failed start-up, 0 otherwise
+  int m_bStartupPassed = 0;  // InitInstance got through every check
+  // The first failure of the run after start-up (KVEXIT_..., run_outcome.h),
+  // for the exit code of a silent or parentless batch run.
+  int m_nRunFailure = 0;
+  // Records the run's failure unless an earlier one is recorded; logged.
+  void kRecordRunFailure(int nCode, const char* pszWhy);
+  // Silent mode: +1 was given. No box is shown then, before or after the
+  // command line was validated: a deployment tool has nobody to answer it.
+  bool kIsSilent() const { return m_b1Switch != 0; }
+  // The run's own exit codes apply: +1, or +B without a parent window (the
+  // exit code is then all the caller has).
+  bool kUsesRunExitCodes() const { return m_b1Switch || (m_bBSwitch && !(m_bWSwitch && m_bMSwitch)); }
+  // The flags the report was last written with (-1: not yet in this run).
+  int m_nReportedFlags = -1;
+  int kReportFlags() const;
 
   // ---- Wizard pages and the frame's lists --------------------------------
   std::vector<std::string> m_lstUpdatePrinters;  // printers the update path renews

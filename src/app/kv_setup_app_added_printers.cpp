@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/kv_setup_app.h"
+#include "system/command_line_text.h"
 #include "system/handle_owner.h"
 #include "system/program_log.h"
 #include "system/spooler_function.h"
@@ -132,7 +133,9 @@ void CKV_SETUPApp::kShowPrinterProperty() {
     kProgramLog().kWriteLog("CKV_SETUPApp::kShowPrinterProperty()strPrinterName=[%s] bShowProperty=[%d]\n",
                             info.strPrinterName.c_str(), info.bShowProperty);
     if (!info.bShowProperty) continue;
-    std::string strCommand = "rundll32 printui.dll,PrintUIEntry /p /n \"" + info.strPrinterName + "\"";
+    // The printer's name is quoted by the command-line rules: a quote in it
+    // must not end the name and add switches of its own.
+    std::string strCommand = "rundll32 printui.dll,PrintUIEntry /p /n " + kQuoteCommandLineValue(info.strPrinterName);
     kProgramLog().kWriteLog("  Created Command =[%s] \n", strCommand.c_str());
     STARTUPINFOA si{};
     si.cb = sizeof si;

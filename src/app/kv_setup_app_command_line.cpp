@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/kv_setup_app.h"
+#include "system/command_line_text.h"
 #include "resources/message_ids.h"
 #include "system/program_log.h"
 #include "system/text_utility.h"
@@ -226,6 +227,26 @@ BOOL CKV_SETUPApp::kAnalysisCommandLine() {
     } else {
       kProgramLog().kWriteLog("CKV_SETUPApp::kAnalysisCommandLine() -H switch specified. parameter [%s]\n",
                               m_strLangCode.c_str());
+    }
+  }
+
+  // Values that reach the interface file or the external installer's
+  // command line as one line each: a line break (or another control
+  // character) would add entries or switches of its own.
+  {
+    const struct {
+      int bGiven;
+      const char* pszSwitch;
+      const std::string* pValue;
+    } kOneLine[] = {{m_bNSwitch, "+N:", &m_strPrinterNameParam}, {m_bPSwitch, "+P:", &m_strPortParam},
+                    {m_bUSwitch, "+U:", &m_strUserCode},          {m_b3Switch, "+3:", &m_strInitializeFile},
+                    {m_b4Switch, "+4:", &m_strShareName},         {m_bASwitch, "+A:", &m_strAddDriverName},
+                    {m_bDSwitch, "+D:", &m_strDeleteComponentName}, {m_bRSwitch, "+R:", &m_strRenewDriverName},
+                    {m_b8Switch, "+8:", &m_strInitPrnMode},       {m_b6Switch, "+6:", &m_strDriversNameIniFile}};
+    for (const auto& value : kOneLine) {
+      if (value.bGiven && kHasControlCharacter(*value.pValue)) {
+        return kCommandLineRefused(26, msgid::IDS_ERR_CMDLINE, value.pszSwitch + *value.pValue);
+      }
     }
   }
 

@@ -184,19 +184,6 @@ void CKV_SETUPApp::kWriteKVISETUPLogInfo() {
   // The new report is written beside the old one and takes its place only
   // when it is complete: a failure on the way (a full disk, a crash) leaves
   // the installer's log where it was.
-  char szTemp[MAX_PATH + 1] = {};
-  const DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
-  char szNewReport[MAX_PATH + 1] = {};
-  if (m_strLogFile.empty() || dwTemp == 0 || dwTemp > MAX_PATH ||
-      GetTempFileNameA(szTemp, "KVIS", 0, szNewReport) == 0) {
-    log.kWriteLog("CKV_SETUPApp::kWriteKVISETUPLogInfo() (1) LastError=%u GetTempFileName fail; the report is "
-                  "kept as it is.\n",
-                  GetLastError());
-    log.kWriteLog("  m_strLogFile=[%s]\n", m_strLogFile.c_str());
-    return;
-  }
-  const std::string strNew = szNewReport;
-
   // Lines 1 to 11: the summary.
   std::vector<std::string> lstLines;
   lstLines.push_back(rsc.kGetMessageText(msgid::IDS_LOGTITLE));
@@ -222,9 +209,11 @@ void CKV_SETUPApp::kWriteKVISETUPLogInfo() {
 
   const std::string strStatusLabel = rsc.kGetMessageText(msgid::IDS_LOG_KEY_STATUS) + " : ";
   std::vector<std::string> lstWords;
-  if (!m_bInstallError && !m_bBreakOff && !m_bWarning) lstWords.push_back(msgid::IDS_INSTSTAT_SUCCESS);
+  // A cancelled run is broken off, never a success.
+  const bool bBrokenOff = m_bBreakOff || m_bCancel;
+  if (!m_bInstallError && !bBrokenOff && !m_bWarning) lstWords.push_back(msgid::IDS_INSTSTAT_SUCCESS);
   if (m_bInstallError) lstWords.push_back(msgid::IDS_INSTSTAT_FAILED);
-  if (m_bBreakOff) lstWords.push_back(msgid::IDS_INSTSTAT_BREAKOFF);
+  if (bBrokenOff) lstWords.push_back(msgid::IDS_INSTSTAT_BREAKOFF);
   if (m_bWarning) lstWords.push_back(msgid::IDS_INSTSTAT_WARNING);
   if (m_bOSReboot) lstWords.push_back(msgid::IDS_INSTSTAT_NEEDREBOOT);
   std::string strStatus = strStatusLabel + "\t\t";
@@ -240,7 +229,8 @@ void CKV_SETUPApp::kWriteKVISETUPLogInfo() {
     char szDriver[MAX_PATH] = {};
     char szPrinter[MAX_PATH] = {};
     char szPort[MAX_PATH] = {};
-    if (kGetAddedPrinter(szDriver, MAX_PATH, szPrinter, MAX_PATH, szPort, MAX_PATH)) {
+    // Only a printer that was found is named: no block of empty names.
+    if (kGetAddedPrinter(szDriver, MAX_PATH, szPrinter, MAX_PATH, szPort, MAX_PATH) && szPrinter[0] != '\0') {
       lstLines.push_back("\r\n" + rsc.kGetMessageText(msgid::IDS_INSTALLED));
       lstLines.push_back(kFormatText("%s\t%s [%s]", rsc.kGetMessageText(msgid::IDS_DRIVERNAME).c_str(), szDriver,
                                      driverTypeText(m_CDE.dwInfOSVersion, m_CDE.strPlatform).c_str()));
@@ -251,6 +241,30 @@ void CKV_SETUPApp::kWriteKVISETUPLogInfo() {
   if (m_bDriversNameWriteErr) lstLines.push_back(rsc.kGetMessageText(msgid::IDS_DRIVERSNAMEWRITEERR));
   if (m_bOverDriversNameKey) lstLines.push_back(rsc.kGetMessageText(msgid::IDS_OVERDRIVERSNAMEKEY));
   lstLines.push_back("\r\n");
+
+  m_nReportedFlags = kReportFlags();
+  if (m_strLogFile.empty()) {
+    log.kWriteLog("CKV_SETUPApp::kWriteKVISETUPLogInfo() (1) m_strLogFile is empty.\n");
+    return;
+  }
+  // When no new file can be made beside it (a temporary folder that takes
+  // no new file), the summary is appended to the report as it is: the
+  // installer's log stays, and the run's result is still written.
+  const auto appendSummary = [&](const char* pszWhy) {
+    log.kWriteLog("CKV_SETUPApp::kWriteKVISETUPLogInfo() %s; the summary is appended to the report.\n", pszWhy);
+    log.kWriteLog("  m_strLogFile=[%s]\n", m_strLogFile.c_str());
+    for (const std::string& strLine : lstLines) kWriteLogFile(m_strLogFile, strLine);
+  };
+  char szTemp[MAX_PATH + 1] = {};
+  const DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
+  char szNewReport[MAX_PATH + 1] = {};
+  if (dwTemp == 0 || dwTemp > MAX_PATH || GetTempFileNameA(szTemp, "KVIS", 0, szNewReport) == 0) {
+    const DWORD dwError = GetLastError();
+    log.kWriteLog("CKV_SETUPApp::kWriteKVISETUPLogInfo() (1) LastError=%u GetTempFileName fail.\n", dwError);
+    appendSummary("no new file");
+    return;
+  }
+  const std::string strNew = szNewReport;
 
   // Everything goes into the new file through one handle: the summary,
   // then the installer's log piece by piece, then the closing line end.
@@ -297,6 +311,7 @@ void CKV_SETUPApp::kWriteKVISETUPLogInfo() {
     if (!DeleteFileA(strNew.c_str()) && GetFileAttributesA(strNew.c_str()) != INVALID_FILE_ATTRIBUTES) {
       log.kWriteLog("CKV_SETUPApp::kWriteKVISETUPLogInfo() (3) LastError=%u DeleteFile fail.\n", GetLastError());
     }
+    appendSummary("the new report could not take the old one's place");
     return;
   }
   log.kWriteLog("CKV_SETUPApp::kWriteKVISETUPLogInfo() the report is written. [%s]\n", m_strLogFile.c_str());

@@ -2,6 +2,7 @@
 // drivers of the package that suit this system, and the lists of what the
 // spooler already holds.
 #include "app/kv_setup_app.h"
+#include "app/run_outcome.h"
 #include "app/setup_candidate_admission.h"
 #include "resources/message_ids.h"
 #include "system/program_log.h"
@@ -98,6 +99,7 @@ BOOL CKV_SETUPApp::kMakeSetupInfomation() {
   if (dwResult == VEXOERR_SOURCEPATHNG) {
     const std::string strDetail =
         kFormatText("%s %s", m_pRscCommon->kGetMessageText(msgid::IDS_ERR_SEARCHPATH).c_str(), m_strRestrictPath.c_str());
+    kRecordRunFailure(KVEXIT_PACKAGE_ANALYSIS, "the package folder cannot be searched");
     kDispErrorMessage(msgid::IDS_ERR_NOSETUPINFO, strDetail, "", kStartupMessageStyle);
     return fail(3, "VEXOMakeCandidateDriverList returned VEXOERR_SOURCEPATHNG.");
   }
@@ -105,11 +107,13 @@ BOOL CKV_SETUPApp::kMakeSetupInfomation() {
     std::string strErrorText1;
     std::string strErrorText2;
     m_pDriverInfomation->VEXOGetErrorInfomatio(strErrorText1, strErrorText2);
+    kRecordRunFailure(KVEXIT_PACKAGE_ANALYSIS, "a printer INF of the package cannot be read");
     kDispErrorMessage(msgid::IDS_ERR_READINFERR, kFormatText("%s\n%s", strErrorText1.c_str(), strErrorText2.c_str()),
                       "", kStartupMessageStyle);
     return fail(4, "VEXOMakeCandidateDriverList returned VEXOERR_READINFERR.");
   }
   if (dwResult != VEXOERR_SUCCESS) {
+    kRecordRunFailure(KVEXIT_PACKAGE_ANALYSIS, "the package's analysis failed");
     kDispErrorMessage(msgid::IDS_ERR_OTHERERR,
                       kFormatText("%s VEXOMakeCandidateDriverList\n%s (%u)", m_strErrKind.c_str(),
                                   m_strErrCode.c_str(), dwResult),
@@ -140,12 +144,10 @@ BOOL CKV_SETUPApp::kMakeSetupInfomation() {
   if (m_bBSwitch && !bTargetDriverExist) {
     const std::string strDetail = m_bASwitch ? kFormatText("%s:%s", "+A", m_strAddDriverName.c_str())
                                              : kFormatText("%s:%s", "+R", m_strRenewDriverName.c_str());
-    // A batch run that names a driver the package does not hold is told so
-    // even in silent mode: nothing else would explain the end.
-    const int bCmdLineAnalyzed = m_bCmdLineAnalyzed;
-    m_bCmdLineAnalyzed = 0;
+    // The caller's mistake: an error of its own number, told in the detail
+    // log and the report (in silent mode no box is shown).
+    kRecordRunFailure(KVEXIT_UNKNOWN_DRIVER, "the driver named on the command line is not offered here");
     kDispErrorMessage(msgid::IDS_ERR_NOSETUPINFO, strDetail, "", kStartupMessageStyle);
-    m_bCmdLineAnalyzed = bCmdLineAnalyzed;
     return fail(2, "bTargetDriverExist is FALSE.");
   }
 

@@ -13,6 +13,10 @@ int frameMargin() { return GetSystemMetrics(SM_CXEDGE); }
 
 CAdvListCtrl::~CAdvListCtrl() {
   // The records go with the list; the window may be gone already.
+  kFreeAllRecords();
+}
+
+void CAdvListCtrl::kFreeAllRecords() {
   for (auto& page : m_lstPages) {
     for (CAlvItem& item : *page) {
       if (item.pData) DeleteItemData(item.pData);
@@ -141,7 +145,8 @@ void CAdvListCtrl::kBeginSort(int /*nColumn*/, const std::vector<void*>& /*lstDa
 
 void CAdvListCtrl::kEndSort() {}
 
-void CAdvListCtrl::kSort(int nColumn, BOOL bAscending) {
+BOOL CAdvListCtrl::kSort(int nColumn, BOOL bAscending) {
+  if (!m_hWnd) return FALSE;
   m_Header.m_nSortColumn = nColumn;
   m_Header.m_bAscending = bAscending;
   // The items are taken out in their order, sorted stably and put back, so
@@ -166,6 +171,7 @@ void CAdvListCtrl::kSort(int nColumn, BOOL bAscending) {
     return CompareItems(a.pItem->pData, b.pItem->pData, nColumn, bAscending) < 0;
   });
   kEndSort();
+  BOOL bComplete = TRUE;
   SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0);
   for (size_t n = 0; n < lstEntries.size(); ++n) {
     const Entry& entry = lstEntries[n];
@@ -179,8 +185,13 @@ void CAdvListCtrl::kSort(int nColumn, BOOL bAscending) {
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED | LVIS_STATEIMAGEMASK;
     item.iImage = m_hImageList ? RequestImage(entry.pItem->pData, 0) : 0;
     const int nItem = static_cast<int>(SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (nItem >= 0) kRefreshItem(nItem);
+    if (nItem >= 0) {
+      kRefreshItem(nItem);
+    } else {
+      bComplete = FALSE;
+    }
   }
+  return bComplete;
 }
 
 int CAdvListCtrl::kCalcColumnWidth(int nColumn) const {

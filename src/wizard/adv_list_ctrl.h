@@ -78,7 +78,8 @@ class CAdvListCtrl {
   void kDeleteAllItems();
   // Sorts by a column with CompareItems; items that compare equal keep
   // their order.
-  void kSort(int nColumn, BOOL bAscending);
+  // FALSE when the list has no window or an item could not be put back.
+  BOOL kSort(int nColumn, BOOL bAscending);
   // The automatic width of a column (report view only), and setting it.
   int kCalcColumnWidth(int nColumn) const;
   void kAutoSizeColumn(int nColumn);
@@ -111,6 +112,11 @@ class CAdvListCtrl {
 
   CAlvItem* kNewItem();
   void kRefreshItem(int nItem);
+  // Frees every record the list holds (with DeleteItemData), whether or not
+  // its window still exists. A subclass that owns its records calls it from
+  // its own destructor: the base destructor can only reach the base's
+  // DeleteItemData.
+  void kFreeAllRecords();
   int kColumnCount() const;
 
   HWND m_hWnd = nullptr;

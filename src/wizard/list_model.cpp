@@ -16,8 +16,11 @@ bool isPrinterPort(const std::string& strAddress) {
 }  // namespace
 
 CListModel::~CListModel() {
-  // The records are this class's: free them while it still exists.
+  // The records are this class's: free them while it still exists. The
+  // page's window is usually gone by now, so the records are reached through
+  // the list's own store, not through the window's items.
   kDeleteAllItems();
+  kFreeAllRecords();
 }
 
 UINT CListModel::GetColumnFormat(int nColumn) {

@@ -3,6 +3,7 @@
 #include "wizard/main_frame.h"
 
 #include "app/kv_setup_app.h"
+#include "app/run_outcome.h"
 #include "app/window_messages.h"
 #include "resources/message_ids.h"
 #include "system/program_log.h"
@@ -133,8 +134,12 @@ LRESULT CMainFrame::kOnBaseProc(WPARAM wParam, LPARAM lParam) {
     m_app.m_bSuccess = 1;
   } else {
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_REPORTED_ERROR, "the external installer reported an installation error");
   }
-  if (wParam & 0x2) m_app.m_bBreakOff = 1;
+  if (wParam & 0x2) {
+    m_app.m_bBreakOff = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_REPORTED_BREAKOFF, "the external installer reported that it was broken off");
+  }
   if (wParam & 0x4) m_app.m_bWarning = 1;
   if (wParam & 0x10000) m_app.m_bOSReboot = 1;
   kProgramLog().kWriteLog("  SETUP_GLOBAL->m_bSuccess=[%d]\n", m_app.m_bSuccess);
@@ -206,20 +211,20 @@ LRESULT CMainFrame::kOnDispLicenseDialog(WPARAM wParam, LPARAM lParam) {
   static constexpr const char* kName = "kOnDispLicenseDialog";
   logEntry(kName, wParam, lParam);
   if (m_app.m_bBSwitch) {
-    kPost(kName, WM_DISP_SETUPKIND, "WM_DISP_SETUPKIND", 1);
+    kPost(kName, WM_DISP_SETUPKIND, "WM_DISP_SETUPKIND", 0);
     return 1;
   }
   if (!m_app.m_bShowLicensePage) {
-    kPost(kName, WM_DISP_SETUPKIND, "WM_DISP_SETUPKIND", 2);
+    kPost(kName, WM_DISP_SETUPKIND, "WM_DISP_SETUPKIND", 0);
     return 1;
   }
   m_app.m_nSetupKind = SETUPKIND_ADD;
   const INT_PTR nResult = CLicenseDialog(m_hWnd).DoModal();
   kProgramLog().kWriteLog("CMainFrame::%s() CLicenseDialog nResult=[%d]\n", kName, static_cast<int>(nResult));
   if (nResult == IDOK) {
-    kPost(kName, WM_DISP_SETUPKIND, "WM_DISP_SETUPKIND", 3);
+    kPost(kName, WM_DISP_SETUPKIND, "WM_DISP_SETUPKIND", 0);
   } else {
-    kCancel(kName, 4);
+    kCancel(kName, 0);
   }
   return 1;
 }
@@ -234,17 +239,18 @@ LRESULT CMainFrame::kOnDispSetupKindDialog(WPARAM wParam, LPARAM lParam) {
     const INT_PTR nResult = CSetupKindDialog(m_hWnd).DoModal();
     kProgramLog().kWriteLog("CMainFrame::%s() CSetupKindDialog nResult=[%d]\n", kName, static_cast<int>(nResult));
     if (nResult != IDOK) {
-      kCancel(kName, 1);
+      kCancel(kName, 0);
       return 1;
     }
   }
   kProgramLog().kWriteLog("CMainFrame::%s() m_nSetupKind=[%d] m_bNetworkSearch=[%d] m_bUSBInstall=[%d]\n", kName,
                           m_app.m_nSetupKind, m_app.m_bNetworkSearch, m_app.m_bUSBInstall);
   if (m_app.m_pDriverInfomation->VEXOGetCandidateDriverList().empty() && !m_app.kMakeSetupInfomation()) {
-    // kMakeSetupInfomation has told the user why. The end is not a success:
-    // the parent installer hears that the run was broken off.
-    m_app.m_bBreakOff = 1;
-    kPost(kName, WM_CLOSE, "WM_CLOSE", 2);
+    // kMakeSetupInfomation has told why (a driver name the package does not
+    // hold, a package that cannot be analysed): an error, not a cancel.
+    m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_PACKAGE_ANALYSIS, "the package's candidate drivers could not be gathered");
+    kPost(kName, WM_CLOSE, "WM_CLOSE", 0);
     return 1;
   }
   if (m_app.m_nSetupKind == SETUPKIND_ADD && !m_app.m_bDivertPrinter && m_app.m_lstSetupCandidate.empty()) {
@@ -252,18 +258,19 @@ LRESULT CMainFrame::kOnDispSetupKindDialog(WPARAM wParam, LPARAM lParam) {
     // to add, and the run must not end as if it had added something.
     kProgramLog().kWriteLog("CMainFrame::%s() no setup candidate for this system.\n", kName);
     m_app.kDispErrorMessage(msgid::IDS_ERR_NOSETUPINFO, "", "", MB_OK | MB_ICONEXCLAMATION);
-    m_app.m_bBreakOff = 1;
-    kPost(kName, WM_CLOSE, "WM_CLOSE", 3);
+    m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_NO_DRIVER_FOR_SYSTEM, "the package has no driver for this system");
+    kPost(kName, WM_CLOSE, "WM_CLOSE", 0);
     return 1;
   }
   if (m_app.m_nSetupKind == SETUPKIND_UPDATE) {
-    kPost(kName, WM_DISP_UPDATEPRINTER, "WM_DISP_UPDATEPRINTER", 4);
+    kPost(kName, WM_DISP_UPDATEPRINTER, "WM_DISP_UPDATEPRINTER", 0);
   } else if (m_app.m_bNetworkSearch && CEnvironment::kIsWin2k()) {
-    kPost(kName, WM_DISP_SEARCHPRINTER, "WM_DISP_SEARCHPRINTER", 5);
+    kPost(kName, WM_DISP_SEARCHPRINTER, "WM_DISP_SEARCHPRINTER", 0);
   } else if (m_app.m_bUSBInstall && CEnvironment::kIsWin2k()) {
-    kPost(kName, WM_DISP_USBPRINTERLIST, "WM_DISP_USBPRINTERLIST", 6);
+    kPost(kName, WM_DISP_USBPRINTERLIST, "WM_DISP_USBPRINTERLIST", 0);
   } else {
-    kPost(kName, WM_EXECUTE_NELI, "WM_EXECUTE_NELI", 7);
+    kPost(kName, WM_EXECUTE_NELI, "WM_EXECUTE_NELI", 0);
   }
   return 1;
 }
@@ -302,11 +309,11 @@ LRESULT CMainFrame::kOnDispUpdatePrinterDialog(WPARAM wParam, LPARAM lParam) {
     const INT_PTR nResult = CUpdatePrinterDialog(m_hWnd).DoModal();
     kProgramLog().kWriteLog("CMainFrame::%s() CUpdatePrinterDialog nResult=[%d]\n", kName, static_cast<int>(nResult));
     if (nResult != IDOK) {
-      kCancel(kName, 1);
+      kCancel(kName, 0);
       return 1;
     }
   }
-  kPost(kName, WM_EXECUTE_NELI, "WM_EXECUTE_NELI", 2);
+  kPost(kName, WM_EXECUTE_NELI, "WM_EXECUTE_NELI", 0);
   return 1;
 }
 
@@ -337,6 +344,13 @@ LRESULT CMainFrame::kOnDispCompleteDialog(WPARAM wParam, LPARAM lParam) {
       closeWithoutReboot();
       return 1;
     }
+    // Silent mode shows no page: nobody would answer it. The restart is
+    // done only when +E:2 asks for it.
+    if (m_app.kIsSilent() && !(m_app.m_bESwitch && m_app.m_nRebootMethod == RebootMethod_DoReboot)) {
+      kProgramLog().kWriteLog("CMainFrame::kOnDispCompleteDialog() silent mode: no completion page.\n");
+      closeWithoutReboot();
+      return 1;
+    }
     if (m_app.m_bESwitch && m_app.m_nRebootMethod != RebootMethod_Page) {
       if (m_app.m_nRebootMethod == RebootMethod_NotReboot) {
         closeWithoutReboot();
@@ -356,9 +370,9 @@ LRESULT CMainFrame::kOnDispCompleteDialog(WPARAM wParam, LPARAM lParam) {
   kProgramLog().kWriteLog("CMainFrame::%s() CCompleteDialog nResult=[%d] m_bRebootSelected=[%d]\n", kName,
                           static_cast<int>(nResult), m_app.m_bRebootSelected);
   if (nResult == IDOK && m_app.m_bRebootSelected) {
-    kPost(kName, UM_EXIT_REBOOT, "UM_EXIT_REBOOT", 1);
+    kPost(kName, UM_EXIT_REBOOT, "UM_EXIT_REBOOT", 0);
   } else {
-    kPost(kName, WM_CLOSE, "WM_CLOSE", 2);
+    kPost(kName, WM_CLOSE, "WM_CLOSE", 0);
   }
   return 1;
 }

@@ -2,8 +2,10 @@
 #include <vector>
 
 #include "app/kv_setup_app.h"
+#include "app/run_outcome.h"
 #include "app/window_messages.h"
 #include "resources/message_ids.h"
+#include "system/command_line_text.h"
 #include "system/program_log.h"
 #include "wizard/main_frame.h"
 
@@ -49,13 +51,16 @@ std::string CMainFrame::kMakeNELICommandLine(const std::string& strNELIPath, con
   } else {
     strH = "0x" + app.m_strLangCode;
   }
-  const char* pszFormat = bMinusH ? "\"%s\" +X:\"%s\" -H:%s +W:%08x +M:%05x" : "\"%s\" +X:\"%s\" +H:%s +W:%08x +M:%05x";
-  std::string strLine = kFormatText(pszFormat, strNELIPath.c_str(), strInterfaceFile.c_str(), strH.c_str(),
-                                    handleDigits(m_hWnd), WM_APPBASE_MESSAGE);
+  // Every value in quotes is quoted by the rules the installer reads its
+  // command line with, so that a quote in a value cannot end it and add
+  // switches; a plain value keeps the form "+X:\"value\"".
+  const char* pszFormat = bMinusH ? "\"%s\" +X:%s -H:%s +W:%08x +M:%05x" : "\"%s\" +X:%s +H:%s +W:%08x +M:%05x";
+  std::string strLine = kFormatText(pszFormat, strNELIPath.c_str(), kQuoteCommandLineValue(strInterfaceFile).c_str(),
+                                    strH.c_str(), handleDigits(m_hWnd), WM_APPBASE_MESSAGE);
   if (bAddForce) {
     strLine += " ";
     if (app.m_strInstManHWnd.empty() || app.m_strInstManMessage.empty()) strLine += "+Z ";
-    if (app.m_b6Switch) strLine += kFormatText("+6:\"%s\" ", app.m_strDriversNameIniFile.c_str());
+    if (app.m_b6Switch) strLine += "+6:" + kQuoteCommandLineValue(app.m_strDriversNameIniFile) + " ";
     return strLine;
   }
   auto batchSwitches = [&] {
@@ -77,7 +82,7 @@ std::string CMainFrame::kMakeNELICommandLine(const std::string& strNELIPath, con
     } else {
       batchSwitches();
     }
-    if (!app.m_bUSBInstall) strLine += kFormatText(" +8:\"%s\"", app.m_strInitPrnParam.c_str());
+    if (!app.m_bUSBInstall) strLine += " +8:" + kQuoteCommandLineValue(app.m_strInitPrnParam);
   } else if (app.m_nSetupKind == SETUPKIND_DELETE) {
     if (!app.m_bBSwitch) {
       strLine += " +K";
@@ -86,7 +91,7 @@ std::string CMainFrame::kMakeNELICommandLine(const std::string& strNELIPath, con
     }
   }
   if (app.m_b6Switch && (app.m_bDivertPrinter || app.m_nSetupKind != SETUPKIND_DELETE)) {
-    strLine += kFormatText(" +6:\"%s\"", app.m_strDriversNameIniFile.c_str());
+    strLine += " +6:" + kQuoteCommandLineValue(app.m_strDriversNameIniFile);
   }
   return strLine;
 }
@@ -148,8 +153,10 @@ void CMainFrame::kAfterNELIRun(DWORD dwExitCode, const char* pszHandler) {
   // before it could report) must not pass for a successful one.
   if (dwExitCode == kExitCancelled) {
     m_app.m_bBreakOff = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_REPORTED_BREAKOFF, "the external installer ended cancelled without a word");
   } else {
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_REPORTED_ERROR, "the external installer ended without reporting its status");
   }
   kProgramLog().kWriteLog("CMainFrame::%s() the installer ended without reporting its status: dwExitCode=%u; "
                           "m_bInstallError=[%d] m_bBreakOff=[%d]\n",
@@ -164,6 +171,7 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
   if (!m_app.kMakeInterfaceFile()) {
     // The installer never ran: nothing was installed.
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_INTERFACE_FILE, "the interface file could not be written");
     kPost("kOnExecuteNELI", WM_CLOSE, "WM_CLOSE", 0);
     return 1;
   }
@@ -173,6 +181,7 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
                   GetLastError());
     log.kWriteLog("  strNELIPath=[%s]\n", strNELIPath.c_str());
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_MISSING, "the external installer is not in the package");
     m_app.kDispErrorMessage(msgid::IDS_ERR_NELIWAKEUP, "", "", kStartupMessageStyle);
     return 1;
   }
@@ -182,6 +191,7 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
                   GetLastError());
     log.kWriteLog("  SETUP_GLOBAL->m_strInterfaceFile=[%s]\n", m_app.m_strInterfaceFile.c_str());
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_INTERFACE_FILE, "the interface file has no short path");
     m_app.kDispErrorMessage(msgid::IDS_ERR_NELIWAKEUP, "", "", kStartupMessageStyle);
     return 1;
   }
@@ -197,6 +207,7 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
     log.kWriteLog("CMainFrame::kOnExecuteNELI() post WM_CLOSE LastError=%u CreateProcess fail.\n", GetLastError());
     log.kWriteLog("  strConst=[%s]\n", strConst.c_str());
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_NOT_STARTED, "the external installer could not be started");
     m_app.kDispErrorMessage(msgid::IDS_ERR_NELIWAKEUP, "", "", kStartupMessageStyle);
     return 1;
   }
@@ -209,6 +220,12 @@ LRESULT CMainFrame::kOnExecuteNELI(WPARAM wParam, LPARAM lParam) {
     DWORD dwExitCode = 0;
     GetExitCodeProcess(pi.hProcess, &dwExitCode);
     kAfterNELIRun(dwExitCode, "kOnExecuteNELI");
+    // A batch run without a parent window keeps the code of an installer
+    // that has ended, for its own exit code (run_outcome.h); it does not
+    // wait for one that still runs after reporting.
+    if (!m_app.m_b1Switch && m_app.kUsesRunExitCodes() && dwExitCode != STILL_ACTIVE) {
+      m_app.m_dwNELIExitCode = dwExitCode;
+    }
     if (m_app.m_b1Switch) {
       if (dwExitCode == STILL_ACTIVE) {
         // With +1 the installer's exit code becomes the wizard's own: it is
@@ -252,6 +269,7 @@ LRESULT CMainFrame::kOnExecuteNELIAddForce(WPARAM wParam, LPARAM lParam) {
                   GetLastError());
     log.kWriteLog("  strNELIPath=[%s]\n", strNELIPath.c_str());
     m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_NELI_MISSING, "the external installer is not in the package");
     m_app.kDispErrorMessage(msgid::IDS_ERR_NELIWAKEUP, strNELIPath, "", kStartupMessageStyle);
     return 1;
   }
@@ -277,6 +295,7 @@ LRESULT CMainFrame::kOnExecuteNELIAddForce(WPARAM wParam, LPARAM lParam) {
                 "FALSE.\n",
                 GetLastError());
   m_app.m_bInstallError = 1;
+  m_app.kRecordRunFailure(KVEXIT_NELI_NOT_STARTED, "the external installer could not be started");
   m_app.kDispErrorMessage(msgid::IDS_ERR_NELIWAKEUP, strNELIPath, "", kStartupMessageStyle);
   return 1;
 }
@@ -289,7 +308,10 @@ BOOL CMainFrame::kCreateProcess(const std::string& strCommandLine, BOOL bIgnoreE
   m_nInstallErrorBefore = m_app.m_bInstallError;
   PROCESS_INFORMATION pi = {};
   if (!kStartNELIProcess(strCommandLine, pi)) {
-    log.kWriteLog("CMainFrame::kCreateProcess() return FALSE (1) LastError=%u CreateProcess fail.\n", GetLastError());
+    // The caller logs the failure too: the error outlives this log line.
+    const DWORD dwError = GetLastError();
+    log.kWriteLog("CMainFrame::kCreateProcess() return FALSE (1) LastError=%u CreateProcess fail.\n", dwError);
+    SetLastError(dwError);
     return FALSE;
   }
   WaitForInputIdle(pi.hProcess, INFINITE);

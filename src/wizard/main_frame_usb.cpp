@@ -1,6 +1,7 @@
 // The USB path of the wizard: install kind, power off, installation, power
 // on, the driver checks and the initial settings of the new printers.
 #include "app/kv_setup_app.h"
+#include "app/run_outcome.h"
 #include "app/window_messages.h"
 #include "install/driver_check.h"
 #include "wizard/install_prepare_dialog.h"
@@ -59,8 +60,10 @@ BOOL CMainFrame::kUSBPrinter2ndInstallCheck_Win2K(int* pnSeen) {
   }
   const std::vector<std::string> lstDevice = subKeysOf(usb.kGet());
   if (lstDevice.empty()) {
+    const DWORD dwError = GetLastError();
     kProgramLog().kWriteLog("CMainFrame::kUSBPrinter2ndInstallCheck_Win2K() return FALSE (2) LastError=%u\n",
-                            GetLastError());
+                            dwError);
+    SetLastError(dwError);
     return FALSE;
   }
   std::vector<std::string> lstPrefix, lstLocation;
@@ -87,8 +90,11 @@ BOOL CMainFrame::kUSBPrinter2ndInstallCheck_Win2K(int* pnSeen) {
   }
   // The model key: the hardware ID without "USBPRINT\" and without its
   // four-character suffix.
-  const std::string& strHardwareID = m_app.m_CDE.strHardwareID;
-  const std::string strModel = strHardwareID.size() > 13 ? strHardwareID.substr(9, strHardwareID.size() - 13) : "";
+  // An ID in the compatible form (without "USBPRINT\\") names the model
+  // as it is.
+  std::string strHardwareID = m_app.m_CDE.strHardwareID;
+  if (strHardwareID.size() >= 9 && kIEquals(strHardwareID.substr(0, 9), "USBPRINT\\")) strHardwareID.erase(0, 9);
+  const std::string strModel = strHardwareID.size() > 4 ? strHardwareID.substr(0, strHardwareID.size() - 4) : "";
   const std::string strUsbPrint = "SYSTEM\\CURRENTCONTROLSET\\ENUM\\USBPRINT";
   CRegKeyOwner usbPrint;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, strUsbPrint.c_str(), 0, KEY_READ, usbPrint.kOut()) != ERROR_SUCCESS) {
@@ -189,6 +195,7 @@ LRESULT CMainFrame::kOnDispInstPrepareDialog(WPARAM wParam, LPARAM lParam) {
   if (nResult == 1) {
     kPost("kOnDispInstPrepareDialog", WM_DISP_POWERON, "WM_DISP_POWERON", 1);
   } else {
+    if (m_app.m_bInstallError) m_app.kRecordRunFailure(KVEXIT_USB_INSTALL, "the USB driver installation failed");
     kPost("kOnDispInstPrepareDialog", WM_CLOSE, "WM_CLOSE", 2);
   }
   return 1;
@@ -196,8 +203,22 @@ LRESULT CMainFrame::kOnDispInstPrepareDialog(WPARAM wParam, LPARAM lParam) {
 
 void CMainFrame::kFinishUSBInstallation() {
   m_app.m_bUSBConnected = 1;
-  m_app.m_bSuccess = 1;
-  if (!m_app.m_pSpoolerInfomation->kGetPresentPrinterList().empty()) {
+  // The printer has arrived; the installation succeeded only when the
+  // spooler now holds a printer it did not hold at start-up (plug and play
+  // may take a moment to make it).
+  BOOL bAdded = m_app.kMakeAPL() && !m_app.m_listAPL.empty();
+  if (!bAdded) {
+    Sleep(1000);
+    bAdded = m_app.kMakeAPL() && !m_app.m_listAPL.empty();
+  }
+  if (!bAdded) {
+    kProgramLog().kWriteLog("CMainFrame::kOnDispPowerOnDialog() the printer arrived but no printer was added.\n");
+    m_app.m_bInstallError = 1;
+    m_app.kRecordRunFailure(KVEXIT_USB_NO_PRINTER, "the USB printer arrived but no printer was added");
+  } else {
+    m_app.m_bSuccess = 1;
+  }
+  if (bAdded && !m_app.m_pSpoolerInfomation->kGetPresentPrinterList().empty()) {
     const std::string strText = m_app.m_pRscCommon->kGetMessageText("IDS_MSG_DEFUALT_PRINTER");
     if (m_app.m_pRscCommon->kDispMessageBox(strText, m_app.m_strDefaultCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
       m_app.kSetDefaultPrinter();

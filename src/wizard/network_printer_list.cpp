@@ -165,10 +165,26 @@ BOOL CNetworkPrinterList::kMakeNetworkPrinterList() {
 
 bool CNetworkPrinterList::kIsPlainAddress(const std::string& strAddress) {
   if (strAddress.empty() || strAddress.size() > kMaxAddress) return false;
-  for (unsigned char c : strAddress) {
+  // What Windows resolves: host names of letters, digits, hyphens,
+  // underscores and dots, IPv4 and IPv6 addresses, the latter with a zone
+  // ("fe80::1%eth0", "fe80::1%12"). Blanks, separators and control
+  // characters never belong to one.
+  const size_t nZone = strAddress.find('%');
+  const std::string strHost = strAddress.substr(0, nZone);
+  if (strHost.empty()) return false;
+  for (unsigned char c : strHost) {
     const bool bLetter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     const bool bDigit = c >= '0' && c <= '9';
-    if (!bLetter && !bDigit && c != '.' && c != '-' && c != ':') return false;
+    if (!bLetter && !bDigit && c != '.' && c != '-' && c != ':' && c != '_') return false;
+  }
+  if (nZone == std::string::npos) return true;
+  // A zone belongs to an IPv6 address only, and names an interface.
+  if (strHost.find(':') == std::string::npos || nZone + 1 >= strAddress.size()) return false;
+  for (size_t i = nZone + 1; i < strAddress.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(strAddress[i]);
+    const bool bLetter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    const bool bDigit = c >= '0' && c <= '9';
+    if (!bLetter && !bDigit && c != '.' && c != '-' && c != '_') return false;
   }
   return true;
 }

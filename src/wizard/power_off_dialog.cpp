@@ -36,6 +36,11 @@ BOOL kLoadPowerPicture(CKV_SETUPApp& app, CPowerPicture& picture, const std::str
           DWORD dwRead = 0;
           if (dwSize && ReadFile(file.kGet(), vecData.data(), dwSize, &dwRead, nullptr) && dwRead == dwSize &&
               picture.kParseFile(vecData.data(), vecData.size(), nPaletteIndex, &strWhy)) {
+            // The package's picture is logged as the built-in one is: its
+            // header follows the 14-byte file header.
+            kProgramLog().kWriteLog("%s::GetTableSize() return dwColorTableSize=%d\n", pszPage,
+                                    static_cast<int>(CPowerPicture::GetTableSize(vecData.data() + 14,
+                                                                                 vecData.size() - 14)));
             return TRUE;
           }
           kProgramLog().kWriteLog("%s::SetLogPalete %s is not a usable bitmap (%s); the built-in picture is shown\n",

@@ -19,6 +19,10 @@ constexpr UINT_PTR kWaitTimer = 1;
 // GUID_DEVINTERFACE_USB_DEVICE
 constexpr GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 constexpr const char kUsbPrintKey[] = "SYSTEM\\CURRENTCONTROLSET\\ENUM\\USBPRINT";
+// The device's configuration flags that mean "no working driver".
+constexpr DWORD kConfigFlagReinstall = 0x20;       // CONFIGFLAG_REINSTALL
+constexpr DWORD kConfigFlagFailedInstall = 0x40;   // CONFIGFLAG_FAILEDINSTALL
+constexpr DWORD kConfigFlagFinishInstall = 0x400;  // CONFIGFLAG_FINISH_INSTALL
 
 std::vector<std::string> subKeysOf(HKEY hKey) {
   std::vector<std::string> out;
@@ -29,6 +33,22 @@ std::vector<std::string> subKeysOf(HKEY hKey) {
     out.emplace_back(szName, cch);
   }
   return out;
+}
+
+// A device counts as installed only with its driver in place: a device
+// whose installation failed or is unfinished keeps its description but has
+// no driver key.
+bool deviceHasDriver(CDriverInfomation& facade, HDEVINFO hSet, SP_DEVINFO_DATA* pData) {
+  DWORD dwFlags = 0;
+  if (facade.kSetupDiGetDeviceRegistryProperty(hSet, pData, SPDRP_CONFIGFLAGS, nullptr,
+                                               reinterpret_cast<PBYTE>(&dwFlags), sizeof dwFlags, nullptr) &&
+      (dwFlags & (kConfigFlagFailedInstall | kConfigFlagFinishInstall | kConfigFlagReinstall)) != 0) {
+    return false;
+  }
+  char szDriver[256] = {};
+  return facade.kSetupDiGetDeviceRegistryProperty(hSet, pData, SPDRP_DRIVER, nullptr, reinterpret_cast<PBYTE>(szDriver),
+                                                  sizeof szDriver - 1, nullptr) &&
+         szDriver[0] != '\0';
 }
 
 }  // namespace
@@ -46,7 +66,7 @@ int CKV_SETUPApp::kIsInstalledDeviceCount(HWND hWnd) {
     if (m_pDriverInfomation->kSetupDiGetDeviceRegistryProperty(hSet, &data, SPDRP_DEVICEDESC, nullptr,
                                                                reinterpret_cast<PBYTE>(szDesc), sizeof szDesc - 1,
                                                                nullptr) &&
-        kIEquals(szDesc, m_CDE.strDriverName)) {
+        kIEquals(szDesc, m_CDE.strDriverName) && deviceHasDriver(*m_pDriverInfomation, hSet, &data)) {
       ++nCount;
     }
   }
@@ -68,13 +88,15 @@ std::string CPowerOnDialog::kMakePnpDevRegKey(const std::string& strHardwareID) 
     return {};
   }
   const size_t n = strHardwareID.find('\\');
-  if (n == std::string::npos || n + 1 >= strHardwareID.size()) {
+  if (n != std::string::npos && n + 1 >= strHardwareID.size()) {
     kProgramLog().kWriteLog(
         "CPowerOnDialog::kMakePnpDevRegKey() return (2) LastError=%u separator not found in strHardwareID.\n",
         GetLastError());
     return {};
   }
-  const std::string strPart = strHardwareID.substr(n + 1);
+  // An ID without the enumerator ("MakerModelXXXX", the compatible form
+  // Windows gives every USB printer too) is the model part itself.
+  const std::string strPart = n == std::string::npos ? strHardwareID : strHardwareID.substr(n + 1);
   return strPart.size() < 5 ? strPart : strPart.substr(0, strPart.size() - 4);
 }
 
@@ -163,7 +185,8 @@ BOOL CPowerOnDialog::OnInitDialog() {
   m_bProcOnDeviceChange = TRUE;
   if (CEnvironment::kIsWin2k()) {
     m_bInstalledUnkownDeviceWin2k = kIsInstalledUnkownDeviceWin2k(m_strPnpDevRegKey);
-    if (m_bInstalledUnkownDeviceWin2k && kInstallUnKnownDeviceWin2k(cde.strHardwareID, cde.strInfPath) == 1) {
+    if (m_bInstalledUnkownDeviceWin2k && kInstallUnKnownDeviceWin2k(cde.strHardwareID, cde.strInfPath) == 1 &&
+        kIsInstalledDevice()) {
       kProgramLog().kWriteLog("CPowerOnDialog::OnInitDialog() return TRUE (4)\n");
       kStopWaiting(TRUE);
       kEndDialog(1);
@@ -175,7 +198,9 @@ BOOL CPowerOnDialog::OnInitDialog() {
   kProgramLog().kWriteLog("CPowerOnDialog::OnInitDialog() wait time %u ms\n", m_uWaitTime);
   SetTimer(m_hWnd, kWaitTimer, m_uWaitTime, nullptr);
   m_nInitialDeviceCount = m_app.kIsInstalledDeviceCount(m_hWnd);
-  if (m_nInitialDeviceCount != m_app.m_nInstalledDeviceCount) {
+  // Only more installed devices than before the copy mean that the printer
+  // came while the files were copied; fewer mean one was unplugged.
+  if (m_nInitialDeviceCount > m_app.m_nInstalledDeviceCount) {
     kProgramLog().kWriteLog("CPowerOnDialog::OnInitDialog() return TRUE (5)\n");
     kStopWaiting(TRUE);
     kEndDialog(1);
@@ -197,7 +222,10 @@ BOOL CPowerOnDialog::kIsInstalledDevice() {
       continue;
     }
     kProgramLog().kWriteLog("CPowerOnDialog::kIsInstalledDevice : %s\n", szDesc);
-    if (kIEquals(szDesc, m_app.m_CDE.strDriverName)) bFound = TRUE;
+    if (kIEquals(szDesc, m_app.m_CDE.strDriverName) &&
+        deviceHasDriver(*m_app.m_pDriverInfomation, hSet, &data)) {
+      bFound = TRUE;
+    }
   }
   m_app.m_pDriverInfomation->kSetupDiDestroyDeviceInfoList(hSet);
   return bFound;
@@ -280,9 +308,14 @@ BOOL CPowerOnDialog::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
   kProgramLog().kWriteLog("CPowerOnDialog::OnDeviceChang nEventType=%X dwData=%X\n", nEventType,
                           static_cast<unsigned>(dwData));
   if (!m_bProcOnDeviceChange) return TRUE;
+  // After the driver update an event ends the wait only when the device
+  // now has its driver; after a failed update the wait goes on.
   if (m_bUnKnownDeviceInstalled) {
-    kProgramLog().kWriteLog("CPowerOnDialog::OnDeviceChange() (1)\n");
-    kEndDialog(1);
+    if (kIsInstalledDevice()) {
+      kProgramLog().kWriteLog("CPowerOnDialog::OnDeviceChange() (1)\n");
+      kStopWaiting(TRUE);
+      kEndDialog(1);
+    }
     return TRUE;
   }
   if (nEventType != DBT_DEVICEARRIVAL && nEventType != DBT_DEVNODES_CHANGED) return TRUE;
@@ -291,28 +324,33 @@ BOOL CPowerOnDialog::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
     if (HWND hQuestion = FindWindowA(nullptr, strCaption.c_str())) SendMessageA(hQuestion, WM_COMMAND, IDOK, 0);
   }
   if (!m_bInstalledUnkownDeviceWin2k) {
-    if (kIsInstalledDevice() && m_app.kIsInstalledDeviceCount(m_hWnd) == m_nInitialDeviceCount + 1) {
+    // One or more installed devices of the model more than at page start:
+    // two printers plugged at once arrive together.
+    if (kIsInstalledDevice() && m_app.kIsInstalledDeviceCount(m_hWnd) > m_nInitialDeviceCount) {
       kStopWaiting(m_app.m_dwOsKind != OSKIND_WINME);
       kProgramLog().kWriteLog("CPowerOnDialog::OnDeviceChange() printer arrived.\n");
       kEndDialog(1);
     }
     return TRUE;
   }
-  if (m_bUnKnownDeviceInstalled) {
-    kProgramLog().kWriteLog("CPowerOnDialog::OnDeviceChange() (2)\n");
-    return TRUE;
-  }
   m_bUnKnownDeviceInstalled = TRUE;
-  kStopWaiting(TRUE);
   const CCandidateDriver& cde = m_app.m_CDE;
-  if (kInstallUnKnownDeviceWin2k(cde.strHardwareID, cde.strInfPath) == 0) {
+  int nUpdated = kInstallUnKnownDeviceWin2k(cde.strHardwareID, cde.strInfPath);
+  if (nUpdated == 0) {
     kProgramLog().kWriteLog("********* Retry kInstallUnKnownDeviceWin2k = [%s][%s]\n", cde.strHardwareID.c_str(),
                             cde.strInfPath.c_str());
     Sleep(1000);
-    kInstallUnKnownDeviceWin2k(cde.strHardwareID, cde.strInfPath);
+    nUpdated = kInstallUnKnownDeviceWin2k(cde.strHardwareID, cde.strInfPath);
   }
-  kEndDialog(1);
-  m_bProcOnDeviceChange = FALSE;
+  // Only a device that now has its driver has arrived; a failed update
+  // leaves the page waiting (the time-out still offers the manual way).
+  if (nUpdated != 0 && kIsInstalledDevice()) {
+    kStopWaiting(TRUE);
+    kEndDialog(1);
+    m_bProcOnDeviceChange = FALSE;
+    return TRUE;
+  }
+  kProgramLog().kWriteLog("CPowerOnDialog::OnDeviceChange() (2) the driver update failed; still waiting.\n");
   return TRUE;
 }
 
@@ -324,7 +362,7 @@ void CPowerOnDialog::OnTimer(UINT_PTR nId) {
 }
 
 void CPowerOnDialog::kOnTimeoutConfirm() {
-  CTimeoutDialog question(m_app);
+  CTimeoutDialog question(m_app, m_uWaitTime / 1000);
   const INT_PTR nResult = question.kDoModal(m_hWnd);
   kProgramLog().kWriteLog("CPowerOnDialog::kOnTimeoutConfirm() CTimeoutDialog returned [%d]\n",
                           static_cast<int>(nResult));
@@ -369,13 +407,19 @@ BOOL CPowerOnDialog::OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) {
 
 // ---- Time-out question ---------------------------------------------------------------
 
-CTimeoutDialog::CTimeoutDialog(CKV_SETUPApp& app) : CUsbPage(app, IDD_TIMEOUT) {}
+CTimeoutDialog::CTimeoutDialog(CKV_SETUPApp& app, UINT uWaitSeconds)
+    : CUsbPage(app, IDD_TIMEOUT), m_uWaitSeconds(uWaitSeconds) {}
 
 BOOL CTimeoutDialog::OnInitDialog() {
   kSetCaption("IDS_DLG_TIMEOUT_CAPTION");
   kSetItemText(IDOK, "IDS_DLG_TIMEOUT_IDOK");
   kSetItemText(IDCANCEL, "IDS_DLG_TIMEOUT_IDCANCEL");
-  const std::string strMessage = kText("IDS_DLG_TIMEOUT_TIMEOUT") + kText("IDS_DLG_TIMEOUT_TIMEOUT1");
+  // The catalogue may name the wait time ("%u" seconds): it is the time
+  // the page really waited, which the configuration sets.
+  std::string strTimeout = kText("IDS_DLG_TIMEOUT_TIMEOUT");
+  const size_t nAt = strTimeout.find("%u");
+  if (nAt != std::string::npos) strTimeout.replace(nAt, 2, std::to_string(m_uWaitSeconds));
+  const std::string strMessage = strTimeout + kText("IDS_DLG_TIMEOUT_TIMEOUT1");
   SetDlgItemTextA(m_hWnd, IDC_TIMEOUT_MESSAGE, strMessage.c_str());
   return TRUE;
 }

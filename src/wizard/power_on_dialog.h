@@ -56,8 +56,12 @@ class CPowerOnDialog : public CUsbPage {
 // The time-out question: Retry (1) or stop automatic detection (2).
 class CTimeoutDialog : public CUsbPage {
  public:
-  explicit CTimeoutDialog(CKV_SETUPApp& app);
+  // uWaitSeconds: how long the page waited, for the message.
+  CTimeoutDialog(CKV_SETUPApp& app, UINT uWaitSeconds);
 
  protected:
   BOOL OnInitDialog() override;
+
+ private:
+  UINT m_uWaitSeconds;
 };

@@ -46,6 +46,13 @@ BOOL CPrinterListDialog::OnInitDialog() {
   kSetItemMessage(IDCANCEL, msgid::IDS_DLG_MONITORSELECT_IDCANCEL);
 
   HWND hList = GetDlgItem(IDC_PRINTER_LIST);
+  // The list draws its cells itself (the address column right-aligned) and
+  // tracks the item under the mouse, without which its tooltips never show.
+  if (hList) {
+    const LONG_PTR lStyle = GetWindowLongPtrA(hList, GWL_STYLE);
+    if (!(lStyle & LVS_OWNERDRAWFIXED)) SetWindowLongPtrA(hList, GWL_STYLE, lStyle | LVS_OWNERDRAWFIXED);
+    SendMessageA(hList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_TRACKSELECT, LVS_EX_TRACKSELECT);
+  }
   m_list.kAttach(hList);
   m_list.kSetLangID(SETUP_GLOBAL.m_dwLangID);
   const CSetupIniSettings* pIni = SETUP_GLOBAL.m_pSetupIniInfo;
@@ -81,10 +88,14 @@ void CPrinterListDialog::kPrinterListDataSet() {
   kEnableItem(IDOK, nCount > 0);
   // The first filling sorts by address; later ones keep the user's order.
   if (!m_bFilled) {
-    m_list.kSort(kAddressColumn, TRUE);
+    if (!m_list.kSort(kAddressColumn, TRUE)) {
+      kProgramLog().kWriteLog("CPrinterListDialog::kPrinterListDataSet DoSort (1) fail.\n");
+    }
   } else {
     const int nColumn = m_list.kGetSortColumn();
-    m_list.kSort(nColumn >= 0 ? nColumn : kAddressColumn, m_list.kIsSortAscending());
+    if (!m_list.kSort(nColumn >= 0 ? nColumn : kAddressColumn, m_list.kIsSortAscending())) {
+      kProgramLog().kWriteLog("CPrinterListDialog::kPrinterListDataSet DoSort (2) fail.\n");
+    }
   }
   m_bFilled = TRUE;
   if (nCount > 0) m_list.kSelectItem(0);

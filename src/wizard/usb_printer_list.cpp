@@ -12,12 +12,33 @@ namespace {
 // A candidate that can be installed for USB on this platform.
 bool isUsbCandidate(const CCandidateDriver& cde) { return cde.dwInfOSVersion == 3 && cde.bUSBPermit == 1; }
 
+const char* thisPlatform() { return CEnvironment::kIsAMD64() ? "NTamd64" : "NTx86"; }
+
+// The model chosen by name: the candidate admitted for this system first
+// (the list holds the same name for other platforms too), else the first of
+// this platform in the package's list.
+const CCandidateDriver* chosenCandidate(const std::string& strName) {
+  const auto fits = [&](const CCandidateDriver& cde) {
+    return isUsbCandidate(cde) && lstrcmpiA(cde.strPlatform.c_str(), thisPlatform()) == 0 &&
+           lstrcmpiA(cde.strDriverName.c_str(), strName.c_str()) == 0;
+  };
+  for (const CCandidateDriver& cde : SETUP_GLOBAL.m_lstSetupCandidate) {
+    if (fits(cde)) return &cde;
+  }
+  if (CDriverInfomation* pInfo = SETUP_GLOBAL.m_pDriverInfomation.get()) {
+    for (const CCandidateDriver& cde : pInfo->VEXOGetCandidateDriverList()) {
+      if (fits(cde)) return &cde;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 CUsbPrinterList::CUsbPrinterList(HWND hWndParent) : CKVIDlgForm(IDD_USBPRINTERLIST, hWndParent) {}
 
 int CUsbPrinterList::kMakeUsbPrinterList() {
-  const char* pszPlatform = CEnvironment::kIsAMD64() ? "NTamd64" : "NTx86";
+  const char* pszPlatform = thisPlatform();
   const CCandidateDriver* pOnly = nullptr;
   int nCount = 0;
   CDriverInfomation* pInfo = SETUP_GLOBAL.m_pDriverInfomation.get();
@@ -69,13 +90,6 @@ void CUsbPrinterList::OnOK() {
   std::vector<char> buffer(static_cast<size_t>(nLen) + 1, 0);
   SendDlgItemMessageA(m_hWnd, IDC_USB_MODELS, LB_GETTEXT, static_cast<WPARAM>(nSel),
                       reinterpret_cast<LPARAM>(buffer.data()));
-  if (CDriverInfomation* pInfo = SETUP_GLOBAL.m_pDriverInfomation.get()) {
-    for (const CCandidateDriver& cde : pInfo->VEXOGetCandidateDriverList()) {
-      if (isUsbCandidate(cde) && lstrcmpiA(cde.strDriverName.c_str(), buffer.data()) == 0) {
-        SETUP_GLOBAL.m_CDE = cde;
-        break;
-      }
-    }
-  }
+  if (const CCandidateDriver* pCde = chosenCandidate(buffer.data())) SETUP_GLOBAL.m_CDE = *pCde;
   EndDialog(IDOK);
 }

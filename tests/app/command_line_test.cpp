@@ -151,6 +151,13 @@ TEST_F(CommandLine, ValidationRefusesWithItsNumberMessageAndDetail) {
       {{"+W:1234"}, 21, std::string(apptest::kOrSwitchText) + "\n+M:\n+W:"},
       {{"+M:c000"}, 21, std::string(apptest::kOrSwitchText) + "\n+M:\n+W:"},
       {{"+6:nofolder\\names.ini"}, 23, apptest::kKeepOnText},
+      // A line break in a value would add interface-file entries of its own.
+      {{"+B", "+A:a", "+N:Office\nPrinterName=INJECTED"}, 26, strCmd + "\n+N:Office\nPrinterName=INJECTED"},
+      // (the box's text has its line ends as the catalogue's: CR LF shows as one)
+      {{"+B", "+A:a", "+P:USB001\r\nPortName=LPT1:"}, 26, strCmd + "\n+P:USB001\nPortName=LPT1:"},
+      {{"+B", "+A:a", "+U:u\n"}, 26, strCmd + "\n+U:u\n"},
+      {{"+B", "+A:a\nb"}, 26, strCmd + "\n+A:a\nb"},
+      {{"+8:DISPLAY\n+X:C:\\E.INI"}, 26, strCmd + "\n+8:DISPLAY\n+X:C:\\E.INI"},
       // A folder name no file system accepts has no short form.
       {{"+6:bad|dir\\names.ini"}, 22, strCmd + "\n+6:bad|dir\\names.ini"},
   };
@@ -275,7 +282,9 @@ TEST_F(CommandLine, ErrorBoxClosesTheMainWindowAndRespectsSilentMode) {
   } rows[] = {
       {false, 0, {}, "IDS_ERR_CMDLINE", false},      // no window yet
       {true, 0, {}, "IDS_ERR_CMDLINE", true},
-      {true, 0, {"+B", "+1"}, "IDS_ERR_CMDLINE", true},  // +1 counts only once validated
+      // Silent mode holds from the scan on: a box nobody answers would hold a
+      // deployment for ever, also for a refused command line.
+      {true, 0, {"+B", "+1"}, "IDS_ERR_CMDLINE", false},
       {true, 1, {"+B", "+1"}, "IDS_ERR_CMDLINE", false},
       {true, 1, {}, "IDS_ERR_CMDLINE", true},
       {true, 0, {}, "IDS_NOT_IN_CATALOGUE", false},   // no text, no box

@@ -6,6 +6,7 @@
 
 #include "app/app_fixture.h"
 #include "app/window_messages.h"
+#include "system/command_line_text.h"
 #include "wizard/main_frame.h"
 
 namespace {
@@ -109,6 +110,28 @@ TEST_F(NeliLaunch, CommandLineOfEachSetupKind) {
   EXPECT_EQ(line(), head() + " +1 +Z +8:\"NODISPLAY\"");
   m_app.m_b1Switch = 0;
   EXPECT_EQ(line(), head() + " +Z +8:\"NODISPLAY\"");
+}
+
+TEST_F(NeliLaunch, HostileValuesAreReadBackAsTheyWereGiven) {
+  // A quote in +8 or +6 must not end the value: the installer would read
+  // another interface file (+X) and uninstall instead of adding.
+  m_app.m_bBSwitch = 1;
+  m_app.m_nSetupKind = SETUPKIND_ADD;
+  m_app.m_b6Switch = 1;
+  const std::string strMode = "DISPLAY\" +X:\"C:\\EVIL\\E.INI";
+  const std::string strNames = "C:\\names dir\\";
+  m_app.m_strInitPrnParam = strMode;
+  m_app.m_strDriversNameIniFile = strNames;
+  const std::string strLine = frame().kMakeNELICommandLine("C:\\N.EXE", "C:\\I\\", FALSE);
+  const std::vector<std::string> lstArgs = kSplitCommandLine(strLine);
+  ASSERT_EQ(lstArgs.size(), 7u) << strLine;
+  EXPECT_EQ(lstArgs[0], "C:\\N.EXE");
+  EXPECT_EQ(lstArgs[1], "+X:C:\\I\\");
+  EXPECT_EQ(lstArgs[5], "+8:" + strMode) << strLine;
+  EXPECT_EQ(lstArgs[6], "+6:" + strNames) << strLine;
+  int nInterfaceFiles = 0;
+  for (const std::string& strArg : lstArgs) nInterfaceFiles += strArg.rfind("+X:", 0) == 0 ? 1 : 0;
+  EXPECT_EQ(nInterfaceFiles, 1) << strLine;
 }
 
 TEST_F(NeliLaunch, CommandLineCarriesTheLanguageByTheHSwitch) {

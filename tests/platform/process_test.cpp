@@ -34,6 +34,36 @@ TEST(Process, ArgumentsFollowTheQuotingRules) {
   for (auto& c : cases) EXPECT_EQ(kvtest::runChild(c.line), c.count) << c.line;
 }
 
+TEST(Process, AnUnquotedProgramPathLeavesTheArgumentRulesToTheRest) {
+  // After a program path without quotes, the first argument follows the
+  // argument rules like every other: "ar"gs is the word args, and in
+  // a\\"b c" two backslashes before a quote give one and open the quote.
+  struct Case {
+    const char* args;
+    long count;
+  } cases[] = {
+      {"\"ar\"gs x y", 2},
+      {"args \"x y\" z", 2},
+      {"args a\\\\\"b c\" d", 2},
+  };
+  for (const Case& c : cases) {
+    std::string line = kvtest::childPath() + " " + c.args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << line;
+    long code = -1;
+    if (WaitForSingleObject(pi.hProcess, kLong) == WAIT_OBJECT_0) {
+      DWORD dw = 0;
+      if (GetExitCodeProcess(pi.hProcess, &dw)) code = static_cast<long>(dw);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, c.count) << line;
+  }
+}
+
 TEST(Process, StillActiveUntilTheEndThenTheCode) {
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(kvtest::startChild("pump 200", &pi));

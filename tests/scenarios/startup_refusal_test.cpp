@@ -1,11 +1,13 @@
 // Start-ups that are refused: the machine, the package or the command line
 // is not fit for the setup. Each run ends with its numbered exit, the line of
 // that exit in the detail log, the message the user answers (or none), and
-// the status word 0 for the parent installer, which the refusal must not
-// leave waiting.
+// the status word of an installation error for the parent installer, which
+// the refusal must neither leave waiting nor tell "success" (+S alone ends
+// as asked, with 0).
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "scenarios/scenario.h"
@@ -15,7 +17,9 @@ namespace {
 using scenario::Outcome;
 using scenario::parentLine;
 
-// The status word of a start-up that ended before anything was installed.
+// The status word of a start-up that was refused: nothing was installed.
+const std::string kStatusError = parentLine(0, 1, 0);
+// +S: ended as asked.
 const std::string kStatusZero = parentLine(0, 0, 0);
 
 class StartupRefusal : public scenario::ScenarioTest {
@@ -45,12 +49,12 @@ class StartupRefusal : public scenario::ScenarioTest {
 
   // The parent heard the start announcement (when the refusal came after it)
   // and then the status word 0, and nothing else.
-  static void expectParent(const Outcome& r, bool bAnnounced) {
+  static void expectParent(const Outcome& r, bool bAnnounced, const std::string& strStatus = kStatusError) {
     ASSERT_EQ(r.lstParent.size(), bAnnounced ? 2u : 1u) << r.describe();
     if (bAnnounced) {
       EXPECT_EQ(r.lstParent.front().rfind("kind=2 ", 0), 0u) << r.describe();
     }
-    EXPECT_EQ(r.lstParent.back(), kStatusZero) << r.describe();
+    EXPECT_EQ(r.lstParent.back(), strStatus) << r.describe();
   }
 
   // The one box of the run: its catalogue id, a part of
@@ -130,11 +134,17 @@ TEST_F(StartupRefusal, MissingSetupConfiguration) {
   expectExit(r, 22, "kGetShortPathName fail.");
   expectBox(r, "IDS_ERR_READINIFILE", "The setup configuration file could not be read.\n  | C:\\PKG\\KVISETUP.INI\n");
   expectParent(r, true);
-  // With a parent installer the report is kept for this run to append to.
-  std::ifstream report(m_temp / "INNELI.LOG");
-  std::string strFirst;
-  std::getline(report, strFirst);
-  EXPECT_EQ(strFirst, "earlier run\r");
+  // With a parent installer the earlier report is kept; this run's result
+  // comes first, so that it never reads as the earlier run's.
+  std::ifstream report(m_temp / "INNELI.LOG", std::ios::binary);
+  std::stringstream s;
+  s << report.rdbuf();
+  const std::string strReport = s.str();
+  const size_t nResult = strReport.find("Result : \t\tFailed");
+  const size_t nEarlier = strReport.find("earlier run\r\n");
+  EXPECT_NE(nResult, std::string::npos) << strReport;
+  EXPECT_NE(nEarlier, std::string::npos) << strReport;
+  EXPECT_LT(nResult, nEarlier) << strReport;
 }
 
 TEST_F(StartupRefusal, BadSetupConfigurationNamesTheKey) {
@@ -187,8 +197,9 @@ TEST_F(StartupRefusal, ImmediateEndStillReportsToTheParent) {
   const Outcome r = run({"+S"}, "");
   expectExit(r, 6, "m_bImmediateEnd is TRUE");
   EXPECT_EQ(r.strTranscript, "") << r.describe();
-  // It ends before any window of its own exists, so only the status word.
-  expectParent(r, false);
+  // It ends before any window of its own exists, so only the status word,
+  // 0: it ended as it was asked to.
+  expectParent(r, false, kStatusZero);
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ TEST_F(StartupRun, StoppedSpoolerIsRefused) {
   EXPECT_TRUE(r.transcriptHas("  | The Print Spooler service is not running.")) << r.describe();
   ASSERT_EQ(r.lstParent.size(), 2u) << r.describe();
   EXPECT_EQ(r.lstParent[0].rfind("kind=2 ", 0), 0u) << r.describe();
-  EXPECT_EQ(r.lstParent[1], parentLine(0, 0, 0)) << r.describe();
+  // A refused start is no success for the parent.
+  EXPECT_EQ(r.lstParent[1], parentLine(0, 1, 0)) << r.describe();
 }
 
 TEST_F(StartupRun, CleanStartUpHandsOverToTheFrame) {
@@ -67,7 +68,7 @@ TEST_F(StartupRun, SecondInstanceEndsWhileTheFirstRuns) {
   EXPECT_EQ(second.nExit, 7) << second.describe();
   EXPECT_EQ(second.strTranscript, "") << second.describe();
   ASSERT_EQ(second.lstParent.size(), 1u) << second.describe();
-  EXPECT_EQ(second.lstParent[0], parentLine(0, 0, 0)) << second.describe();
+  EXPECT_EQ(second.lstParent[0], parentLine(0, 1, 0)) << second.describe();
   EXPECT_TRUE(second.logHas("CKV_SETUPApp::InitInstance() return FALSE (7) LastError=")) << second.describe();
   EXPECT_TRUE(second.logHas(" kCheckDuplicationExecute fail\n")) << second.describe();
 
@@ -75,7 +76,8 @@ TEST_F(StartupRun, SecondInstanceEndsWhileTheFirstRuns) {
   EXPECT_EQ(firstRun.nExit, 21) << firstRun.describe();
   EXPECT_TRUE(firstRun.transcriptHas("[IDS_MSG_START_CONFIRM1 IDS_MSG_START_CONFIRM2]")) << firstRun.describe();
   ASSERT_EQ(firstRun.lstParent.size(), 2u) << firstRun.describe();
-  EXPECT_EQ(firstRun.lstParent[1], parentLine(0, 0, 0)) << firstRun.describe();
+  // Declining the start question is the user's cancel.
+  EXPECT_EQ(firstRun.lstParent[1], parentLine(0, 2, 0)) << firstRun.describe();
   // The second start did not remove the running instance's detail log: the
   // log holds the first instance's start-up, then the refused second one.
   const std::string& strLog = firstRun.strDetailLog;

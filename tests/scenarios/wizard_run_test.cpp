@@ -25,14 +25,14 @@ TEST_F(WizardRun, DecliningTheLicenceCancelsTheWizard) {
   const Outcome r = run({}, "page 1000: click 1004; cancel\n");
   EXPECT_EQ(r.nExit, 0) << r.describe();
   EXPECT_TRUE(r.transcriptHas("-- page 1000 left with 2 (IDCANCEL)")) << r.describe();
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_CLOSE (4)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_CLOSE\n")) << r.describe();
   EXPECT_EQ(lastParentLine(r), parentLine(0, 2, 0)) << r.describe();
   EXPECT_FALSE(r.transcriptHas("== page 133")) << r.describe();
 }
 
 TEST_F(WizardRun, CancellingTheSetupKindCancelsTheWizard) {
   const Outcome r = run({}, "page 1000: ok\npage 133: cancel\n");
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_CLOSE (1)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_CLOSE\n")) << r.describe();
   EXPECT_EQ(lastParentLine(r), parentLine(0, 2, 0)) << r.describe();
 }
 
@@ -46,15 +46,15 @@ TEST_F(WizardRun, AddingGoesFromTheSetupKindToTheInstaller) {
   const std::string strScript = hasInstaller() ? "page 1000: ok\npage 133: uncheck 1011; ok\npage 135: ok\n"
                                                : "page 1000: ok\npage 133: uncheck 1011; ok\n";
   const Outcome r = run({}, strScript);
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_DISP_SETUPKIND (3)\n")) << r.describe();
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_EXECUTE_NELI (7)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_DISP_SETUPKIND\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_EXECUTE_NELI\n")) << r.describe();
   EXPECT_TRUE(r.logHas("CMainFrame::kOnExecuteNELI wParam=0 lParam=0\n")) << r.describe();
 }
 
 TEST_F(WizardRun, UpdateWithoutPrintersInUseSaysSo) {
   const Outcome r = run({}, "page 1000: ok\npage 133: click 1008; ok\nmsgbox IDS_ERR_NOUPDATEPRINTER: ok\n");
   EXPECT_TRUE(r.logHas("no element in m_lstUpdatePrinters.\n")) << r.describe();
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispUpdatePrinterDialog() post WM_CLOSE (1)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispUpdatePrinterDialog() post WM_CLOSE\n")) << r.describe();
   EXPECT_EQ(lastParentLine(r), parentLine(0, 2, 0)) << r.describe();
 }
 
@@ -71,7 +71,7 @@ TEST_F(WizardRun, InteractiveAddReachesTheInstallerAndTheCompletion) {
   if (!hasInstaller()) GTEST_SKIP() << "no stand-in installer in the package";
   const Outcome r = run({}, "page 1000: ok\npage 133: uncheck 1011; ok\npage 135: ok\n");
   EXPECT_EQ(r.nExit, 0) << r.describe();
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_EXECUTE_NELI (7)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispSetupKindDialog() post WM_EXECUTE_NELI\n")) << r.describe();
   EXPECT_TRUE(r.transcriptHas("== page 135")) << r.describe();
   EXPECT_EQ(lastParentLine(r), parentLine(0, 0, 0)) << r.describe();
 }
@@ -81,7 +81,7 @@ TEST_F(WizardRun, BatchAddShowsNoPage) {
   const Outcome r = run({"+B", "+A:KV LaserPro 5000", "+N:Office", "+Q:0"}, "");
   EXPECT_EQ(r.nExit, 0) << r.describe();
   EXPECT_EQ(r.strTranscript.find("== page"), std::string::npos) << r.describe();
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_DISP_SETUPKIND (1)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispLicenseDialog() post WM_DISP_SETUPKIND\n")) << r.describe();
   EXPECT_TRUE(r.logHas("CMainFrame::kOnDispCompleteDialog() post WM_CLOSE RebootMethod_NotReboot\n")) << r.describe();
   EXPECT_EQ(lastParentLine(r), parentLine(0, 0, 0)) << r.describe();
 }
@@ -116,7 +116,7 @@ TEST_F(WizardRun, UpdateOfTwoPrintersInUse) {
   const Outcome r = run({}, "page 1000: ok\npage 133: click 1008; ok\npage 134: ok\npage 135: ok\n");
   EXPECT_TRUE(r.transcriptHas("Office")) << r.describe();
   EXPECT_TRUE(r.transcriptHas("Lab")) << r.describe();
-  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispUpdatePrinterDialog() post WM_EXECUTE_NELI (2)\n")) << r.describe();
+  EXPECT_TRUE(r.logHas("CMainFrame::kOnDispUpdatePrinterDialog() post WM_EXECUTE_NELI\n")) << r.describe();
   EXPECT_EQ(lastParentLine(r), parentLine(0, 0, 0)) << r.describe();
 }
 

@@ -21,6 +21,7 @@ struct Row {
   const UINT* expected;                                // the message posted (nullptr: WM_CLOSE)
   int cancel;
   int breakOff;
+  int installError = 0;  // a package that cannot serve the run is an error, not a break-off
 };
 
 const UINT kClose = WM_CLOSE;
@@ -75,6 +76,7 @@ class FrameTransitions : public wiztest::WizardFixture {
     for (size_t n = 1; n < lstPosted.size(); ++n) EXPECT_EQ(lstPosted[n], kClose) << "only a second close may follow";
     EXPECT_EQ(SETUP_GLOBAL.m_bCancel, row.cancel);
     EXPECT_EQ(SETUP_GLOBAL.m_bBreakOff, row.breakOff);
+    EXPECT_EQ(SETUP_GLOBAL.m_bInstallError, row.installError);
   }
 
   std::unique_ptr<CMainFrame> m_frame;
@@ -111,7 +113,7 @@ TEST_F(FrameTransitions, LicenceSetupKindUpdateUsbList) {
       {"setup kind USB", &F::kOnDispSetupKindDialog, nullptr, {{IDD_SETUPKIND, IDOK}},
        [](CKV_SETUPApp& a, UINT) { a.m_bUSBInstall = 1; }, &WM_DISP_USBPRINTERLIST, 0, 0},
       {"setup kind, no candidate for this system", &F::kOnDispSetupKindDialog,
-       [](CKV_SETUPApp& a) { a.m_lstSetupCandidate.clear(); }, {{IDD_SETUPKIND, IDOK}}, nullptr, nullptr, 0, 1},
+       [](CKV_SETUPApp& a) { a.m_lstSetupCandidate.clear(); }, {{IDD_SETUPKIND, IDOK}}, nullptr, nullptr, 0, 0, 1},
       {"setup kind, no candidate but deleting", &F::kOnDispSetupKindDialog,
        [](CKV_SETUPApp& a) {
          a.m_lstSetupCandidate.clear();
@@ -124,7 +126,7 @@ TEST_F(FrameTransitions, LicenceSetupKindUpdateUsbList) {
          a.m_bBSwitch = 1;
          a.m_pDriverInfomation->VEXOGetCandidateDriverList().clear();
        },
-       {}, nullptr, nullptr, 0, 1},
+       {}, nullptr, nullptr, 0, 0, 1},
       {"update list confirmed", &F::kOnDispUpdatePrinterDialog, nullptr, {{IDD_UPDATEPRINTER, IDOK}}, nullptr,
        &WM_EXECUTE_NELI, 0, 0},
       {"update list cancelled", &F::kOnDispUpdatePrinterDialog, nullptr, {{IDD_UPDATEPRINTER, IDCANCEL}}, nullptr,

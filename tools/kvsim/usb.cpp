@@ -75,7 +75,9 @@ void setup(CLI::App& kvsim) {
       "       kvsim [--root DIR] usb unplug [--hwid] USBPRINT\\MODEL\n"
       "       kvsim [--root DIR] usb list\n",
       "plug: adds the USB device and its USBPRINT printer device to the Enum tree.\n"
-      "When the spooler holds a driver whose hardware ID is MODEL's, the device is\n"
+      "The printer device carries the hardware ID USBPRINT\\MODEL and the compatible\n"
+      "ID MODEL, as Windows gives them. When the spooler holds a driver whose hardware\n"
+      "ID is either of them, the device is\n"
       "installed: a port USB001, USB002, ... and a printer object named after the\n"
       "driver are created. Otherwise (or with --unknown, alias --no-driver) the device\n"
       "stays without a driver (ConfigFlags 0x40). Then WM_DEVICECHANGE with\n"

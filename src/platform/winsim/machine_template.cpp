@@ -146,6 +146,29 @@ std::string serviceRegText(const MachineSettings& s) {
   return t;
 }
 
+// Every Windows machine lists its USB root hubs under Enum\USB, printer
+// or not: a USB 1.1 hub on XP and older, a USB 2.0 hub on all, a USB 3.0
+// hub from Windows 8 on.
+std::string usbRootHubRegText(const MachineSettings& s) {
+  std::string t;
+  auto hub = [&](const std::string& device, const std::string& instance, const std::string& desc) {
+    t += "\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB\\" + device + "\\" + instance + "]\n";
+    t += regQuote("DeviceDesc") + "=" + regQuote(desc) + "\n";
+    t += regQuote("Service") + "=" + regQuote("usbhub") + "\n";
+    t += regQuote("Class") + "=" + regQuote("USB") + "\n";
+    t += regQuote("ClassGUID") + "=" + regQuote("{36FC9E60-C465-11CF-8056-444553540000}") + "\n";
+    t += regQuote("HardwareID") + "=" + regMultiSz({"USB\\" + device + "&VID8086&PID1C2D&REV0005", "USB\\" + device}) + "\n";
+    t += regQuote("Driver") + "=" + regQuote("{36FC9E60-C465-11CF-8056-444553540000}\\0001") + "\n";
+    t += regQuote("ConfigFlags") + "=" + regDword(0) + "\n";
+  };
+  if (s.majorVersion < 6) hub("ROOT_HUB", "4&2a3b4c5d&0", "USB Root Hub");
+  hub("ROOT_HUB20", "4&1c2d3e4f&0", "USB Root Hub");
+  if (s.majorVersion > 6 || (s.majorVersion == 6 && s.minorVersion >= 2)) {
+    hub("ROOT_HUB30", "4&3e4f5a6b&0&0", "USB Root Hub (USB 3.0)");
+  }
+  return t;
+}
+
 std::string templateRegText(const MachineSettings& s, const std::string& profiles, bool vistaLayout) {
   std::string t = settingsRegText(s, profiles);
   auto line = [&](std::string_view n, const std::string& v) { t += regQuote(n) + "=" + v + "\n"; };
@@ -166,6 +189,7 @@ std::string templateRegText(const MachineSettings& s, const std::string& profile
   t += "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KVSim\\Faults]\n";
   t += spoolerRegText(s);
   t += serviceRegText(s);
+  t += usbRootHubRegText(s);
   return t;
 }
 

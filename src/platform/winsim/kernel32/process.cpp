@@ -315,9 +315,10 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
         return FALSE;
       }
       program = found->first;
-      // The words of the program's path are one argument for the child.
-      args = ws::splitCommandLine(line.substr(start + found->second.size()));
-      args.insert(args.begin(), found->second);
+      // The child reads its arguments from the command line as it is, by the
+      // same rules as any other: the search for the program changes nothing
+      // of them (the words of an unquoted path with blanks stay words).
+      args = ws::splitCommandLine(line);
     }
   }
   std::optional<fs::path> directory;

@@ -82,7 +82,8 @@ std::optional<spool::DriverRecord> driverFor(const std::string& hardwareId) {
 
 DWORD installPrinterInstance(const std::string& printInstance, PlugResult* result) {
   const std::string key = std::string(kEnum) + "\\" + printInstance;
-  const auto ids = reg::getMultiString(Hive::LocalMachine, key, "HardwareID");
+  auto ids = reg::getMultiString(Hive::LocalMachine, key, "HardwareID");
+  for (const auto& id : reg::getMultiString(Hive::LocalMachine, key, "CompatibleIDs")) ids.push_back(id);
   std::optional<spool::DriverRecord> driver;
   for (const auto& id : ids) {
     if ((driver = driverFor(id))) break;
@@ -160,6 +161,7 @@ bool plugPrinter(const PlugRequest& request, PlugResult* result, std::string* er
            hive.setString(usbKey, "ClassGUID", kUsbClassGuid) &&
            hive.setMultiString(usbKey, "HardwareID", {"USB\\" + usbDevice}) && hive.setDword(usbKey, "ConfigFlags", 0) &&
            hive.createKey(printKey) && hive.setMultiString(printKey, "HardwareID", {request.hardwareId}) &&
+           hive.setMultiString(printKey, "CompatibleIDs", {model}) &&
            hive.setString(printKey, "DeviceDesc", description) && hive.setString(printKey, "Service", "") &&
            hive.setString(printKey, "LocationInformation", "USB001");
   });
@@ -214,6 +216,8 @@ std::vector<DeviceLine> usbPrinters() {
       line.instance = "USBPRINT\\" + device + "\\" + instance;
       const auto ids = reg::getMultiString(Hive::LocalMachine, key, "HardwareID");
       line.hardwareId = ids.empty() ? std::string() : ids.front();
+      line.ids = ids;
+      for (const auto& id : reg::getMultiString(Hive::LocalMachine, key, "CompatibleIDs")) line.ids.push_back(id);
       line.description = reg::getString(Hive::LocalMachine, key, "DeviceDesc");
       line.deviceClass = reg::getString(Hive::LocalMachine, key, "Class");
       line.configFlags = reg::getDword(Hive::LocalMachine, key, "ConfigFlags", 0);
@@ -244,7 +248,7 @@ int broadcastArrival(const std::string& instance) {
 namespace pnp = winsim::pnp;
 
 // UpdateDriverForPlugAndPlayDevicesA: installs every present USBPRINT
-// device whose hardware ID is HardwareId with the driver of that ID that the
+// device whose hardware ID or compatible ID is HardwareId with the driver of that ID that the
 // spooler holds (winsim installs no driver from the INF itself: the INF must
 // name an existing file, and its driver must be registered). FALSE with
 // ERROR_INVALID_PARAMETER, ERROR_INVALID_FLAGS, ERROR_FILE_NOT_FOUND (INF),
@@ -268,7 +272,10 @@ extern "C" BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND hwndParent, LPCST
   bool found = false;
   DWORD error = ERROR_SUCCESS;
   for (const auto& line : pnp::usbPrinters()) {
-    if (!winsim::iequals(line.hardwareId, HardwareId)) continue;
+    // Plug and play matches a hardware ID or a compatible ID.
+    bool match = false;
+    for (const auto& id : line.ids) match = match || winsim::iequals(id, HardwareId);
+    if (!match) continue;
     found = true;
     if (DWORD e = pnp::installPrinterInstance(line.instance, nullptr)) error = e;
   }

@@ -5,6 +5,9 @@
 //                                             with the ParentIdPrefix of its child
 //   Enum\USBPRINT\<model>\<prefix>&USB001     the printer, HardwareID, DeviceDesc,
 //                                             Class "Printer" once installed
+// The printer carries its ID in both forms Windows gives it: the hardware ID
+// "USBPRINT\<model>" and the compatible ID "<model>"; a driver of either
+// form installs it.
 // Installing the printer device finds a driver the spooler holds whose
 // hardware ID is the device's, creates a port USB001, USB002, ... and a
 // printer object on it named after the driver. A device without such a
@@ -43,6 +46,7 @@ int unplugPrinter(const std::string& hardwareId);
 
 struct DeviceLine {
   std::string instance, hardwareId, description, deviceClass;
+  std::vector<std::string> ids;  // every hardware ID, then every compatible ID
   DWORD configFlags = 0;
 };
 std::vector<DeviceLine> usbPrinters();
