@@ -96,6 +96,13 @@ TEST(TruthCheck, AStoppedServiceLeavesTheMachineBroken) {
   r.after.lstDrivers.clear();
   r.after.faults = {{"ServiceFailsToStart", "Fax,spooler"}};
   EXPECT_EQ(texts(kvlab::truthCheck(r)), "");
+  // A service that depends on the one refused cannot start either.
+  r.after.faults = {{"ServiceFailsToStart", "Spooler"}};
+  r.after.services["Fax"] = "stopped";
+  r.after.serviceDependencies = {{"Fax", "RpcSs,Spooler"}};
+  EXPECT_EQ(texts(kvlab::truthCheck(r)), "");
+  r.after.serviceDependencies.clear();
+  EXPECT_EQ(texts(kvlab::truthCheck(r)), "the service Fax was left stopped\n");
   // ... but not when the run said it succeeded.
   r = successfulAdd();
   r.after.services["Spooler"] = "stopped";
@@ -123,6 +130,8 @@ TEST(TruthCheck, AReplacementWaitingForTheRestartNeedsItsBitAndItsBytes) {
             "a replacement would empty C:\\Windows\\System32\\KVLM64.DLL at the restart (its source has 0 bytes)\n"
             "a replacement waits for the restart, but the restart bit is not set (status 0x0)\n");
   r.after.lstPending[0].llSourceSize = 4096;
+  // Its source is the new file the restart puts in place, not a half-written one.
+  r.after.files = {{"C:\\Windows\\System32\\KVIS12.tmp", 4096}};
   r.status = 0x10000;
   r.lstResults = {"Completed successfully", "Restart required"};
   EXPECT_EQ(texts(kvlab::truthCheck(r)), "");

@@ -354,6 +354,7 @@ MachineState readState(const Tools& tools, const fs::path& root) {
       s.lstPorts.push_back(f[1] + "\t" + f[2]);
     } else if (f[0] == "service" && f.size() >= 3) {
       s.services[f[1]] = f[2];
+      if (f.size() >= 4) s.serviceDependencies[f[1]] = f[3];
     } else if (f[0] == "pending" && f.size() >= 4) {
       s.lstPending.push_back({f[1], f[2], std::atoll(f[3].c_str())});
     } else if (f[0] == "file" && f.size() >= 3) {
@@ -621,7 +622,7 @@ AdaptiveResult runAdaptive(const AdaptiveRun& how, const fs::path& root, const f
   AdaptiveResult result;
   for (int i = 0; i < how.nAttempts; ++i) {
     std::error_code ec;
-    fs::remove_all(root, ec);
+    if (how.bFreshMachine) fs::remove_all(root, ec);
     if (!how.prepare(root, &result.strError)) return result;
     result.nAttempts = i + 1;
     result.record = how.run(root, folder / ("attempt" + std::to_string(i + 1)), scriptText(lstScript));

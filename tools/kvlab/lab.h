@@ -119,6 +119,7 @@ struct MachineState {
   std::vector<std::string> lstDrivers;  // "environment\tname"
   std::vector<std::string> lstPorts;    // "name\tmonitor"
   std::map<std::string, std::string> services;  // name -> running, stopped, ...
+  std::map<std::string, std::string> serviceDependencies;  // name -> "A,B"
   std::vector<Pending> lstPending;
   std::map<std::string, long long> files;  // Windows path -> size: System32 and spool\drivers
   std::map<std::string, std::string> faults;  // the fault knobs set (kvsim fault)
@@ -212,6 +213,7 @@ struct AdaptiveRun {
   // Runs the program once on the prepared machine (start, act, finish).
   std::function<Record(const fs::path& root, const fs::path& folder, const std::string& strScript)> run;
   int nAttempts = 4;
+  bool bFreshMachine = true;  // false: every attempt on the same machine, as it is
 };
 struct AdaptiveResult {
   Record record;

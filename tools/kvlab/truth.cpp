@@ -50,13 +50,24 @@ bool isTemporaryName(const std::string& strWinPath) {
 
 bool samePending(const Pending& a, const Pending& b) { return a.strSource == b.strSource && a.strTarget == b.strTarget; }
 
-// Whether the machine's fault knobs make the service fail to start.
+// Whether the machine's fault knobs make the service, or one it depends
+// on, fail to start.
 bool refusesStart(const MachineState& state, const std::string& strService) {
   const auto it = state.faults.find("ServiceFailsToStart");
   if (it == state.faults.end()) return false;
   if (it->second == "*") return true;
   const std::string strList = "," + lower(it->second) + ",";
-  return strList.find("," + lower(strService) + ",") != std::string::npos;
+  if (strList.find("," + lower(strService) + ",") != std::string::npos) return true;
+  const auto deps = state.serviceDependencies.find(strService);
+  if (deps == state.serviceDependencies.end()) return false;
+  const std::string strDeps = "," + lower(deps->second) + ",";
+  for (size_t at = 1; at < strDeps.size();) {
+    const size_t comma = strDeps.find(',', at);
+    const std::string strDep = strDeps.substr(at, comma - at);
+    if (!strDep.empty() && strList.find("," + strDep + ",") != std::string::npos) return true;
+    at = comma + 1;
+  }
+  return false;
 }
 
 }  // namespace
@@ -157,8 +168,14 @@ std::vector<Finding> truthCheck(const Record& r) {
   }
 
   // Files of the system and driver folders.
+  const auto isPendingSource = [&](const std::string& strPath) {
+    return std::any_of(r.after.lstPending.begin(), r.after.lstPending.end(),
+                       [&](const Pending& p) { return lower(p.strSource) == lower(strPath) && !p.strTarget.empty(); });
+  };
   for (const auto& [path, size] : r.after.files) {
     const auto before = r.before.files.find(path);
+    // The new file of a replacement waiting for the restart is judged with it.
+    if (before == r.before.files.end() && size > 0 && isPendingSource(path)) continue;
     if (before == r.before.files.end()) {
       if (size == 0 || isTemporaryName(path))
         out.push_back({Finding::Kind::HalfWritten, "a half-written file was left: " + path + " (" +

@@ -260,29 +260,49 @@ class Lab {
       return true;
     };
     const std::vector<std::string> batchAdd = {"+B", "+A:" + spec.driver.strName, "+Q:1"};
-    kvlab::Record record;
-    bool bAdaptive = false;
     std::vector<std::string> script;
     std::vector<std::string> args;
     bool bPlug = false;
+    const bool bFirstAdd = spec.strPath == "update" || spec.strPath == "delete";
     if (spec.nRefusal || spec.strPath == "batch-add") {
       args = batchAdd;
     } else if (spec.strPath == "add") {
       script = {"page 1000: click 1003; next", "page 133: uncheck 1011; uncheck 1012; ok", "page 135: ok"};
-      bAdaptive = true;
-    } else if (spec.strPath == "update" || spec.strPath == "delete") {
+    } else if (bFirstAdd) {
       args = {"+B", (spec.strPath == "update" ? "+R:" : "+D:") + spec.driver.strName, "+Q:1"};
     } else if (spec.strPath == "usb" || spec.strPath == "timeout") {
       bPlug = spec.strPath == "usb";
       script = usbScript(spec.driver, bPlug);
-      bAdaptive = true;
       if (bPlug && spec.driver.strHardwareId.empty()) return failed("the driver names no hardware ID for the USB path");
     } else if (spec.strPath == "network") {
       script = {"page 1000: click 1003; next", "page 133: check 1011; ok", "page 139", "page 140: select 1015 0; next",
                 "page 135: ok"};
-      bAdaptive = true;
     }
-    const auto runOnMachine = [&](const fs::path& r, const fs::path& folder, const std::string& strScript) {
+    std::string strFirstAdd;  // why the printer to update or delete could not be added
+    kvlab::AdaptiveRun how;
+    how.prepare = [&](const fs::path& r, std::string* pstrError) {
+      if (!prepare(r, pstrError)) return false;
+      if (bFirstAdd) {
+        // The printer to update or delete, added as a user's batch run does.
+        kvlab::RunSpec first;
+        first.lstArgs = batchAdd;
+        first.dTimeoutSeconds = 60;
+        kvlab::AdaptiveRun add;
+        add.prepare = [](const fs::path&, std::string*) { return true; };
+        add.run = [&](const fs::path& r2, const fs::path& f, const std::string& strScript) {
+          first.strScript = strScript;
+          return kvlab::runOnce(m_cache.tools(), r2, f, first);
+        };
+        add.bFreshMachine = false;
+        const kvlab::AdaptiveResult added = kvlab::runAdaptive(add, r, runs / "add", {});
+        if (!added.record.toldSuccess() || !hasPrinterOf(added.record.after, spec.driver.strName)) {
+          strFirstAdd = "the printer to " + spec.strPath + " could not be added first (" + exitMeaning(added.record.nExit) +
+                        (added.record.status ? ", status " + std::to_string(*added.record.status) : std::string()) + ")";
+        }
+      }
+      return true;
+    };
+    how.run = [&](const fs::path& r, const fs::path& folder, const std::string& strScript) {
       kvlab::RunSpec rs;
       rs.lstArgs = args;
       rs.strScript = strScript;
@@ -298,26 +318,10 @@ class Lab {
       }
       return kvlab::finishRun(m_cache.tools(), started);
     };
-    if (bAdaptive) {
-      kvlab::AdaptiveRun how;
-      how.prepare = prepare;
-      how.run = runOnMachine;
-      kvlab::AdaptiveResult res = kvlab::runAdaptive(how, root, runs, script);
-      if (!res.strError.empty()) return failed("the machine cannot be made: " + res.strError);
-      record = std::move(res.record);
-    } else {
-      if (!prepare(root, &strError)) return failed("the machine cannot be made: " + strError);
-      if (spec.strPath == "update" || spec.strPath == "delete") {
-        // The printer to update or delete, added as a user's batch run does.
-        kvlab::RunSpec first;
-        first.lstArgs = batchAdd;
-        const kvlab::Record added = kvlab::runOnce(m_cache.tools(), root, runs / "add", first);
-        if (!added.toldSuccess() || !hasPrinterOf(added.after, spec.driver.strName))
-          return finish(out, added, t0, root, "the printer to " + spec.strPath + " could not be added first (" +
-                                                 exitMeaning(added.nExit) + ")");
-      }
-      record = runOnMachine(root, runs / "run", "");
-    }
+    kvlab::AdaptiveResult res = kvlab::runAdaptive(how, root, runs, script);
+    if (!res.strError.empty()) return failed("the machine cannot be made: " + res.strError);
+    if (!strFirstAdd.empty()) return finish(out, res.record, t0, root, strFirstAdd);
+    const kvlab::Record& record = res.record;
     return finish(out, record, t0, root, verdict(spec, record, &out.strVerdict));
   }
 
@@ -343,6 +347,7 @@ class Lab {
       if (findings.size() > 1) strWhy += " (and " + std::to_string(findings.size() - 1) + " more)";
     } else if (r.nExit != 0) {
       strWhy = exitMeaning(r.nExit);
+      if (r.nExit == 2 && !r.strErr.empty()) strWhy += " (" + firstLine(r.strErr) + ")";
     } else if (!r.status) {
       strWhy = "the parent received no status word";
     } else if (*r.status & 0x1) {
@@ -355,6 +360,11 @@ class Lab {
       strWhy = "ended cancelled";
     } else if (spec.strPath == "delete") {
       if (hasPrinterOf(r.after, spec.driver.strName)) strWhy = "a printer of " + spec.driver.strName + " remains";
+    } else if (spec.driver.strName.empty()) {
+      // A path that does not choose the driver: a printer it added.
+      const bool bNew = std::any_of(r.after.lstPrinters.begin(), r.after.lstPrinters.end(),
+                                    [&](const kvlab::Printer& p) { return !r.before.printer(p.strName); });
+      if (!bNew) strWhy = "reported success, but no new printer exists";
     } else if (!hasPrinterOf(r.after, spec.driver.strName)) {
       strWhy = "reported success, but no printer of " + spec.driver.strName + " exists";
     }
@@ -527,12 +537,17 @@ bool kvpkgRunTestCases(const KvpkgTestOptions& opt, KvpkgTestRun* pRun, int* pnE
         all.push_back(c);
         continue;
       }
+      // The pages of the add and network paths choose no driver: one case.
+      const bool bOnce = p == "add" || p == "network";
       for (const auto& d : a.lstAdmitted) {
         CaseSpec c;
         c.strSystem = s;
         c.strPath = p;
         c.driver = d;
+        if (c.driver.strModel.empty()) c.driver.strModel = d.strName;
+        if (bOnce) c.driver.strName.clear();
         all.push_back(c);
+        if (bOnce) break;
       }
     }
   }

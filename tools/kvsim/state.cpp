@@ -80,8 +80,11 @@ int runState() {
     for (const auto& d : sp::drivers(*env)) std::printf("driver\t%s\t%s\n", env->name, field(d.name).c_str());
   }
   for (const auto& p : sp::ports()) std::printf("port\t%s\t%s\n", field(p.name).c_str(), field(p.monitor).c_str());
-  for (const svc::Service& s : svc::allServices())
-    std::printf("service\t%s\t%s\n", field(s.name).c_str(), svc::stateWord(s.state));
+  for (const svc::Service& s : svc::allServices()) {
+    std::string deps;
+    for (const auto& d : s.dependencies) deps += (deps.empty() ? "" : ",") + d;
+    std::printf("service\t%s\t%s\t%s\n", field(s.name).c_str(), svc::stateWord(s.state), field(deps).c_str());
+  }
   if (auto value = reg::getValue(reg::Hive::LocalMachine, kSessionManager, "PendingFileRenameOperations")) {
     std::vector<std::string> items;
     std::string current;
@@ -131,7 +134,7 @@ void setup(CLI::App& kvsim) {
                                "  printer  name, driver, port\n"
                                "  driver   environment, name\n"
                                "  port     name, monitor\n"
-                               "  service  name, state (running, stopped, ...)\n"
+                               "  service  name, state (running, stopped, ...), the services it depends on\n"
                                "  pending  source, target (empty: a deletion), source size (-1: none)\n"
                                "           for each rename waiting for the restart\n"
                                "  file     Windows path, size: the files of System32 and, with\n"
