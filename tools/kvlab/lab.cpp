@@ -477,7 +477,7 @@ Started startRun(const Tools& tools, const fs::path& root, const fs::path& runFo
   }
   const fs::path script = runFolder / "ui.txt";
   std::ofstream(script) << spec.strScript;
-  std::vector<std::string> argv{tools.kvparent.string(), "--", "C:\\PKG\\kv_setup"};
+  std::vector<std::string> argv{tools.kvparent.string(), "--", spec.strProgram};
   argv.insert(argv.end(), spec.lstArgs.begin(), spec.lstArgs.end());
   std::map<std::string, std::string> env{{"KVSIM_ROOT", root.string()},
                                          {"KVSIM_UI", "script:" + script.string()},
@@ -627,6 +627,11 @@ AdaptiveResult runAdaptive(const AdaptiveRun& how, const fs::path& root, const f
     result.nAttempts = i + 1;
     result.record = how.run(root, folder / ("attempt" + std::to_string(i + 1)), scriptText(lstScript));
     result.lstScript = lstScript;
+    // A start the simulated system refused (it happens on a loaded host):
+    // nothing ran, the same again.
+    if (result.record.nExit == 2 && result.record.strErr.find("kvparent: cannot start") != std::string::npos &&
+        result.record.strTranscript.empty())
+      continue;
     auto adapted = adaptScript(lstScript, result.record);
     if (!adapted) break;
     lstScript = std::move(*adapted);

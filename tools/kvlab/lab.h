@@ -135,6 +135,7 @@ MachineState readState(const Tools& tools, const fs::path& root);
 
 // One run of the program.
 struct RunSpec {
+  std::string strProgram = "C:\\PKG\\kv_setup";  // the program as the parent starts it
   std::vector<std::string> lstArgs;  // the program's command line (+W/+M are the parent's)
   std::string strScript;             // the UI script; empty: no page or box may appear
   std::map<std::string, std::string> env;  // more environment (KVSIM_TIMESCALE defaults to 0.01)

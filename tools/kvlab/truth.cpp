@@ -146,7 +146,9 @@ std::vector<Finding> truthCheck(const Record& r) {
     }
   }
   // A failure that keeps what it half did: a driver registered for no printer.
-  if (r.status && (*r.status & kStatusError) && r.nExit == 0) {
+  // (Drivers the external installer registered are its own to undo.)
+  const bool bInstallerRan = r.strDetailLog.find("CMainFrame::kOnExecuteNELI") != std::string::npos;
+  if (r.status && (*r.status & kStatusError) && r.nExit == 0 && !bInstallerRan) {
     for (const auto& d : r.after.lstDrivers) {
       if (std::find(r.before.lstDrivers.begin(), r.before.lstDrivers.end(), d) != r.before.lstDrivers.end()) continue;
       const std::string strName = d.substr(d.find('\t') + 1);
