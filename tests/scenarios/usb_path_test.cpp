@@ -448,7 +448,7 @@ TEST_P(UsbPathKilled, ASecondRunInstallsAsACleanOneDoes) {
   const pid_t program = programOf(started);
   ASSERT_GT(program, 0);
   kill(program, SIGKILL);
-  (void)finish(started);
+  (void)finish(started, scenario::Judge::Killed);
   kvsim({"fault", "clear", "HoldAt"});
   fs::remove(m_temp / "KV_SETUPDetail.LOG", ec);
 

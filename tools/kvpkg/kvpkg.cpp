@@ -26,6 +26,7 @@
 #include "driverinfo/driver_info_log.h"
 #include "kvpkg.h"
 #include "machine_root.h"
+#include "test_command.h"
 #include "platform/win32.h"
 #include "system/common_function.h"
 #include "system/environment.h"
@@ -539,6 +540,9 @@ int main(int argc, char** argv) {
   checkCmd->add_option("--arch", aopt.arch, "judge the admission for this processor architecture")
       ->check(CLI::IsMember({"x86", "amd64", "ia64"}));
 
+  KvpkgTestOptions topt;
+  CLI::App* testCmd = kvpkgAddTestCommand(app, topt);
+
   for (CLI::App* cmd : {analyzeCmd, checkCmd}) {
     cmd->add_option("--root", root, "the simulated machine to analyse on (native build)");
     cmd->add_flag("--create", create, "create the --root machine when it does not exist");
@@ -555,6 +559,7 @@ int main(int argc, char** argv) {
     app.exit(e);
     return kExitUsage;
   }
+  if (testCmd->parsed()) return kvpkgTest(topt);
 
   std::string error;
   if (!kvpkgUseMachineRoot(root, create, &error)) {
