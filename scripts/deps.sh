@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ make googletest libgtest-dev libbenchmark-dev libmspack-dev
           g++-mingw-w64-x86-64-posix wine wine64 xvfb mscompress gcab tmux clang libclang-rt-14-dev
-          libcli11-dev nlohmann-json3-dev
+          libcli11-dev nlohmann-json3-dev tzdata
           imagemagick fonts-wine fonts-ipafont-gothic locales)
 # The pages in Japanese and German need their system code pages under Wine,
 # which takes them from the Unix locale.
