@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ make googletest libgtest-dev libbenchmark-dev libmspack-dev
           g++-mingw-w64-x86-64-posix wine wine64 xvfb mscompress gcab tmux clang libclang-rt-14-dev
-          libcli11-dev nlohmann-json3-dev)
+          libcli11-dev nlohmann-json3-dev openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
