@@ -270,6 +270,29 @@ class DriverFiles : public Tools {
   }
 };
 
+// Two faults of a package that only a real spooler and Setup API show: the
+// catalogue its INF names is missing, and its language monitor has no entry
+// point. The sample package ships both right.
+TEST_F(DriverFiles, CheckFindsAMissingCatalogueAndAMonitorWithoutItsEntryPoint) {
+  const fs::path pkg = m_dir / "pkg";
+  fs::copy(KV_SAMPLE_PACKAGE, pkg, fs::copy_options::recursive);
+  const fs::path disk1 = pkg / "DRIVERS" / "DISK1";
+  if (!fs::exists(disk1 / "KVLM64.DL_")) GTEST_SKIP() << "the sample package was built without its driver files";
+  Result r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
+  EXPECT_FALSE(r.has("catalogue")) << r.out;
+  EXPECT_FALSE(r.has("InitializePrintMonitor2")) << r.out;
+
+  fs::remove(disk1 / "KVX64.CAT");
+  fs::remove(disk1 / "KVLM64.DL_");
+  dll(disk1 / "KVLM64.DLL", true, 0x00000003, 0x00050001);
+  r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("error: catalogue:")) << r.out;
+  EXPECT_TRUE(r.has("names the catalogue KVX64.CAT (CatalogFile)")) << r.out;
+  EXPECT_TRUE(r.has("KVLM64.DLL")) << r.out;
+  EXPECT_TRUE(r.has("exports neither InitializePrintMonitor2 nor InitializePrintMonitor")) << r.out;
+}
+
 TEST_F(DriverFiles, CheckComparesVersionsAndPlatformsWithTheDescriptionFile) {
   const fs::path pkg = stagePackage();
   Result r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
