@@ -101,6 +101,13 @@ size_t g_next = 0;
 std::vector<std::unique_ptr<Item>> g_open;
 std::set<HWND> g_seen;
 std::map<HWND, UINT> g_boxStyles;  // from the hook
+// How the program ended its dialogs (from the hook): the result and the
+// dialog as it was left.
+struct Ending {
+  INT_PTR result = 0;
+  DialogView left;
+};
+std::map<HWND, Ending> g_endings;
 HANDLE g_process = nullptr;
 UINT g_base = 0;
 double g_timescale = 1.0;
@@ -680,15 +687,16 @@ void closed(Item& item) {
                      std::to_string(item.statementLine) + ")\n");
     return;
   }
-  // The result the page ended with is the button a person pressed; a page
-  // that ends by itself is not pressed at all.
-  std::string left = "-- page " + item.opened.dialogId + " left with " +
-                     (item.lastPressed ? kvdrive::resultName(item.lastPressed) : std::string("its own result"));
-  if (!item.done.empty()) {
-    left += " after:";
-    for (size_t i = 0; i < item.done.size(); ++i) left += (i ? "; " : " ") + item.done[i];
+  // The result the page ended with, as the program's EndDialog gave it;
+  // without word from the hook, the button a person pressed (a page that
+  // ends by itself is not pressed at all).
+  std::string result = item.lastPressed ? kvdrive::resultName(item.lastPressed) : std::string("its own result");
+  if (auto end = g_endings.find(item.hwnd); end != g_endings.end()) {
+    result = kvdrive::resultName(end->second.result);
+    if (end->second.left.controls.size() == item.opened.controls.size()) item.last = std::move(end->second.left);
+    g_endings.erase(end);
   }
-  appendTranscript(left + "\n" + kvdrive::describeChanges(item.opened, item.last));
+  appendTranscript(kvdrive::describeClose(item.opened, item.last, result, item.done));
   for (const Action& a : item.pending)
     if (a.kind != ActionKind::Wait)
       failRun("page " + item.opened.dialogId + " closed before \"" + a.source + "\" of " + g_opt.script + ":" +
@@ -799,6 +807,15 @@ LRESULT CALLBACK driverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg == WM_COPYDATA) {
     const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (cds && cds->dwData == kvdrive::kEndNoteTag && cds->cbData == sizeof(kvdrive::EndNote)) {
+      // The program waits in its EndDialog while the dialog is read.
+      const auto* note = static_cast<const kvdrive::EndNote*>(cds->lpData);
+      HWND dlg = reinterpret_cast<HWND>(static_cast<uintptr_t>(note->hwnd));
+      Ending& ending = g_endings[dlg];
+      ending.result = static_cast<INT_PTR>(note->result);
+      ending.left = kvdrive::snapshot(dlg, g_process);
+      return TRUE;
+    }
     if (cds && cds->dwData == kvdrive::kBoxNoteTag && cds->cbData == sizeof(kvdrive::BoxNote)) {
       const auto* note = static_cast<const kvdrive::BoxNote*>(cds->lpData);
       g_boxStyles[reinterpret_cast<HWND>(static_cast<uintptr_t>(note->hwnd))] = note->style;
