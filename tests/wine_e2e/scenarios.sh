@@ -8,8 +8,11 @@ scenario_list() {
 }
 
 # The prefix's spooler forgets the printers of earlier scenarios, so that
-# each scenario starts from an empty spooler as its native machine does.
+# each scenario starts from an empty spooler as its native machine does, and
+# the user's temporary folder forgets their installation report (the
+# program adds to a report it finds there).
 forget_printers() {
+  find "$prefix/drive_c/users" -maxdepth 3 -ipath '*/temp/inneli.log' -delete 2>/dev/null
   local key='HKLM\System\CurrentControlSet\Control\Print\Printers' sub
   timeout 30 wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -i '^HKEY.*\\Printers\\' |
     while IFS= read -r sub; do timeout 30 wine reg delete "$sub" /f >/dev/null 2>&1; done
@@ -67,10 +70,15 @@ scenario_script_does_not_fit() {
   run_both script-does-not-fit $'page 133: ok\n'
 }
 
-# wait_line FILE PART: true once FILE holds PART (10 s at most).
+# wait_line FILE PART [SECONDS [PID]]: true once FILE holds PART (10 s at
+# most, or SECONDS; false at once when process PID has ended).
 wait_line() {
   local n
-  for n in $(seq 200); do grep -q -- "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done
+  for n in $(seq $(( ${3:-10} * 20 ))); do
+    grep -q -- "$2" "$1" 2>/dev/null && return 0
+    [ -n "${4:-}" ] && ! kill -0 "$4" 2>/dev/null && return 1
+    sleep 0.05
+  done
   return 1
 }
 
@@ -177,7 +185,7 @@ run_both_plugging() {
   for side in native wine; do
     rm -f "$dir/run.$side"
     "${side}_run" "$dir" run ui.txt & pid=$!
-    if wait_line "$dir/run.$side" '== page 145'; then
+    if wait_line "$dir/run.$side" '== page 145' "$KV_WINE_E2E_TIMEOUT" $pid; then
       if [ $side = native ]; then
         "$native/bin/kvsim" --root "$dir/machine" usb plug "$usb_hwid" --description 'KV LaserPro 5000' \
           >"$dir/plug.native" 2>&1

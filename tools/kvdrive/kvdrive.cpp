@@ -108,6 +108,9 @@ struct Ending {
   DialogView left;
 };
 std::map<HWND, Ending> g_endings;
+// The program's dialogs as they were when they had set themselves up (from
+// the hook), until they show.
+std::map<HWND, DialogView> g_openings;
 HANDLE g_process = nullptr;
 UINT g_base = 0;
 double g_timescale = 1.0;
@@ -217,10 +220,29 @@ void loadCatalogue(const std::string& program) {
   if (std::getenv("KVDRIVE_DEBUG")) std::fprintf(stderr, "kvdrive: %zu catalogue texts from %s\n", g_catalogue.size(), folder.c_str());
 }
 
+// The catalogue messages a box shows. kvdrive knows every text of the
+// catalogue, where the native renderers know those the program looked up: a
+// text found only inside a longer message the box shows (the word "Printer"
+// in "Printer driver:") is part of that message, not one of its own.
 std::vector<std::string> messageIdsIn(const std::string& text) {
-  std::set<std::string> ids;
+  std::vector<std::pair<std::string, std::string>> found;
   for (const auto& [id, msg] : g_catalogue)
-    if (!msg.empty() && text.find(msg) != std::string::npos) ids.insert(id);
+    if (!msg.empty() && text.find(msg) != std::string::npos) found.emplace_back(id, msg);
+  auto inside = [&](size_t at, size_t length, const std::string& own) {
+    for (const auto& [otherId, other] : found) {
+      if (other.size() <= length || other == own) continue;
+      for (size_t q = text.find(other); q != std::string::npos; q = text.find(other, q + 1))
+        if (q <= at && at + length <= q + other.size()) return true;
+    }
+    return false;
+  };
+  std::set<std::string> ids;
+  for (const auto& [id, msg] : found) {
+    bool alone = false;
+    for (size_t at = text.find(msg); at != std::string::npos && !alone; at = text.find(msg, at + 1))
+      alone = !inside(at, msg.size(), msg);
+    if (alone) ids.insert(id);
+  }
   return {ids.begin(), ids.end()};
 }
 
@@ -758,7 +780,11 @@ void watch() {
       item->boxView = readBox(hwnd);
       takePicture(hwnd, "msgbox");
     } else {
-      item->opened = kvdrive::snapshot(hwnd, g_process);
+      // As it was when it had set itself up, when the hook said so: what a
+      // page's timers or threads did since is not its opening.
+      auto early = g_openings.find(hwnd);
+      item->opened = early != g_openings.end() ? std::move(early->second) : kvdrive::snapshot(hwnd, g_process);
+      if (early != g_openings.end()) g_openings.erase(early);
       item->opened.dialogId = id.empty() ? "?" : id;
       item->last = item->opened;
       if (id.empty()) {
@@ -807,6 +833,12 @@ LRESULT CALLBACK driverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg == WM_COPYDATA) {
     const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (cds && cds->dwData == kvdrive::kOpenNoteTag && cds->cbData == sizeof(kvdrive::OpenNote)) {
+      const auto* note = static_cast<const kvdrive::OpenNote*>(cds->lpData);
+      HWND dlg = reinterpret_cast<HWND>(static_cast<uintptr_t>(note->hwnd));
+      g_openings[dlg] = kvdrive::snapshot(dlg, g_process);
+      return TRUE;
+    }
     if (cds && cds->dwData == kvdrive::kEndNoteTag && cds->cbData == sizeof(kvdrive::EndNote)) {
       // The program waits in its EndDialog while the dialog is read.
       const auto* note = static_cast<const kvdrive::EndNote*>(cds->lpData);

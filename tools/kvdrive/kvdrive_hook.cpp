@@ -3,6 +3,9 @@
 // windows do not show:
 // - the style a message box was asked for (its icon is only a picture): read
 //   from the box's WM_INITDIALOG parameters once the box has set itself up;
+// - when a dialog has set itself up (its WM_INITDIALOG has returned), so that
+//   kvdrive reads it as it opens, before the dialog's timers and threads move
+//   anything;
 // - how a dialog ends: the program's calls of EndDialog go through the hook,
 //   which tells kvdrive the result and waits while kvdrive reads the dialog
 //   as it is left (a page that ends by itself goes at once).
@@ -99,7 +102,11 @@ void redirectImports() {
 extern "C" __declspec(dllexport) LRESULT CALLBACK kvdriveCallWndRetProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const auto* cwp = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (cwp && cwp->message == WM_INITDIALOG && cwp->lParam && isMessageBox(cwp->hwnd)) {
+    if (cwp && cwp->message == WM_INITDIALOG && !isMessageBox(cwp->hwnd)) {
+      kvdrive::OpenNote note{};
+      note.hwnd = static_cast<std::uint64_t>(reinterpret_cast<uintptr_t>(cwp->hwnd));
+      tell(kvdrive::kOpenNoteTag, &note, sizeof note, cwp->hwnd);
+    } else if (cwp && cwp->message == WM_INITDIALOG && cwp->lParam && isMessageBox(cwp->hwnd)) {
       // The box's parameters start with the MSGBOXPARAMSW the caller's
       // MessageBox call was turned into.
       const auto* params = reinterpret_cast<const MSGBOXPARAMSW*>(cwp->lParam);
