@@ -755,9 +755,11 @@ TEST_F(Inf, CopyOemInfNeedsTheCatalogueItNames) {
   EXPECT_TRUE(SetupCopyOEMInfA(source.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr))
       << GetLastError();
   // The x64 system takes the decorated entry, whose file is still missing.
-  SetLastError(0xdeadbeef);
-  EXPECT_FALSE(SetupCopyOEMInfA(decorated.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  KV_WINE_DEPARTS("the INF copy looks for the undecorated CatalogFile entry only") {
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetupCopyOEMInfA(decorated.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  }
   write("catalogue", "kxamd.cat");
   EXPECT_TRUE(SetupCopyOEMInfA(decorated.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr))
       << GetLastError();
