@@ -422,7 +422,8 @@ std::string versionWords(const FileFacts& f) {
 
 // The files one install section of an INF installs that are in the
 // package, against the driver's version and platform.
-void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgFindings& out) {
+void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, std::set<std::string>& monitorsSeen,
+                      KvpkgFindings& out) {
   CCandidateDriverInfomation& builder = *info.kGetCandidateDriverInfomation();
   std::string dsc;
   builder.kDecideDSCFileName(dsc, c.strInfPath);
@@ -452,12 +453,13 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
   const std::string monitorDll = c.strLanguageMonitorDLL.str();
   std::string monitorFound;
   if (!monitorDll.empty() &&
-      CCommonFunction::kStdAfxSearchFile(c.strDriverPath.c_str(), monitorDll.c_str(), monitorFound, 1)) {
+      CCommonFunction::kStdAfxSearchFile(c.strDriverPath.c_str(), monitorDll.c_str(), monitorFound, 1) &&
+      monitorsSeen.insert(kToUpper(monitorFound)).second) {
     const FileFacts facts = examineFile(*info.kGetSetupApi(), monitorFound);
     if (facts.read && (!facts.pe || !facts.monitorEntry)) {
       out.error(area, monitorFound,
                 monitorDll + " (" + monitorFound + "), the language monitor \"" + c.strLanguageMonitorName.str() +
-                    "\" of \"" + c.strDriverName + "\", " +
+                    "\", " +
                     (facts.pe ? "exports neither InitializePrintMonitor2 nor InitializePrintMonitor"
                               : "is not a PE file") +
                     ": the spooler refuses to add the monitor (error 127) and the wizard's USB installation stops");
@@ -713,9 +715,10 @@ void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
     }
   }
   std::set<std::string> examined;
+  std::set<std::string> monitors;
   for (const CCandidateDriver& c : candidates) {
     if (!examined.insert(kToUpper(c.strInfPath + "|" + c.strInstallSection)).second) continue;
-    checkDriverFiles(whole.kInfo(), c, out);
+    checkDriverFiles(whole.kInfo(), c, monitors, out);
   }
   if (dwWhole == VEXOERR_SUCCESS) checkAdmission(candidates, out);
 }
