@@ -4,13 +4,16 @@
 //
 // The package is made here: KV_BENCH_MB megabytes (default 200) of driver-
 // like data (repetitive records with varying fields), split into files of
-// 8 MB and compressed with a greedy LZSS encoder into SZDD files.
+// 8 MB and compressed with a greedy LZSS encoder into SZDD files. Each
+// expansion is checked against the data after it is timed.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,13 +21,14 @@
 #include <mspack.h>
 #include <unistd.h>
 
+#include "driverinfo/driver_infomation.h"
 #include "platform/win32.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A greedy LZSS encoder in the SZDD layout: 4 KB window starting at 4078,
+// A greedy LZSS encoder in the SZDD layout: 4 KB window starting at 4080,
 // matches of 3 to 18 bytes, a flag byte before every eight items.
 std::string szddEncode(const std::string& in) {
   std::string out("SZDD\x88\xF0\x27\x33", 8);
@@ -54,7 +58,7 @@ std::string szddEncode(const std::string& in) {
         head[h] = static_cast<int>(pos);
       }
       if (bestLen >= 3) {
-        const unsigned ring = static_cast<unsigned>((bestAt + 4078) & 0xFFF);
+        const unsigned ring = static_cast<unsigned>((bestAt + 4080) & 0xFFF);
         out.push_back(static_cast<char>(ring & 0xFF));
         out.push_back(static_cast<char>(((ring >> 4) & 0xF0) | (bestLen - 3)));
         for (size_t k = 1; k < bestLen; ++k) {
@@ -81,6 +85,7 @@ struct Package {
   fs::path root;                     // the machine root
   std::vector<std::string> sources;  // Windows paths of the compressed files
   std::vector<fs::path> hostSources;
+  std::vector<size_t> digests;       // of each file's data
   size_t expandedBytes = 0;
   ~Package() {
     std::error_code ec;
@@ -112,6 +117,7 @@ Package& package() {
       std::ofstream(p.root / "drive_c" / "PKG" / name, std::ios::binary) << szddEncode(data);
       p.sources.push_back("C:\\PKG\\" + name);
       p.hostSources.push_back(p.root / "drive_c" / "PKG" / name);
+      p.digests.push_back(std::hash<std::string>()(data));
       p.expandedBytes += data.size();
     }
     return p;
@@ -119,8 +125,18 @@ Package& package() {
   return pkg;
 }
 
-// The copy step's expansion: SetupDecompressOrCopyFileA into the target
-// folder, as the installation thread calls it.
+// True when the files named OUT\<prefix><n>.DLL hold the package's data.
+bool expandedIntact(const Package& p, const std::string& prefix) {
+  for (size_t i = 0; i < p.sources.size(); ++i) {
+    std::ifstream in(p.root / "drive_c" / "OUT" / (prefix + std::to_string(i) + ".DLL"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (std::hash<std::string>()(bytes) != p.digests[i]) return false;
+  }
+  return true;
+}
+
+// The Setup API's expansion: SetupDecompressOrCopyFileA into the target
+// folder.
 void BM_CopyStepExpansion(benchmark::State& state) {
   Package& p = package();
   for (auto _ : state) {
@@ -134,6 +150,33 @@ void BM_CopyStepExpansion(benchmark::State& state) {
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.expandedBytes));
+  if (!expandedIntact(p, "FILE")) state.SkipWithError("the expanded files differ from the data");
+}
+
+// The installation's own copy of a file: expanded by the driver-information
+// facade (LZOpenFileA and LZCopy) into a temporary file in the target
+// folder, which then replaces the target.
+void BM_InstallationCopy(benchmark::State& state) {
+  Package& p = package();
+  CDriverInfomation info;
+  if (info.VEXOInitialize("C:\\PKG") != VEXOERR_SUCCESS) {
+    state.SkipWithError("VEXOInitialize failed");
+    return;
+  }
+  for (auto _ : state) {
+    for (size_t i = 0; i < p.sources.size(); ++i) {
+      const std::string target = "C:\\OUT\\INST" + std::to_string(i) + ".DLL";
+      char temp[MAX_PATH] = {};
+      if (!GetTempFileNameA("C:\\OUT", "KVIS", 0, temp) ||
+          !info.kSetupDecompressOrCopyFile(p.sources[i], temp, 0, nullptr) ||
+          !MoveFileExA(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        state.SkipWithError("the installation's copy failed");
+        return;
+      }
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.expandedBytes));
+  if (!expandedIntact(p, "INST")) state.SkipWithError("the expanded files differ from the data");
 }
 
 // libmspack's SZDD expansion of the same files, file to file.
@@ -152,6 +195,7 @@ void BM_MspackSzdd(benchmark::State& state) {
   }
   mspack_destroy_szdd_decompressor(szdd);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.expandedBytes));
+  if (!expandedIntact(p, "M")) state.SkipWithError("the expanded files differ from the data");
 }
 
 // A plain copy of the expanded bytes.
@@ -176,6 +220,7 @@ void BM_PlainCopy(benchmark::State& state) {
 }
 
 BENCHMARK(BM_CopyStepExpansion)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_InstallationCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MspackSzdd)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 

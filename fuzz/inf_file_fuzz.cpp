@@ -74,6 +74,17 @@ void exercise(CInfFile& inf) {
       }
     }
     inf.kGetTargetDir(install, value);
+    // The core-driver links: Include, Needs, CoreDriverSections, a data
+    // section the INF does not hold; and the per-platform source folders.
+    if (inf.kUsesCoreDriver(install)) {
+      inf.kGetCoreSections(install);
+      inf.kEnumCoreFiles(install);
+    }
+    inf.kGetExtensionName(install, "DriverFile", value);
+    for (const std::string& file : files) {
+      const size_t slash = file.find('\\');
+      inf.kGetPlatformSourceFolder(file.substr(slash + 1), "NTamd64", value);
+    }
   }
 }
 

@@ -232,6 +232,7 @@ BOOL CKV_SETUPApp::InitInstance() {
     kDispErrorMessage(msgid::IDS_ERR_NO_ADMIN, "", "", kStartupMessageStyle);
     return kStartupExit(27, "kCheckAdministrators returned FALSE.", false);
   }
+  kRecoverInstallation();
   if (!m_pSpoolerInfomation->kCheckSpoolerStatus()) {
     kDispErrorMessage(msgid::IDS_ERR_STOPSPOOLER, "", "", kStartupMessageStyle);
     return kStartupExit(28, "kCheckSpoolerStatus returned FALSE.", false);

@@ -299,6 +299,11 @@ class CKV_SETUPApp {
   std::list<CInitializePrinterInfo> m_listIPL;
   // The installation page while it is open (the frame clears it).
   class CInstallPrepareDialog* m_pInstallPrepareDialog = nullptr;
+  // What the undo of a failed installation did, one report line each.
+  std::vector<std::string> m_lstInstallUndone;
+  // At start-up, before the spooler check: finishes the undo of an
+  // installation that was killed (kv_setup_app_recovery.cpp).
+  void kRecoverInstallation();
   // (m_bDriversNameWriteErr and m_bOverDriversNameKey, which the USB path
   // sets too, are declared once, with the external installer's members.)
   // (end of the USB members)

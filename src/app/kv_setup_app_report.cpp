@@ -233,6 +233,8 @@ void CKV_SETUPApp::kWriteKVISETUPLogInfo() {
     strStatus += rsc.kGetMessageText(lstWords[i]);
   }
   lstLines.push_back(strStatus);
+  // What the undo of a failed installation did and could not do.
+  for (const std::string& strLine : m_lstInstallUndone) lstLines.push_back(strLine);
 
   if (m_bUSBInstall && m_bUSBConnected) {
     char szDriver[MAX_PATH] = {};

@@ -10,12 +10,16 @@
 #include "driverinfo/vexo_error.h"
 #include "system/common_function.h"
 #include "system/handle_owner.h"
+#include "system/text_utility.h"
 
 namespace {
 
 // Machine types of the PE file header that a printer driver can have.
 constexpr WORD kMachineI386 = 0x014C;
 constexpr WORD kMachineAmd64 = 0x8664;
+constexpr WORD kMachineIa64 = 0x0200;
+// The characteristics bit of a DLL in the PE file header.
+constexpr WORD kImageFileDll = 0x2000;
 // The DOS header is 64 bytes; the offset of the PE headers stands at byte 60.
 constexpr DWORD kDosHeaderSize = 64;
 constexpr DWORD kPeOffsetPosition = 60;
@@ -110,53 +114,10 @@ int CCandidateDriverInfomation::kGetDriverFileVersion(const std::string& strDriv
   char szTempFile[MAX_PATH] = {};
   if (GetTempFileNameA(szTempDir, "NEL", 0, szTempFile) == 0) return logVersion(0, 4, "GetTempFileName fail.");
   const CTempFile temp(szTempFile);
-
-  // 3. A plain file is copied; a cabinet is expanded by the Setup API, which
-  // reads cabinets where LZ would copy the archive unchanged.
-  PSTR pszActual = nullptr;
-  DWORD dwSourceSize = 0;
-  DWORD dwTargetSize = 0;
-  UINT uType = FILE_COMPRESSION_NONE;
-  const DWORD dwInfo =
-      m_pSetupApi->kSetupGetFileCompressionInfo(strFound.c_str(), &pszActual, &dwSourceSize, &dwTargetSize, &uType);
-  std::string strActual = strFound;
-  if (dwInfo == NO_ERROR && pszActual) {
-    strActual = pszActual;
-    LocalFree(pszActual);
-  }
-  if (dwInfo == NO_ERROR && uType == FILE_COMPRESSION_NONE) {
-    if (!CopyFileA(strActual.c_str(), temp.kPath().c_str(), FALSE)) return logVersion(0, 5, "CopyFile fail.");
-  } else if (dwInfo == NO_ERROR && isCabinetType(uType)) {
-    if (m_pSetupApi->kSetupDecompressOrCopyFile(strActual.c_str(), temp.kPath().c_str(), nullptr) != NO_ERROR) {
-      return logVersion(0, 12, "SetupDecompressOrCopyFile fail.");
-    }
-  } else {
-    // 4. LZ expansion; a file that cannot be opened leaves the temporary file
-    // empty, and the version resource is then simply not found.
-    OFSTRUCT ofSource = {};
-    std::string strOpen = strFound;
-    INT hSource = LZOpenFileA(strOpen.data(), &ofSource, OF_READ);
-    if (hSource < 0 && !strFound.empty()) {
-      std::string strCompressed = strFound;
-      strCompressed.back() = '_';
-      std::string strShort;
-      if (CCommonFunction::kGetShortPathName(strCompressed.c_str(), strShort)) strCompressed = strShort;
-      hSource = LZOpenFileA(strCompressed.data(), &ofSource, OF_READ);
-    }
-    OFSTRUCT ofTarget = {};
-    std::string strTarget = temp.kPath();
-    const INT hTarget = LZOpenFileA(strTarget.data(), &ofTarget, OF_CREATE);
-    if (hSource >= 0 && hTarget >= 0) {
-      const LONG lCopied = LZCopy(hSource, hTarget);
-      if (lCopied < 0) {
-        LZClose(hSource);
-        LZClose(hTarget);
-        return logVersion(0, 9, "LZCopy fail.");
-      }
-    }
-    if (hSource >= 0) LZClose(hSource);
-    if (hTarget >= 0) LZClose(hTarget);
-    if (!CCommonFunction::kResetReadOnly(temp.kPath())) return logVersion(0, 10, "kResetReadOnly fail.");
+  // 3, 4. Copied or expanded.
+  if (const int nExit = kCopyForExamination(strFound, temp.kPath()); nExit != 0) {
+    return logVersion(0, nExit, nExit == 5 ? "CopyFile fail." : nExit == 12 ? "SetupDecompressOrCopyFile fail."
+                                : nExit == 9 ? "LZCopy fail." : "kResetReadOnly fail.");
   }
 
   // 5. The version resource decides.
@@ -190,6 +151,141 @@ int CCandidateDriverInfomation::kGetDriverFileVersion(const std::string& strDriv
                                    dwVersion, strPlatform.c_str());
   // 6. The temporary file goes with `temp`.
   return logVersion(nResult, 13, nResult ? "recognised." : "no printer driver version resource.");
+}
+
+int CCandidateDriverInfomation::kCopyForExamination(const std::string& strFound, const std::string& strTemp) {
+  // 3. A plain file is copied; a cabinet is expanded by the Setup API, which
+  // reads cabinets where LZ would copy the archive unchanged.
+  PSTR pszActual = nullptr;
+  DWORD dwSourceSize = 0;
+  DWORD dwTargetSize = 0;
+  UINT uType = FILE_COMPRESSION_NONE;
+  const DWORD dwInfo =
+      m_pSetupApi->kSetupGetFileCompressionInfo(strFound.c_str(), &pszActual, &dwSourceSize, &dwTargetSize, &uType);
+  std::string strActual = strFound;
+  if (dwInfo == NO_ERROR && pszActual) {
+    strActual = pszActual;
+    LocalFree(pszActual);
+  }
+  if (dwInfo == NO_ERROR && uType == FILE_COMPRESSION_NONE) {
+    if (!CopyFileA(strActual.c_str(), strTemp.c_str(), FALSE)) return 5;
+  } else if (dwInfo == NO_ERROR && isCabinetType(uType)) {
+    if (m_pSetupApi->kSetupDecompressOrCopyFile(strActual.c_str(), strTemp.c_str(), nullptr) != NO_ERROR) {
+      return 12;
+    }
+  } else {
+    // 4. LZ expansion; a file that cannot be opened leaves the temporary file
+    // empty, and the version resource is then simply not found.
+    OFSTRUCT ofSource = {};
+    std::string strOpen = strFound;
+    INT hSource = LZOpenFileA(strOpen.data(), &ofSource, OF_READ);
+    if (hSource < 0 && !strFound.empty()) {
+      std::string strCompressed = strFound;
+      strCompressed.back() = '_';
+      std::string strShort;
+      if (CCommonFunction::kGetShortPathName(strCompressed.c_str(), strShort)) strCompressed = strShort;
+      hSource = LZOpenFileA(strCompressed.data(), &ofSource, OF_READ);
+    }
+    OFSTRUCT ofTarget = {};
+    std::string strTarget = strTemp;
+    const INT hTarget = LZOpenFileA(strTarget.data(), &ofTarget, OF_CREATE);
+    if (hSource >= 0 && hTarget >= 0) {
+      const LONG lCopied = LZCopy(hSource, hTarget);
+      if (lCopied < 0) {
+        LZClose(hSource);
+        LZClose(hTarget);
+        return 9;
+      }
+    }
+    if (hSource >= 0) LZClose(hSource);
+    if (hTarget >= 0) LZClose(hTarget);
+    if (!CCommonFunction::kResetReadOnly(strTemp)) return 10;
+  }
+
+  return 0;
+}
+
+BOOL CCandidateDriverInfomation::kGetFileImage(const std::string& strFound, CFileImage& image) {
+  image = CFileImage();
+  char szTempDir[MAX_PATH] = {};
+  const DWORD dwTempDir = GetTempPathA(MAX_PATH, szTempDir);
+  char szTempFile[MAX_PATH] = {};
+  if (dwTempDir == 0 || dwTempDir >= MAX_PATH || GetTempFileNameA(szTempDir, "NEL", 0, szTempFile) == 0) {
+    kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kGetFileImage() return FALSE (1) LastError=%u no temporary file.\n",
+                               GetLastError());
+    return FALSE;
+  }
+  const CTempFile temp(szTempFile);
+  if (const int nExit = kCopyForExamination(strFound, temp.kPath()); nExit != 0) {
+    kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kGetFileImage() return FALSE (2) LastError=%u exit %d [%s]\n",
+                               GetLastError(), nExit, strFound.c_str());
+    return FALSE;
+  }
+  CHandleOwner file(CreateFileA(temp.kPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.kIsValid()) return FALSE;
+  // The headers stand at the front: 4 KB hold them in any image a linker makes.
+  BYTE head[4096] = {};
+  DWORD dwRead = 0;
+  if (!ReadFile(file.kGet(), head, sizeof(head), &dwRead, nullptr)) return FALSE;
+  image.bRead = TRUE;
+  if (dwRead < kDosHeaderSize || head[0] != 'M' || head[1] != 'Z') return TRUE;
+  DWORD dwPeOffset = 0;
+  std::memcpy(&dwPeOffset, head + kPeOffsetPosition, sizeof(dwPeOffset));
+  // Signature (4), machine (2) ... characteristics at 22: 24 bytes.
+  if (dwPeOffset > dwRead || dwRead - dwPeOffset < 24) return TRUE;
+  if (std::memcmp(head + dwPeOffset, "PE\0\0", 4) != 0) return TRUE;
+  image.bPe = TRUE;
+  std::memcpy(&image.wMachine, head + dwPeOffset + 4, sizeof(WORD));
+  WORD wCharacteristics = 0;
+  std::memcpy(&wCharacteristics, head + dwPeOffset + 22, sizeof(WORD));
+  image.bDll = (wCharacteristics & kImageFileDll) ? TRUE : FALSE;
+  return TRUE;
+}
+
+std::string CCandidateDriverInfomation::kFindCoreFile(const std::string& strPlatform, const std::string& strFile) {
+  const char* pszEnvironment = kIEquals(strPlatform, "NTamd64") ? "Windows x64"
+                               : kIEquals(strPlatform, "NTia64") ? "Windows IA64"
+                                                                 : "Windows NT x86";
+  std::vector<std::string> lstFolders;
+  char szDir[MAX_PATH] = {};
+  DWORD dwNeeded = 0;
+  std::string strEnvironment = pszEnvironment;
+  if (GetPrinterDriverDirectoryA(nullptr, strEnvironment.data(), 1, reinterpret_cast<LPBYTE>(szDir), MAX_PATH,
+                                 &dwNeeded)) {
+    lstFolders.push_back(std::string(szDir) + "\\3");
+    lstFolders.emplace_back(szDir);
+  }
+  char szSystem[MAX_PATH] = {};
+  const UINT uSystem = GetSystemDirectoryA(szSystem, MAX_PATH);
+  if (uSystem > 0 && uSystem < MAX_PATH) lstFolders.emplace_back(szSystem);
+  for (const std::string& strFolder : lstFolders) {
+    const std::string strPath = strFolder + "\\" + strFile;
+    const DWORD dwAttributes = GetFileAttributesA(strPath.c_str());
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) return strPath;
+  }
+  kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kFindCoreFile() return [] (1) core file not on this system. "
+                             "strPlatform=[%s] strFile=[%s]\n",
+                             strPlatform.c_str(), strFile.c_str());
+  return std::string();
+}
+
+WORD CCandidateDriverInfomation::kMachineOfPlatform(const std::string& strPlatform) {
+  if (kIEquals(strPlatform, "NTx86")) return kMachineI386;
+  if (kIEquals(strPlatform, "NTamd64")) return kMachineAmd64;
+  if (kIEquals(strPlatform, "NTia64")) return kMachineIa64;
+  return 0;
+}
+
+std::string CCandidateDriverInfomation::kMachineName(WORD wMachine) {
+  switch (wMachine) {
+    case kMachineI386: return "x86";
+    case kMachineAmd64: return "x64";
+    case kMachineIa64: return "Itanium";
+    case 0x01C4: return "ARM";
+    case 0xAA64: return "ARM64";
+    default: return kFormatText("machine 0x%04X", wMachine);
+  }
 }
 
 std::string CCandidateDriverInfomation::kGetPlatformFromPEHeader(const std::string& strFilePath) {

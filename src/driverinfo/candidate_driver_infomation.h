@@ -60,6 +60,31 @@ class CCandidateDriverInfomation {
   // The platform of a PE file by its machine type: "NTx86", "NTamd64", or
   // empty for another machine, a short or damaged file, or a read error.
   static std::string kGetPlatformFromPEHeader(const std::string& strFilePath);
+  // A file of one of Windows' core printer drivers (UNIDRV.DLL) comes from the
+  // system, not from the package: its source-disk text says so.
+  static constexpr const char* kCoreFileDisk = "Windows (ntprint.inf)";
+  static bool kIsCoreFile(const CDriverFile& file) { return file.strDiskName == kCoreFileDisk; }
+  // What a file of the package or the system is as an executable image,
+  // read after the file is copied or expanded like the version detection's.
+  struct CFileImage {
+    BOOL bRead = FALSE;  // the file could be read
+    BOOL bPe = FALSE;    // it is a PE image
+    BOOL bDll = FALSE;   // the image is a DLL
+    WORD wMachine = 0;
+  };
+  BOOL kGetFileImage(const std::string& strFound, CFileImage& image);
+  // The PE machine of a platform ("NTx86" 0x14C, "NTamd64" 0x8664, "NTia64"
+  // 0x200), 0 for another; and a machine's name for messages.
+  static WORD kMachineOfPlatform(const std::string& strPlatform);
+  static std::string kMachineName(WORD wMachine);
+  // Why a found file cannot be registered as the driver or configuration
+  // file of a platform ("is not a DLL ...", "is a DLL for x64, not for
+  // x86"); empty when it is a DLL of the platform's machine or cannot be read.
+  std::string kWhyNotDriverImage(const std::string& strFound, const std::string& strPlatform);
+  // Where the system keeps the core driver files of a platform: the
+  // version-3 folder of its spooler environment, the environment's driver
+  // folder, then the system folder. Empty when the file is in none.
+  static std::string kFindCoreFile(const std::string& strPlatform, const std::string& strFile);
 
   // ---- Driver description file ----------------------------------------------
   // The description file that serves an INF: "DRVINST.DSC" in the INF's
@@ -101,6 +126,11 @@ class CCandidateDriverInfomation {
   // the rule of kSplitDscList: a drive letter's colon is no separator.
   static size_t kFindListSeparator(const std::string& strValue, size_t nBegin, const char* pszSeparators);
 
+  // Finds a file of the package: where the open INF names it for the
+  // platform ([SourceDisksFiles.amd64] and its disk), else by the usual search
+  // from the folder.
+  BOOL kSearchPlatformFile(const std::string& strFolder, const std::string& strFile, const std::string& strPlatform,
+                           std::string& strFound);
   // Fills the record's file list, dependent files, copy flags and colour
   // profiles from the install section's copy lists. FALSE when the INF's copy
   // lists cannot be read or name a file outside its folder.
@@ -115,6 +145,16 @@ class CCandidateDriverInfomation {
   // One INF file of the list: its candidates are appended; a failure number
   // and error text 2 are set on FALSE.
   DWORD kMakeCandidatesOfInf(const std::string& strInfPath, const std::string& strLangID, BOOL bListedOnly);
+  // Copies or expands a found file to a temporary file: 0, or the exit
+  // number of the version detection that failed (5, 9, 10, 12).
+  int kCopyForExamination(const std::string& strFound, const std::string& strTemp);
+  // The driver and configuration files must be DLLs of the INF's platform.
+  DWORD kCheckDriverImages(const CCandidateDriver& cde, const std::string& strDriverFound,
+                           const std::vector<std::string>& lstCoreFiles, const std::string& strPlatform);
+  // Adds the core files a core-driver install section needs to the record's
+  // file list, taken from the system; they replace package files of the
+  // same names.
+  BOOL kAddCoreFiles(const std::string& strInstallSection, const std::string& strPlatform, CCandidateDriver& cde);
   // Copies what a record took from its install section into another record.
   static void kCopyInstallValues(const CCandidateDriver& from, CCandidateDriver& to);
   DWORD kFail(int nFailure, const char* pszErrorText, const std::string& strDetail);
@@ -129,6 +169,8 @@ class CCandidateDriverInfomation {
   std::string m_strErrorText2;
   int m_nFailure = 0;
   std::string m_strFailureDetail;
+  // The error text of a failure whose text is made for it.
+  std::string m_strFailureText;
   std::vector<CSkippedInf> m_lstSkippedInf;
   // The description-file memory of one build (see kReadDscValue).
   BOOL m_bDscMemoryOn = FALSE;

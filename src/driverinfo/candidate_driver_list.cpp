@@ -82,7 +82,161 @@ bool namesFile(const std::string& strList, const std::string& strFile) {
   return false;
 }
 
+bool isCoreFile(const std::vector<std::string>& lstCoreFiles, const std::string& strFile) {
+  for (const std::string& s : lstCoreFiles)
+    if (kIEquals(s, strFile)) return true;
+  return false;
+}
+
 }  // namespace
+
+BOOL CCandidateDriverInfomation::kSearchPlatformFile(const std::string& strFolder, const std::string& strFile,
+                                                     const std::string& strPlatform, std::string& strFound) {
+  std::string strSub;
+  if (!m_pDrvInfFile->kGetPlatformSourceFolder(strFile, strPlatform, strSub)) {
+    return kSearchPackageFile(strFolder, strFile, strFound);
+  }
+  // The INF names the file's place for this platform: only that place counts,
+  // never another platform's folder that happens to hold the same name.
+  std::string strBase = m_pDrvInfFile->kGetFilePath();
+  while (strBase.size() > 3 && strBase.back() == '\\') strBase.pop_back();
+  const std::string strPlace = strSub.empty() ? strBase : strBase + "\\" + strSub;
+  const std::string strPath = strPlace + "\\" + strFile;
+  if (CCommonFunction::kStdAfxFileIsExisted(strPath.c_str())) {
+    strFound = strPath;
+    return TRUE;
+  }
+  const std::string strCompressed = CCommonFunction::kMakeCompressedName(strPath);
+  if (CCommonFunction::kStdAfxFileIsExisted(strCompressed.c_str())) {
+    strFound = strCompressed;
+    return TRUE;
+  }
+  (void)strFolder;
+  kDriverInfoLog().kWriteLog("CCandidateDriverInfomation::kSearchPlatformFile() return FALSE (1) not where the INF "
+                             "names it for %s. [%s]\n",
+                             strPlatform.c_str(), strPath.c_str());
+  return FALSE;
+}
+
+DWORD CCandidateDriverInfomation::kCheckDriverImages(const CCandidateDriver& cde, const std::string& strDriverFound,
+                                                     const std::vector<std::string>& lstCoreFiles,
+                                                     const std::string& strPlatform) {
+  const WORD wExpected = kMachineOfPlatform(strPlatform);
+  if (wExpected == 0) return VEXOERR_SUCCESS;
+  struct CRole {
+    const std::string& strName;
+    int nFailure;
+    const char* pszKey;
+  };
+  const CRole roles[] = {{cde.strDriverFile.str(), 49, "DriverFile"}, {cde.strConfigFile.str(), 50, "ConfigFile"}};
+  for (const CRole& role : roles) {
+    std::string strFound;
+    if (&role == &roles[0]) {
+      strFound = strDriverFound;
+    } else if (isCoreFile(lstCoreFiles, role.strName)) {
+      strFound = kFindCoreFile(strPlatform, role.strName);
+    } else {
+      std::string strSearched;
+      if (kSearchPlatformFile(cde.strDriverPath, role.strName, strPlatform, strSearched)) strFound = strSearched;
+    }
+    // A file that is not there is the copy's concern (a core file of another
+    // platform's system, a configuration file the package lacks).
+    if (strFound.empty()) continue;
+    const std::string strWhat = kWhyNotDriverImage(strFound, strPlatform);
+    if (strWhat.empty()) continue;
+    const std::string strDetail = role.strName + " " + strWhat + " (" + strPlatform + " takes " +
+                                  kMachineName(wExpected) + " DLLs) [" + strFound + "]";
+    const std::string strText = std::string(role.pszKey) + " is not a DLL for " + kMachineName(wExpected);
+    m_strFailureText = strText;
+    return kFail(role.nFailure, m_strFailureText.c_str(), strDetail);
+  }
+  return VEXOERR_SUCCESS;
+}
+
+std::string CCandidateDriverInfomation::kWhyNotDriverImage(const std::string& strFound, const std::string& strPlatform) {
+  const WORD wExpected = kMachineOfPlatform(strPlatform);
+  CFileImage image;
+  if (wExpected == 0 || !kGetFileImage(strFound, image) || !image.bRead) return std::string();
+  if (!image.bPe) return "is not a DLL (not an executable image at all)";
+  if (image.wMachine != wExpected) return "is a DLL for " + kMachineName(image.wMachine) + ", not for " + kMachineName(wExpected);
+  if (!image.bDll) return "is a program, not a DLL";
+  return std::string();
+}
+
+BOOL CCandidateDriverInfomation::kAddCoreFiles(const std::string& strInstallSection, const std::string& strPlatform,
+                                               CCandidateDriver& cde) {
+  const std::vector<std::string> lstCoreFiles = m_pDrvInfFile->kEnumCoreFiles(strInstallSection);
+  if (lstCoreFiles.empty()) return TRUE;
+  // Core files go to the printer driver folder of the INF's platform.
+  std::string strTargetDir;
+  {
+    const char* pszEnvironment = kIEquals(strPlatform, "NTamd64") ? "Windows x64"
+                                 : kIEquals(strPlatform, "NTia64") ? "Windows IA64"
+                                                                   : "Windows NT x86";
+    char szDir[MAX_PATH] = {};
+    DWORD dwNeeded = 0;
+    std::string strEnvironment = pszEnvironment;
+    if (GetPrinterDriverDirectoryA(nullptr, strEnvironment.data(), 1, reinterpret_cast<LPBYTE>(szDir), MAX_PATH,
+                                   &dwNeeded)) {
+      strTargetDir = kToUpper(szDir);
+    }
+  }
+  // The system's copy replaces a package file of the same name.
+  CDriverFileList& files = *cde.pDriverFileList;
+  std::string strDependentFiles;
+  std::string strCopyFlags;
+  std::vector<std::string> lstFlags;
+  {
+    // Keep the package's entries and flags that are not core files.
+    std::vector<std::string> lstEntries;
+    size_t begin = 0;
+    const std::string strOldFlags = cde.strCopyFlags;
+    size_t flagBegin = 0;
+    const std::string strOld = cde.strDependentFiles;
+    while (begin < strOld.size()) {
+      size_t end = strOld.find(',', begin);
+      if (end == std::string::npos) end = strOld.size();
+      size_t flagEnd = strOldFlags.find(',', flagBegin);
+      if (flagEnd == std::string::npos) flagEnd = strOldFlags.size();
+      const std::string strEntry = strOld.substr(begin, end - begin);
+      const std::string strFlag = flagBegin < strOldFlags.size() ? strOldFlags.substr(flagBegin, flagEnd - flagBegin) : "EMPTY";
+      const size_t slash = strEntry.find_last_of('\\');
+      const std::string strName = slash == std::string::npos ? strEntry : strEntry.substr(slash + 1);
+      if (!isCoreFile(lstCoreFiles, strName)) {
+        strDependentFiles += strEntry + ",";
+        strCopyFlags += strFlag + ",";
+      }
+      begin = end + 1;
+      flagBegin = flagEnd + 1;
+    }
+  }
+  files.remove_if([&](const CDriverFile& f) { return !f.bColorProfile && isCoreFile(lstCoreFiles, f.strFileName); });
+  for (const std::string& strFile : lstCoreFiles) {
+    CDriverFile file;
+    file.strFileName = strFile;
+    file.strDirId = "66000";
+    file.strTargetDir = strTargetDir;
+    file.strDiskName = kCoreFileDisk;
+    const std::string strFound = kFindCoreFile(strPlatform, strFile);
+    if (!strFound.empty()) {
+      file.bFound = TRUE;
+      file.strSourceDir = folderOf(strFound);
+      lastWriteTime(strFound, file.tmSourceFileTime);
+    }
+    file.bNoCheck = namesFile(cde.strNoCheckFiles, strFile) ? TRUE : FALSE;
+    file.bCopyForce = namesFile(cde.strCopyForceFiles, strFile) ? TRUE : FALSE;
+    file.strCopyFlags = "EMPTY";
+    files.push_back(file);
+    strDependentFiles += "66000\\" + strFile + ",";
+    strCopyFlags += "EMPTY,";
+  }
+  cde.strDependentFiles = std::move(strDependentFiles);
+  cde.strCopyFlags = std::move(strCopyFlags);
+  kDriverInfoLog().kWriteLogLevel1("CCandidateDriverInfomation::kAddCoreFiles() return TRUE (1) count=[%u] "
+                                   "strDependentFiles=[%s]\n",
+                                   static_cast<unsigned>(lstCoreFiles.size()), cde.strDependentFiles.c_str());
+  return TRUE;
+}
 
 void CCandidateDriverInfomation::kCopyInstallValues(const CCandidateDriver& from, CCandidateDriver& to) {
   to.strDriverFile = from.strDriverFile;
@@ -206,6 +360,15 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     log.kWriteLogLevel1("  skipped (Class=%s) [%s]\n", strClass.c_str(), strInfFile.c_str());
     m_lstSkippedInf.push_back({strInfFile, "Class=" + strClass});
     return VEXOERR_SUCCESS;
+  }
+
+  // A version-4 driver is made of a manifest and data only: it has no driver
+  // DLL this program could register, and Windows installs it otherwise.
+  std::string strClassVer;
+  if (m_pDrvInfFile->kGetLineText("Version", "ClassVer", strClassVer) && !strClassVer.empty() &&
+      strClassVer[0] == '4') {
+    return kFail(48, "ClassVer", "ClassVer=" + strClassVer +
+                                     ": a version-4 driver INF; it names no driver DLL and cannot be installed by this program");
   }
 
   // 5. [Version] and the platform of the model decorations.
@@ -355,6 +518,7 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       cde.strInstallSection = strSection;
     }
     std::string strValue;
+    const BOOL bCore = m_pDrvInfFile->kUsesCoreDriver(strSection);
     if (!bKnown) {
       std::string strDriverFile;
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "DriverFile", strDriverFile)) {
@@ -362,7 +526,15 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       }
       if (strDriverFile.empty()) strDriverFile = strSection;
       cde.strDriverFile = strDriverFile;
-      if (!bVersionFromDsc) cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, strDriverFile, strInfFolder);
+      // A core driver's file is the system's: its version is read there.
+      std::string strCoreFound;
+      if (bCore && isCoreFile(m_pDrvInfFile->kEnumCoreFiles(strSection), strDriverFile)) {
+        strCoreFound = kFindCoreFile(strInfPlatform, strDriverFile);
+      }
+      if (!bVersionFromDsc) {
+        cde.dwInfOSVersion = kGetDriverFileVersionNo(strInfPath, strDriverFile,
+                                                     strCoreFound.empty() ? strInfFolder : folderOf(strCoreFound));
+      }
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "ConfigFile", strValue)) {
         return kFail(28, "ConfigFile", strSection);
       }
@@ -370,7 +542,9 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "DataFile", strValue)) {
         return kFail(29, "DataFile", strSection);
       }
-      cde.strDataFile = strValue.empty() ? cde.strDriverFile : CSharedText(strValue);
+      // An INF that takes its driver from Windows names its own data file
+      // after the install section ([POS58.GPD]), as Windows reads it.
+      cde.strDataFile = !strValue.empty() ? CSharedText(strValue) : bCore ? CSharedText(strSection) : cde.strDriverFile;
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "HelpFile", strValue)) {
         return kFail(30, "HelpFile", strSection);
       }
@@ -398,17 +572,34 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
     cde.strPnpDevRegKey = sameAsBefore(txtPnpDevRegKey, std::move(strPnpDevRegKey));
 
     if (!bKnown) {
-      // 18. The driver file must be in the package.
+      // 18. The driver file must be in the package, or, for a core driver,
+      // on the system. The package stays the source of its own files.
       std::string strFound;
-      if (!kSearchPackageFile(strInfFolder, cde.strDriverFile, strFound)) {
-        return kFail(33, "DriverFile", cde.strDriverFile);
-      }
       std::string strShortFound;
-      if (!CCommonFunction::kGetShortPathName(strFound.c_str(), strShortFound)) {
-        return kFail(34, "DriverFile", strFound);
+      const std::vector<std::string> lstCoreFiles = bCore ? m_pDrvInfFile->kEnumCoreFiles(strSection)
+                                                          : std::vector<std::string>();
+      const BOOL bCoreDriverFile = isCoreFile(lstCoreFiles, cde.strDriverFile) ? TRUE : FALSE;
+      if (bCoreDriverFile) {
+        strFound = kFindCoreFile(strInfPlatform, cde.strDriverFile);
+        // A core driver absent from this system (another platform's) leaves
+        // the file to the installation, which cannot copy it and says so.
+        if (!strFound.empty()) lastWriteTime(strFound, cde.tmDriverFileTime);
+        cde.strDriverPath = folderOf(strInfPath);
+      } else {
+        if (!kSearchPlatformFile(strInfFolder, cde.strDriverFile, strInfPlatform, strFound)) {
+          return kFail(33, "DriverFile", cde.strDriverFile);
+        }
+        if (!CCommonFunction::kGetShortPathName(strFound.c_str(), strShortFound)) {
+          return kFail(34, "DriverFile", strFound);
+        }
+        if (!lastWriteTime(strShortFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strShortFound);
+        cde.strDriverPath = folderOf(strShortFound);
       }
-      if (!lastWriteTime(strShortFound, cde.tmDriverFileTime)) return kFail(35, "DriverFile", strShortFound);
-      cde.strDriverPath = folderOf(strShortFound);
+      // Only a DLL of the INF's platform can be registered as the driver.
+      if (dwInfVersion != 0) {
+        const DWORD dwImages = kCheckDriverImages(cde, strFound, lstCoreFiles, strInfPlatform);
+        if (dwImages != VEXOERR_SUCCESS) return dwImages;
+      }
 
       // 19-21. Values of the install section.
       if (!m_pDrvInfFile->kGetExtensionName(strSection, "UserModeDriver", strValue)) {
@@ -477,7 +668,8 @@ DWORD CCandidateDriverInfomation::kMakeCandidatesOfInf(const std::string& strInf
       // 24. The files to copy, with the INF-level version (a version-0 INF
       // keeps its colour profiles in a subfolder).
       cde.pDriverFileList = std::make_shared<CDriverFileList>();
-      if (!kMakeCopyFileInfomation(strSection, cde, dwInfVersion)) {
+      if (!kMakeCopyFileInfomation(strSection, cde, dwInfVersion) ||
+          (bCore && !kAddCoreFiles(strSection, strInfPlatform, cde))) {
         log.kWriteLog("  strColorProfiles=[%s] strDriverPath=[%s] strNoCheckFiles=[%s] strCopyForceFiles=[%s]\n",
                       cde.strColorProfiles.c_str(), cde.strDriverPath.c_str(), cde.strNoCheckFiles.c_str(),
                       cde.strCopyForceFiles.c_str());
@@ -544,7 +736,7 @@ BOOL CCandidateDriverInfomation::kMakeCopyFileInfomation(const std::string& strI
     const auto it = mapDirs.find(strStatement);
     if (it != mapDirs.end()) file.strTargetDir = it->second;
     std::string strFound;
-    if (kSearchPackageFile(cde.strDriverPath, strFileName, strFound)) {
+    if (kSearchPlatformFile(cde.strDriverPath, strFileName, cde.strPlatform, strFound)) {
       file.bFound = TRUE;
       file.strSourceDir = folderOf(strFound);
       lastWriteTime(strFound, file.tmSourceFileTime);

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "driverinfo/driver_info_log.h"
@@ -70,11 +71,15 @@ bool CInfFile::CLessNoCase::operator()(const std::string& a, const std::string& 
 
 CInfFile::CInfFile(CSetupApi* pSetupApi) : m_pInfSetupApi(pSetupApi) {}
 
-CInfFile::~CInfFile() { kClose(); }
+CInfFile::~CInfFile() {
+  kClose();
+  if (m_hSystemInf != INVALID_HANDLE_VALUE) m_pInfSetupApi->kSetupCloseInfFile(m_hSystemInf);
+}
 
 void CInfFile::kClose() {
   if (m_hInf != INVALID_HANDLE_VALUE) m_pInfSetupApi->kSetupCloseInfFile(m_hInf);
   m_hInf = INVALID_HANDLE_VALUE;
+  m_mapCoreDriver.clear();
   m_bModelSectionsKnown = FALSE;
   m_lstModelSections.clear();
 }
@@ -230,12 +235,259 @@ BOOL CInfFile::kGetExtensionName(const std::string& strInstallSection, const std
   if (!kGetLineText(strInstallSection, "DataSection", strDataSection)) {
     return logFalse("kGetExtensionName", 3, "DataSection");
   }
+  if (strDataSection.empty() && kUsesCoreDriver(strInstallSection)) {
+    return kGetCoreValue(strInstallSection, strKey, strOut);
+  }
   if (strDataSection.empty()) return logTrue("kGetExtensionName", 5, [&] { return std::string(kFormatText("no DataSection. Key=[%s]", strKey.c_str())); });
   if (!kGetLineText(strDataSection, strKey, strOut)) {
     return logFalse("kGetExtensionName", 4,
                     kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str()));
   }
+  if (strOut.empty() && kUsesCoreDriver(strInstallSection)) return kGetCoreValue(strInstallSection, strKey, strOut);
   return logTrue("kGetExtensionName", 6, [&] { return std::string(kFormatText("DataSection=[%s] Key=[%s]", strDataSection.c_str(), strKey.c_str())); });
+}
+
+BOOL CInfFile::kGetCoreValue(const std::string& strInstallSection, const std::string& strKey, std::string& strOut) {
+  strOut.clear();
+  for (const std::string& strData : kGetCoreSections(strInstallSection).lstData) {
+    strOut = kSystemValue(strData, strKey, 0);
+    if (!strOut.empty()) {
+      return logTrue("kGetExtensionName", 7, [&] { return std::string(kFormatText("system DataSection=[%s] Key=[%s] Value=[%s]", strData.c_str(), strKey.c_str(), strOut.c_str())); });
+    }
+  }
+  return logTrue("kGetExtensionName", 8, [&] { return std::string(kFormatText("not in the system's printer INF. Key=[%s]", strKey.c_str())); });
+}
+
+// ---- Core drivers ---------------------------------------------------------------
+
+namespace {
+
+const char kSystemPrinterInf[] = "ntprint.inf";
+
+bool endsWithNoCase(const std::string& strText, const char* pszEnd) {
+  const std::string strEnd = pszEnd;
+  return strText.size() >= strEnd.size() && kIEquals(strText.substr(strText.size() - strEnd.size()), strEnd);
+}
+
+// Items of a CoreDriverSections field ("{guid},UNIDRV.OEM,UNIDRV_DATA"): the
+// section names after the group's identifier.
+void appendSectionItems(const std::string& strField, std::vector<std::string>& lstOut) {
+  size_t begin = 0;
+  while (begin <= strField.size()) {
+    size_t end = strField.find(',', begin);
+    if (end == std::string::npos) end = strField.size();
+    std::string strItem = strField.substr(begin, end - begin);
+    const size_t first = strItem.find_first_not_of(" \t\"");
+    const size_t last = strItem.find_last_not_of(" \t\"");
+    strItem = first == std::string::npos ? std::string() : strItem.substr(first, last - first + 1);
+    if (!strItem.empty() && strItem[0] != '{') {
+      bool bSeen = false;
+      for (const std::string& s : lstOut) bSeen = bSeen || kIEquals(s, strItem);
+      if (!bSeen) lstOut.push_back(strItem);
+    }
+    begin = end + 1;
+  }
+}
+
+}  // namespace
+
+std::string CInfFile::kSystemPrinterInfPath() {
+  char szWindows[MAX_PATH] = {};
+  const UINT uLength = GetWindowsDirectoryA(szWindows, MAX_PATH);
+  if (uLength == 0 || uLength >= MAX_PATH) return std::string();
+  std::string strPath = szWindows;
+  if (!strPath.empty() && strPath.back() != '\\') strPath += '\\';
+  return strPath + "INF\\" + kSystemPrinterInf;
+}
+
+BOOL CInfFile::kOpenSystemInf() {
+  if (m_bSystemInfTried) return m_hSystemInf != INVALID_HANDLE_VALUE ? TRUE : FALSE;
+  m_bSystemInfTried = TRUE;
+  const std::string strPath = kSystemPrinterInfPath();
+  if (strPath.empty() || GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return logFalse("kOpenSystemInf", 1, kFormatText("no system printer INF. strPath=[%s]", strPath.c_str()));
+  }
+  UINT uErrorLine = 0;
+  m_hSystemInf = m_pInfSetupApi->kSetupOpenInfFile(strPath.c_str(), nullptr, INF_STYLE_WIN4, &uErrorLine);
+  if (m_hSystemInf == INVALID_HANDLE_VALUE) {
+    return logFalse("kOpenSystemInf", 2, kFormatText("SetupOpenInfFile fail. ErrorLine=[%u] strPath=[%s]", uErrorLine, strPath.c_str()));
+  }
+  return logTrue("kOpenSystemInf", 3, [&] { return std::string(kFormatText("strPath=[%s]", strPath.c_str())); });
+}
+
+BOOL CInfFile::kHasSystemPrinterInf() { return kOpenSystemInf(); }
+
+BOOL CInfFile::kHoldsSection(HINF hInf, const std::string& strSection) {
+  if (hInf == INVALID_HANDLE_VALUE || strSection.empty()) return FALSE;
+  INFCONTEXT context = {};
+  return m_pInfSetupApi->kSetupFindFirstLine(hInf, strSection.c_str(), nullptr, &context) ? TRUE : FALSE;
+}
+
+std::string CInfFile::kSystemValue(const std::string& strSection, const std::string& strKey, DWORD dwIndex) {
+  std::string strOut;
+  if (!kOpenSystemInf()) return strOut;
+  // The readers work on m_hInf: it names the system's INF for this one read.
+  struct CSwap {
+    HINF& hA;
+    HINF& hB;
+    CSwap(HINF& a, HINF& b) : hA(a), hB(b) { std::swap(hA, hB); }
+    ~CSwap() { std::swap(hA, hB); }
+  } swap(m_hInf, m_hSystemInf);
+  const BOOL bRead = dwIndex == 0 ? kGetLineText(strSection, strKey, strOut)
+                                  : kGetLineStringField(strSection, strKey, dwIndex, strOut);
+  if (!bRead) strOut.clear();
+  return strOut;
+}
+
+BOOL CInfFile::kGetPlatformSourceFolder(const std::string& strFile, const std::string& strPlatform,
+                                        std::string& strOut) {
+  strOut.clear();
+  if (!kIsOpen() || strFile.empty()) return FALSE;
+  const char* pszArch = kIEquals(strPlatform, "NTamd64") ? "amd64" : kIEquals(strPlatform, "NTia64") ? "ia64" : "x86";
+  const std::string strFilesDecorated = std::string("SourceDisksFiles.") + pszArch;
+  const std::string strNamesDecorated = std::string("SourceDisksNames.") + pszArch;
+  bool bDecorated = false;
+  std::string strDisk;
+  std::string strSubDir;
+  if (kHoldsLine(strFilesDecorated, strFile)) {
+    bDecorated = true;
+    kGetLineStringField(strFilesDecorated, strFile, 1, strDisk);
+    kGetLineStringField(strFilesDecorated, strFile, 2, strSubDir);
+  } else if (kHoldsLine("SourceDisksFiles", strFile)) {
+    kGetLineStringField("SourceDisksFiles", strFile, 1, strDisk);
+    kGetLineStringField("SourceDisksFiles", strFile, 2, strSubDir);
+  } else {
+    return FALSE;
+  }
+  std::string strDiskPath;
+  if (!strDisk.empty() && kHoldsLine(strNamesDecorated, strDisk)) {
+    bDecorated = true;
+    kGetLineStringField(strNamesDecorated, strDisk, 4, strDiskPath);
+  } else if (!strDisk.empty()) {
+    kGetLineStringField("SourceDisksNames", strDisk, 4, strDiskPath);
+  }
+  if (!bDecorated) return FALSE;
+  const auto trimSlashes = [](std::string text) {
+    while (!text.empty() && (text.front() == '\\' || text.front() == '/')) text.erase(0, 1);
+    while (!text.empty() && (text.back() == '\\' || text.back() == '/')) text.pop_back();
+    return text;
+  };
+  strDiskPath = trimSlashes(strDiskPath);
+  strSubDir = trimSlashes(strSubDir);
+  strOut = strDiskPath;
+  if (!strSubDir.empty()) strOut += (strOut.empty() ? "" : "\\") + strSubDir;
+  // The folder stays inside the package.
+  if (strOut.find("..") != std::string::npos || strOut.find(':') != std::string::npos) {
+    strOut.clear();
+    return FALSE;
+  }
+  return logTrue("kGetPlatformSourceFolder", 1, [&] { return std::string(kFormatText("File=[%s] Platform=[%s] Folder=[%s]", strFile.c_str(), strPlatform.c_str(), strOut.c_str())); });
+}
+
+BOOL CInfFile::kHoldsLine(const std::string& strSection, const std::string& strKey) {
+  INFCONTEXT context = {};
+  return kIsOpen() && m_pInfSetupApi->kSetupFindFirstLine(m_hInf, strSection.c_str(), strKey.c_str(), &context) ? TRUE : FALSE;
+}
+
+BOOL CInfFile::kUsesCoreDriver(const std::string& strInstallSection) {
+  if (!kIsOpen()) return FALSE;
+  const auto it = m_mapCoreDriver.find(strInstallSection);
+  if (it != m_mapCoreDriver.end()) return it->second;
+  BOOL bCore = FALSE;
+  std::string strValue;
+  for (DWORD dwIndex = 1; !bCore; ++dwIndex) {
+    if (!kGetLineStringField(strInstallSection, "Include", dwIndex, strValue) || strValue.empty()) break;
+    bCore = kIEquals(strValue, kSystemPrinterInf) ? TRUE : FALSE;
+  }
+  if (!bCore && kGetLineText(strInstallSection, "Needs", strValue) && !strValue.empty()) bCore = TRUE;
+  if (!bCore && kGetLineText(strInstallSection, "CoreDriverSections", strValue) && !strValue.empty()) bCore = TRUE;
+  if (!bCore && kGetLineText(strInstallSection, "DataSection", strValue) && !strValue.empty() &&
+      !kHoldsSection(m_hInf, strValue)) {
+    bCore = TRUE;
+  }
+  m_mapCoreDriver[strInstallSection] = bCore;
+  return bCore;
+}
+
+CInfFile::CCoreSections CInfFile::kGetCoreSections(const std::string& strInstallSection) {
+  CCoreSections sections;
+  if (!kUsesCoreDriver(strInstallSection)) return sections;
+  std::string strValue;
+  if (kGetLineText(strInstallSection, "Needs", strValue)) appendSectionItems(strValue, sections.lstNeeded);
+  for (DWORD dwIndex = 1;; ++dwIndex) {
+    if (!kGetLineStringField(strInstallSection, "CoreDriverSections", dwIndex, strValue) || strValue.empty()) break;
+    appendSectionItems(strValue, sections.lstNeeded);
+  }
+  const auto addData = [&](const std::string& strSection) {
+    if (strSection.empty() || !kHoldsSection(m_hSystemInf, strSection)) return;
+    for (const std::string& s : sections.lstData)
+      if (kIEquals(s, strSection)) return;
+    sections.lstData.push_back(strSection);
+  };
+  if (!kOpenSystemInf()) return sections;
+  if (kGetLineText(strInstallSection, "DataSection", strValue)) addData(strValue);
+  // A needed section of data ("UNIDRV_DATA"), then the data section that
+  // belongs to a needed core ("UNIDRV.OEM" gives "UNIDRV_DATA").
+  for (const std::string& strNeeded : sections.lstNeeded) {
+    if (endsWithNoCase(strNeeded, "_DATA")) addData(strNeeded);
+  }
+  for (const std::string& strNeeded : sections.lstNeeded) {
+    if (endsWithNoCase(strNeeded, ".OEM")) addData(strNeeded.substr(0, strNeeded.size() - 4) + "_DATA");
+  }
+  // A core's data section alone brings the core's files too ("UNIDRV_DATA"
+  // needs "UNIDRV.OEM"): its driver cannot run without its resources.
+  for (const std::string& strData : sections.lstData) {
+    if (!endsWithNoCase(strData, "_DATA")) continue;
+    const std::string strCore = strData.substr(0, strData.size() - 5) + ".OEM";
+    bool bListed = false;
+    for (const std::string& s : sections.lstNeeded) bListed = bListed || kIEquals(s, strCore);
+    if (!bListed && kHoldsSection(m_hSystemInf, strCore)) sections.lstNeeded.push_back(strCore);
+  }
+  return sections;
+}
+
+std::vector<std::string> CInfFile::kEnumCoreFiles(const std::string& strInstallSection) {
+  std::vector<std::string> lstFiles;
+  const CCoreSections sections = kGetCoreSections(strInstallSection);
+  if (sections.lstNeeded.empty() && sections.lstData.empty()) return lstFiles;
+  if (!kOpenSystemInf()) return lstFiles;
+  const auto add = [&](const std::string& strFile) {
+    if (strFile.empty() || !isPlainFileName(strFile)) return;
+    for (const std::string& s : lstFiles)
+      if (kIEquals(s, strFile)) return;
+    lstFiles.push_back(strFile);
+  };
+  for (const std::string& strData : sections.lstData) {
+    for (const char* pszKey : {"DriverFile", "ConfigFile", "HelpFile"}) add(kSystemValue(strData, pszKey, 0));
+  }
+  // The copy lists of the needed sections, read on the system's INF.
+  struct CSwap {
+    HINF& hA;
+    HINF& hB;
+    CSwap(HINF& a, HINF& b) : hA(a), hB(b) { std::swap(hA, hB); }
+    ~CSwap() { std::swap(hA, hB); }
+  } swap(m_hInf, m_hSystemInf);
+  for (const std::string& strNeeded : sections.lstNeeded) {
+    for (DWORD dwIndex = 1; dwIndex < 64; ++dwIndex) {
+      std::string strField;
+      if (!kGetLineStringField(strNeeded, "CopyFiles", dwIndex, strField) || strField.empty()) break;
+      if (strField[0] == '@') {
+        add(strField.substr(1));
+        continue;
+      }
+      INFCONTEXT context = {};
+      if (!m_pInfSetupApi->kSetupFindFirstLine(m_hInf, strField.c_str(), nullptr, &context)) continue;
+      int nLines = 0;
+      do {
+        std::string strFile;
+        if (!kGetLineStringField(&context, 0, strFile)) break;
+        if (strFile.empty() && !kGetLineStringField(&context, 1, strFile)) break;
+        if (strFile.empty()) break;
+        add(strFile);
+      } while (++nLines < 4096 && m_pInfSetupApi->kSetupFindNextLine(&context, &context));
+    }
+  }
+  return lstFiles;
 }
 
 BOOL CInfFile::kGetManufacturerNameSection(std::vector<std::string>& lstSections) {

@@ -79,6 +79,32 @@ class CInfFile {
   // A key of an install section, else of the section its "DataSection" names.
   BOOL kGetExtensionName(const std::string& strInstallSection, const std::string& strKey, std::string& strOut);
 
+  // ---- Drivers taken from Windows' own printer INF ----------------------------
+  // Most printer INF files of the field install one of Windows' core drivers
+  // with a file of their own (a GPD or PPD): the install section names
+  // Windows' printer INF (Include=ntprint.inf), the sections it needs from it
+  // (Needs=UNIDRV.OEM, CoreDriverSections="{guid},UNIDRV.OEM"), or a
+  // DataSection the INF does not hold (UNIDRV_DATA). Such a section takes the
+  // keys it lacks and the core files from the system's printer INF,
+  // %windir%\INF\ntprint.inf; the files themselves come from the system.
+  BOOL kUsesCoreDriver(const std::string& strInstallSection);
+  // The sections of the system's printer INF the install section needs, and
+  // the data sections its missing keys are read from, in that order.
+  struct CCoreSections {
+    std::vector<std::string> lstNeeded;
+    std::vector<std::string> lstData;
+  };
+  CCoreSections kGetCoreSections(const std::string& strInstallSection);
+  // The names of the core files the install section needs (the files of the
+  // needed sections' copy lists and the driver, configuration and help files
+  // of their data sections), each once. Empty when the system has no
+  // printer INF or the section uses no core driver.
+  std::vector<std::string> kEnumCoreFiles(const std::string& strInstallSection);
+  // Whether the system's printer INF could be opened.
+  BOOL kHasSystemPrinterInf();
+  // %windir%\INF\ntprint.inf.
+  static std::string kSystemPrinterInfPath();
+
   // ---- Manufacturer and models --------------------------------------------
   // The model sections of [Manufacturer], each with its first decoration
   // ("Printers.NTamd64"). FALSE when the section is absent or a first
@@ -104,6 +130,14 @@ class CInfFile {
   // ---- Files and folders ----------------------------------------------------
   // The source disk of a file: its id and description.
   BOOL kGetDiskName(const std::string& strFile, UINT& uSourceId, std::string& strDiskName);
+  // The folder below the INF's that the INF names for a file of a platform
+  // ("NTx86", "NTamd64", "NTia64"): [SourceDisksFiles.<arch>] (else the
+  // undecorated section) gives the file's disk and subfolder,
+  // [SourceDisksNames.<arch>] (else the undecorated one) the disk's path.
+  // TRUE and the folder ("amd64", "disk2\x64") only when a section of the
+  // platform's own decoration takes part; FALSE when the file is to be
+  // searched as usual.
+  BOOL kGetPlatformSourceFolder(const std::string& strFile, const std::string& strPlatform, std::string& strOut);
   // The folder a copy section goes to, upper case, without a trailing
   // backslash; TRUE and empty when no folder can be told.
   BOOL kGetTargetDir(const std::string& strSection, std::string& strOut);
@@ -134,6 +168,18 @@ class CInfFile {
 
  private:
   BOOL kIsOpen() const { return m_hInf != INVALID_HANDLE_VALUE; }
+  // Opens the system's printer INF once per reader (a second handle, so that
+  // the package's INF is never mixed with it).
+  BOOL kOpenSystemInf();
+  // Whether a section of the open INF has a line with that key.
+  BOOL kHoldsLine(const std::string& strSection, const std::string& strKey);
+  // Whether the open INF itself holds a section.
+  BOOL kHoldsSection(HINF hInf, const std::string& strSection);
+  // A key the core-driver install section lacks, from the system's data
+  // sections; TRUE and empty when none has it.
+  BOOL kGetCoreValue(const std::string& strInstallSection, const std::string& strKey, std::string& strOut);
+  // A key of a section of the system's printer INF; empty when absent.
+  std::string kSystemValue(const std::string& strSection, const std::string& strKey, DWORD dwIndex);
 
   std::string m_strFilePath;
   std::string m_strFileName;
@@ -144,4 +190,8 @@ class CInfFile {
   BOOL m_bModelSectionsKnown = FALSE;
   CSetupApi* m_pInfSetupApi;
   HINF m_hInf = INVALID_HANDLE_VALUE;
+  HINF m_hSystemInf = INVALID_HANDLE_VALUE;
+  BOOL m_bSystemInfTried = FALSE;
+  // Per install section of the open INF: whether it uses a core driver.
+  std::map<std::string, BOOL, CLessNoCase> m_mapCoreDriver;
 };

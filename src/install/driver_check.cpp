@@ -14,7 +14,7 @@ BOOL logExit(const char* pszFunction, BOOL bResult, int nExit, const char* pszRe
   return bResult;
 }
 
-// Seconds since 1970 of a local FILETIME, whole seconds.
+// Seconds since 1970 of a FILETIME, whole seconds.
 std::int64_t secondsOf(const FILETIME& ft) {
   const unsigned long long ull = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   return static_cast<std::int64_t>(ull / 10000000ULL) - 11644473600LL;
@@ -33,21 +33,25 @@ CDriverCheck::CDriverCheck(CKV_SETUPApp& app) : m_app(app) {
 }
 
 std::int64_t CDriverCheck::kGetInstalledFileTime(const std::string& strPath) {
+  // File times are UTC, and so are the package's (the candidate list takes
+  // them as they are): the two are compared in that one base, whatever the
+  // zone the machine is set to.
   WIN32_FIND_DATAA data{};
   HANDLE hFind = FindFirstFileA(strPath.c_str(), &data);
   if (hFind != INVALID_HANDLE_VALUE) {
     FindClose(hFind);
-    FILETIME local{};
-    if (FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) return secondsOf(local);
+    return secondsOf(data.ftLastWriteTime);
   }
   // A vanished file counts as dated 1 January 1990, local time.
   SYSTEMTIME st{};
   st.wYear = 1990;
   st.wMonth = 1;
   st.wDay = 1;
-  FILETIME ft{};
-  SystemTimeToFileTime(&st, &ft);
-  return secondsOf(ft);
+  FILETIME local{};
+  FILETIME utc{};
+  SystemTimeToFileTime(&st, &local);
+  if (!LocalFileTimeToFileTime(&local, &utc)) utc = local;
+  return secondsOf(utc);
 }
 
 BOOL CDriverCheck::kCheckVersionDown() {

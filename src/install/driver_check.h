@@ -24,8 +24,9 @@ class CDriverCheck {
 
   const CPresentDriverList& kGetDriverList() const { return m_lstDriver; }
 
-  // The last-write time of a file as local time in whole seconds since 1970;
-  // 1 January 1990 00:00:00 local time when the file cannot be found.
+  // The last-write time of a file in whole seconds since 1970 UTC, the base
+  // of the package's file times; 1 January 1990 00:00:00 local time when
+  // the file cannot be found.
   static std::int64_t kGetInstalledFileTime(const std::string& strPath);
 
  private:

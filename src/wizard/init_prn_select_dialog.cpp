@@ -60,3 +60,46 @@ void CInitPrnSelectDialog::kOnCommand(int nId, int nCode) {
   }
   kEndDialog(1);
 }
+
+BOOL CInitPrnSelectDialog::OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) {
+  if (nIDCtl != IDC_PRNLST || !pDraw || pDraw->CtlType != ODT_LISTBOX) return CUsbPage::OnDrawItem(nIDCtl, pDraw);
+  // An empty list asks only for its focus rectangle.
+  if (pDraw->itemID == static_cast<UINT>(-1)) return TRUE;
+  const HWND hList = pDraw->hwndItem;
+  const HDC hDC = pDraw->hDC;
+  const BOOL bDisabled = (pDraw->itemState & ODS_DISABLED) != 0 || !IsWindowEnabled(hList);
+  const BOOL bSelected = !bDisabled && (pDraw->itemState & ODS_SELECTED) != 0;
+  RECT rcLine = pDraw->rcItem;
+  FillRect(hDC, &rcLine, GetSysColorBrush(bSelected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+
+  // The check box: a square as high as the line allows, at most 13 pixels,
+  // centred on the line.
+  const int nLine = rcLine.bottom - rcLine.top;
+  int nBox = nLine - 2;
+  if (nBox > 13) nBox = 13;
+  if (nBox < 6) nBox = 6;
+  RECT rcBox;
+  rcBox.left = rcLine.left + 2;
+  rcBox.top = rcLine.top + (nLine - nBox) / 2;
+  rcBox.right = rcBox.left + nBox;
+  rcBox.bottom = rcBox.top + nBox;
+  UINT uState = DFCS_BUTTONCHECK | DFCS_FLAT;
+  if (pDraw->itemData != 0) uState |= DFCS_CHECKED;
+  if (bDisabled) uState |= DFCS_INACTIVE;
+  DrawFrameControl(hDC, &rcBox, DFC_BUTTON, uState);
+
+  const LRESULT nLen = SendMessageA(hList, LB_GETTEXTLEN, pDraw->itemID, 0);
+  if (nLen > 0) {
+    std::vector<char> vecText(static_cast<size_t>(nLen) + 1, '\0');
+    SendMessageA(hList, LB_GETTEXT, pDraw->itemID, reinterpret_cast<LPARAM>(vecText.data()));
+    RECT rcText = rcLine;
+    rcText.left = rcBox.right + 4;
+    const int nOldMode = SetBkMode(hDC, TRANSPARENT);
+    const COLORREF crOld =
+        SetTextColor(hDC, GetSysColor(bDisabled ? COLOR_GRAYTEXT : bSelected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    DrawTextA(hDC, vecText.data(), -1, &rcText, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
+    SetTextColor(hDC, crOld);
+    SetBkMode(hDC, nOldMode);
+  }
+  return TRUE;
+}

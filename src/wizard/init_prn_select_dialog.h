@@ -12,4 +12,6 @@ class CInitPrnSelectDialog : public CUsbPage {
  protected:
   BOOL OnInitDialog() override;
   void kOnCommand(int nId, int nCode) override;
+  // The list's lines: a check box showing the line's check, then the name.
+  BOOL OnDrawItem(int nIDCtl, const DRAWITEMSTRUCT* pDraw) override;
 };

@@ -197,9 +197,12 @@ void CKVIDlgForm::kShowItem(int nID, BOOL bShow) {
 }
 
 BOOL CKVIDlgForm::kStartOn(std::initializer_list<int> lstIDs) {
+  // The page itself is not shown yet while WM_INITDIALOG runs, so
+  // IsWindowVisible is FALSE for every control: a control counts as shown
+  // by its own WS_VISIBLE style.
   for (const int nID : lstIDs) {
     HWND h = GetDlgItem(nID);
-    if (h && IsWindowVisible(h) && IsWindowEnabled(h)) {
+    if (h && (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE) && IsWindowEnabled(h)) {
       SetFocus(h);
       return FALSE;
     }

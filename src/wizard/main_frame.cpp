@@ -7,6 +7,7 @@
 #include "resources/message_ids.h"
 #include "system/program_log.h"
 #include "wizard/complete_dialog.h"
+#include "wizard/install_prepare_dialog.h"
 #include "wizard/license_dialog.h"
 #include "wizard/setup_kind_dialog.h"
 #include "wizard/update_printer_dialog.h"
@@ -91,6 +92,13 @@ LRESULT CMainFrame::kDispatch(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
       // The frame stays minimised; the pages are windows of their own.
       return FALSE;
     case WM_CLOSE:
+      // The installation page ends first, after its thread has put the
+      // services back; its handler closes the wizard then.
+      if (m_app.m_pInstallPrepareDialog) {
+        kProgramLog().kWriteLog("CMainFrame WM_CLOSE waits for the installation page.\n");
+        m_app.m_pInstallPrepareDialog->kRequestEnd();
+        return 0;
+      }
       DestroyWindow(m_hWnd);
       return 0;
     case WM_DESTROY:

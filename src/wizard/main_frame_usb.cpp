@@ -3,7 +3,7 @@
 #include "app/kv_setup_app.h"
 #include "app/window_messages.h"
 #include "install/driver_check.h"
-#include "install/install_prepare_dialog.h"
+#include "wizard/install_prepare_dialog.h"
 #include "system/common_function.h"
 #include "system/environment.h"
 #include "system/handle_owner.h"

@@ -11,6 +11,7 @@
 #include "driverinfo/driver_info_log.h"
 #include "driverinfo/driver_infomation.h"
 #include "driverinfo/inf_file.h"
+#include "support/pe_builder.h"
 #include "support/scratch.h"
 #include "system/environment.h"
 
@@ -259,7 +260,7 @@ TEST_F(CandidateListTest, VendorSetupTakesTheSystemLanguageWhenNoneIsGiven) {
 
 TEST_F(CandidateListTest, VendorSetupLanguageIsReadAsHexadecimal) {
   kvtest::writeFile(m_pkg, "KV.INF", threeModelInf("CopyFiles=@KVDRV.DLL\nDriverFile=KVDRV.DLL\n"));
-  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", kvtest::peImage("", false, 0x14C));
   const struct {
     const char* pszDsc;
     const char* pszLang;
@@ -321,7 +322,7 @@ TEST_F(CandidateListTest, FolderDescriptionFileServesEveryInf) {
 
 TEST_F(CandidateListTest, DescriptionFileOptionsReachEveryRecord) {
   kvtest::writeFile(m_pkg, "KV.INF", threeModelInf("CopyFiles=@KVDRV.DLL\nDriverFile=KVDRV.DLL\nPrintProcessor=WinPrint\n"));
-  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", kvtest::peImage("", false, 0x14C));
   writeDsc("Version=3\r\nNeedReboot=ON\r\nDrvInst= KV Beta | kv gamma \r\nModelName=KV\r\nModelName.KV Beta=Beta "
            "Model\r\nComment=Laser\r\nPnpDevRegKey.KV Alpha=AlphaKey\r\nCopyForceFiles=kvdrv.dll\r\n");
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg)) << builder().kGetFailureNumber() << " " << builder().kGetErrorText2();
@@ -375,7 +376,7 @@ TEST_F(CandidateListTest, CopyListsGiveOneRecordPerFile) {
                     threeModelInf("CopyFiles=FILES1,FILES2,COLORS\nDriverFile=KVDRV.DLL\n",
                                   "[FILES1]\nKVDRV.DLL\nKVUI.DLL,,,0x20\n[FILES2]\nKVDRV.DLL\nKVDRV.DL\n"
                                   "[COLORS]\nKV.ICM\nKV.ICM\n"));
-  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", kvtest::peImage("", false, 0x14C));
   writeDsc("Version=3\r\nNoCheckFiles=KVUI.DLL\r\n");
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg));
   const CCandidateDriver& c = m_info.VEXOGetCandidateDriverList().front();
@@ -398,7 +399,7 @@ TEST_F(CandidateListTest, MakerListsMarkWholeFileNamesOnly) {
   kvtest::writeFile(m_pkg, "KV.INF",
                     threeModelInf("CopyFiles=FILES,COLORS\nDriverFile=KVDRV.DLL\n",
                                   "[FILES]\nKVDRV.DLL\nKVUI.DLL\nMYKVUI.DLL\n[COLORS]\nMYKV.ICM\nKV.ICM\n"));
-  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", kvtest::peImage("", false, 0x14C));
   writeDsc("Version=3\r\nNoCheckFiles=MYKVUI.DLL\r\nCopyForceFiles=XKVDRV.DLL, kvui.dll\r\n");
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg));
   const CCandidateDriver& c = m_info.VEXOGetCandidateDriverList().front();
@@ -413,7 +414,7 @@ TEST_F(CandidateListTest, MakerListsMarkWholeFileNamesOnly) {
 
 TEST_F(CandidateListTest, EmptyDrvInstItemsNameNoDriver) {
   kvtest::writeFile(m_pkg, "KV.INF", threeModelInf("CopyFiles=@KVDRV.DLL\nDriverFile=KVDRV.DLL\n"));
-  kvtest::writeFile(m_pkg, "KVDRV.DLL", "x");
+  kvtest::writeFile(m_pkg, "KVDRV.DLL", kvtest::peImage("", false, 0x14C));
   // Only separators: no list at all, so a listed-only analysis offers every model.
   writeDsc("Version=3\r\nDrvInst=, |\r\n");
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg, TRUE));
@@ -447,7 +448,7 @@ TEST_F(CandidateListTest, FilesOnASiblingDisk) {
   const std::string base = m_pkg.substr(0, m_pkg.size() - 1);
   std::filesystem::create_directories(kvtest::hostFor(base + "2"));
   std::filesystem::create_directories(kvtest::hostFor(base + "3\\SUB"));
-  kvtest::writeFile(base + "2", "KVDRV.DLL", "x");
+  kvtest::writeFile(base + "2", "KVDRV.DLL", kvtest::peImage("", false, 0x14C));
   kvtest::writeFile(base + "3\\SUB", "KVHELP.HL_", "compressed");
   writeDsc("Version=3\r\n");
   ASSERT_EQ(VEXOERR_SUCCESS, build(m_pkg));

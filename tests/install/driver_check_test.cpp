@@ -19,7 +19,7 @@ class DriverCheckTest : public MachineTest {
     m_app->m_lstSetupCandidate.push_back(m_app->m_CDE);
   }
   void makeLists() { ASSERT_TRUE(m_app->m_pSpoolerInfomation->kMakePresentAllList(FALSE)); }
-  // The installed driver file's time in the check's own terms.
+  // The installed driver file's time as the check takes it.
   std::int64_t installedTime() const { return CDriverCheck::kGetInstalledFileTime(m_strDriverDir + "\\KVDRV.DLL"); }
 };
 
@@ -48,8 +48,11 @@ TEST_F(DriverCheckTest, AVanishedDriverFileCountsAsDated1990) {
   st.wYear = 1990;
   st.wMonth = 1;
   st.wDay = 1;
+  FILETIME local{};
   FILETIME ft{};
-  SystemTimeToFileTime(&st, &ft);
+  SystemTimeToFileTime(&st, &local);
+  // Local midnight, in the UTC base of every file time.
+  ASSERT_TRUE(LocalFileTimeToFileTime(&local, &ft));
   const unsigned long long ull = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   EXPECT_EQ(CDriverCheck::kGetInstalledFileTime(m_strDriverDir + "\\KVDRV.DLL"),
             static_cast<std::int64_t>(ull / 10000000ULL) - 11644473600LL);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "install/install_prepare_dialog.h"
+#include "install/install_engine.h"
 #include "install_fixture.h"
 #include "advapi32/registry_store.h"
 #include "kernel32/file_state.h"
@@ -53,14 +53,14 @@ class CopyTest : public MachineTest {
 };
 
 TEST_F(CopyTest, TheTargetIsReplacedWholeAndNothingElseIsLeft) {
-  ASSERT_TRUE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVDRV.DLL", m_strTarget));
+  ASSERT_TRUE(CInstallEngine::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVDRV.DLL", m_strTarget));
   EXPECT_EQ(read(m_strTarget), "new driver, whole");
   EXPECT_EQ(leftovers("C:\\DRV", {"KVDRV.DLL"}), std::vector<std::string>{});
 }
 
 TEST_F(CopyTest, ACompressedFileIsExpandedToItsDeclaredLength) {
   put("C:\\PKG\\KVRES.DL_", kvtest::szddEncode(std::string(5000, 'x'), 'L'));
-  ASSERT_TRUE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVRES.DLL", "C:\\DRV\\KVRES.DLL"));
+  ASSERT_TRUE(CInstallEngine::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVRES.DLL", "C:\\DRV\\KVRES.DLL"));
   EXPECT_EQ(read("C:\\DRV\\KVRES.DLL"), std::string(5000, 'x'));
 }
 
@@ -69,12 +69,12 @@ TEST_F(CopyTest, FailedCopiesLeaveTheOldFileAndNoHalfWrittenOne) {
   std::string strShort = kvtest::szddEncode(std::string(5000, 'x'), 'L');
   strShort.resize(strShort.size() / 2);
   put("C:\\PKG\\SHORT.DL_", strShort);
-  EXPECT_FALSE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, "C:\\PKG\\SHORT.DLL", m_strTarget));
+  EXPECT_FALSE(CInstallEngine::kCopyThroughTemporary(*m_app, "C:\\PKG\\SHORT.DLL", m_strTarget));
   EXPECT_EQ(read(m_strTarget), "old driver");
   EXPECT_EQ(leftovers("C:\\DRV", {"KVDRV.DLL"}), std::vector<std::string>{});
 
   setKnob("DiskFull", 1);
-  EXPECT_FALSE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVDRV.DLL", m_strTarget));
+  EXPECT_FALSE(CInstallEngine::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVDRV.DLL", m_strTarget));
   setKnob("DiskFull", 0);
   EXPECT_EQ(read(m_strTarget), "old driver");
   EXPECT_EQ(leftovers("C:\\DRV", {"KVDRV.DLL"}), std::vector<std::string>{});
@@ -82,7 +82,7 @@ TEST_F(CopyTest, FailedCopiesLeaveTheOldFileAndNoHalfWrittenOne) {
   // Held open by another program without sharing.
   const auto host = winsim::hostPath(m_strTarget);
   ASSERT_TRUE(winsim::files::setLock(winsim::files::fileKey(*host), winsim::files::LockMode::Exclusive));
-  EXPECT_FALSE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVDRV.DLL", m_strTarget));
+  EXPECT_FALSE(CInstallEngine::kCopyThroughTemporary(*m_app, "C:\\PKG\\KVDRV.DLL", m_strTarget));
   ASSERT_TRUE(winsim::files::clearLock(winsim::files::fileKey(*host)));
   EXPECT_EQ(read(m_strTarget), "old driver");
   EXPECT_EQ(leftovers("C:\\DRV", {"KVDRV.DLL"}), std::vector<std::string>{});
@@ -90,7 +90,7 @@ TEST_F(CopyTest, FailedCopiesLeaveTheOldFileAndNoHalfWrittenOne) {
 
 TEST_F(CopyTest, AReplacementAtRestartIsRecordedForTheTarget) {
   put("C:\\DRV\\KVIS1.TMP", "new");
-  ASSERT_TRUE(CInstallPrepareDialog::kRebootCopyFile("C:\\DRV\\KVIS1.TMP", m_strTarget));
+  ASSERT_TRUE(CInstallEngine::kRebootCopyFile("C:\\DRV\\KVIS1.TMP", m_strTarget));
   char szData[1024] = {};
   DWORD cb = sizeof szData;
   HKEY hKey = nullptr;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/install_prepare_dialog.h"
+#include "install/install_engine.h"
 #include "platform/win32.h"
 #include "wizard/power_on_dialog.h"
 #include "wizard/power_picture.h"
@@ -152,13 +152,13 @@ TEST(PowerOnKeys, TheWaitComesFromTheConfigurationWithinItsRange) {
 }
 
 TEST(InstallProgress, FiveStepsPerDriverInTwentyPercentSteps) {
-  EXPECT_EQ(CInstallPrepareDialog::kProgressRange(0), 5);
-  EXPECT_EQ(CInstallPrepareDialog::kProgressRange(2), 15);
+  EXPECT_EQ(CInstallEngine::kProgressRange(0), 5);
+  EXPECT_EQ(CInstallEngine::kProgressRange(2), 15);
   const unsigned expected5[] = {0, 20, 40, 60, 80, 100};
-  for (int pos = 0; pos <= 5; ++pos) EXPECT_EQ(CInstallPrepareDialog::kPercent(pos, 5), expected5[pos]);
+  for (int pos = 0; pos <= 5; ++pos) EXPECT_EQ(CInstallEngine::kPercent(pos, 5), expected5[pos]);
   const unsigned expected15[] = {0, 6, 13, 20, 26, 33, 40, 46, 53, 60, 66, 73, 80, 86, 93, 100};
-  for (int pos = 0; pos <= 15; ++pos) EXPECT_EQ(CInstallPrepareDialog::kPercent(pos, 15), expected15[pos]) << pos;
-  EXPECT_EQ(CInstallPrepareDialog::kPercent(3, 0), 0u);
+  for (int pos = 0; pos <= 15; ++pos) EXPECT_EQ(CInstallEngine::kPercent(pos, 15), expected15[pos]) << pos;
+  EXPECT_EQ(CInstallEngine::kPercent(3, 0), 0u);
 }
 
 }  // namespace

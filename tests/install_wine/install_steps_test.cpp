@@ -20,7 +20,7 @@
 
 #include "app/kv_setup_app.h"
 #include "driverinfo/candidate_driver.h"
-#include "install/install_prepare_dialog.h"
+#include "install/install_engine.h"
 #include "platform/win32.h"
 #include "support/conformance.h"
 #include "support/scratch.h"
@@ -150,7 +150,7 @@ TEST_F(InstallStepsTest, TheStepsCopyExpandAndRegisterTheDriver) {
   m_app->m_pSpoolerInfomation->kStopSpoolerService();
   EXPECT_EQ(spoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
   const std::string strTarget = m_strDriverDir + "\\KVSTEP.DLL";
-  ASSERT_TRUE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, m_package + "\\KVSTEP.DL_", strTarget))
+  ASSERT_TRUE(CInstallEngine::kCopyThroughTemporary(*m_app, m_package + "\\KVSTEP.DL_", strTarget))
       << GetLastError();
   EXPECT_EQ(sizeOf(strTarget), static_cast<long long>(strPayload.size()));
   EXPECT_EQ(countMatching(m_strDriverDir + "\\KVI*.tmp"), 0) << "no temporary file is left";
@@ -161,7 +161,7 @@ TEST_F(InstallStepsTest, TheStepsCopyExpandAndRegisterTheDriver) {
   std::string strShort = kvtest::szddEncode(strPayload, 'L');
   strShort.resize(strShort.size() / 2);
   kvtest::writeFile(m_package, "SHORT.DL_", strShort);
-  EXPECT_FALSE(CInstallPrepareDialog::kCopyThroughTemporary(*m_app, m_package + "\\SHORT.DL_", strTarget));
+  EXPECT_FALSE(CInstallEngine::kCopyThroughTemporary(*m_app, m_package + "\\SHORT.DL_", strTarget));
   EXPECT_EQ(sizeOf(strTarget), static_cast<long long>(strPayload.size()));
   EXPECT_EQ(countMatching(m_strDriverDir + "\\KVI*.tmp"), 0);
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "platform/win32.h"
@@ -87,6 +88,94 @@ TEST_F(Lz, ExpandsReferenceVectorsByteForByte) {
       EXPECT_EQ(tail, c.plain[3]);
     }
     LZClose(h);
+  }
+}
+
+// Data whose encoding holds every kind of match: blanks from before the
+// start, runs of one byte, short periods that overlap what they make,
+// repeats from far back and from 4095 and 4096 bytes back, and literals,
+// over several hundred kilobytes.
+std::string matchRich() {
+  std::string s(40, ' ');
+  unsigned seed = 12345;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<char>(seed >> 16);
+  };
+  for (int round = 0; s.size() < 600 * 1024; ++round) {
+    s.append(static_cast<size_t>(50 + round % 300), static_cast<char>(round));
+    const std::string period = std::string("abcdefghijklmnopqrs").substr(0, static_cast<size_t>(2 + round % 17));
+    for (int i = 0; i < 20; ++i) s += period;
+    for (int i = 0; i < 200; ++i) s.push_back(next());
+    s += "RECORD " + std::to_string(round) + " OFFSET " + std::to_string(round * 7) + "\r\n";
+    if (round % 16 == 15) s += s.substr(s.size() - 4096, 4096) + s.substr(s.size() - 4095, 600);
+  }
+  return s;
+}
+
+// Expanded through each way a program may ask (the Setup API, LZCopy, LZRead
+// in pieces), matches give back exactly the data they encode.
+TEST_F(Lz, ExpandsMatchesOfEveryKind) {
+  const std::string data = matchRich();
+  const std::string packed = kvtest::szddEncodeMatches(data, 'L');
+  ASSERT_LT(packed.size(), data.size() / 2);  // mostly matches
+  const std::string src = kvtest::writeFile(dir_, "rich.dl_", packed);
+
+  EXPECT_EQ(expand(src, dir_ + "\\lzcopy.dll"), static_cast<LONG>(data.size()));
+  EXPECT_TRUE(kvtest::readFile(dir_ + "\\lzcopy.dll") == data);
+  EXPECT_EQ(SetupDecompressOrCopyFileA(src.c_str(), (dir_ + "\\setup.dll").c_str(), nullptr), 0u);
+  EXPECT_TRUE(kvtest::readFile(dir_ + "\\setup.dll") == data);
+
+  OFSTRUCT of{};
+  INT h = LZOpenFileA(const_cast<LPSTR>(src.c_str()), &of, OF_READ);
+  ASSERT_GE(h, 0);
+  std::string read;
+  char piece[7777];
+  for (INT n; (n = LZRead(h, piece, sizeof piece)) > 0;) read.append(piece, static_cast<size_t>(n));
+  LZClose(h);
+  EXPECT_TRUE(read == data);
+}
+
+// A damaged file fails whole: the Setup API leaves the target as it was,
+// LZCopy leaves the target it created empty, and no scratch file stays
+// behind in the folder.
+TEST_F(Lz, DamagedFilesFailWhole) {
+  const std::string good = kvtest::szddEncodeMatches(matchRich().substr(0, 20000), 'L');
+  std::string longer = good;  // the header promises more than the data holds
+  longer[11] = static_cast<char>(longer[11] + 1);
+  std::string shorter = good;  // the data holds more than the header promises
+  shorter[10] = static_cast<char>(shorter[10] - 1);
+  std::string cut = good.substr(0, good.size() - 1);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"twenty", kvtest::szddHeader(4000, 'L') + std::string("\x00\x01\x02\x03\x04\x05", 6)},
+      {"longer", longer},
+      {"shorter", shorter},
+      {"cut", cut},
+      {"half", good.substr(0, good.size() / 2)},
+  };
+  KV_WINE_DEPARTS("Wine stops at the end of the input and reports the short data as a success") {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      const std::string src = kvtest::writeFile(dir_, std::string(c.name) + ".dl_", c.bytes);
+      const std::string dst = kvtest::writeFile(dir_, std::string(c.name) + ".dll", "previous");
+      EXPECT_EQ(SetupDecompressOrCopyFileA(src.c_str(), dst.c_str(), nullptr), static_cast<DWORD>(ERROR_INVALID_DATA));
+      EXPECT_EQ(kvtest::readFile(dst), "previous");
+      EXPECT_LT(expand(src, dst), 0);
+      EXPECT_EQ(kvtest::readFile(dst), "");
+    }
+    WIN32_FIND_DATAA found{};
+    HANDLE find = FindFirstFileA((dir_ + "\\*").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    int files = 0;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    EXPECT_EQ(files, 2 * static_cast<int>(std::size(cases)));
   }
 }
 

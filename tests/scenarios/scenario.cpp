@@ -210,7 +210,7 @@ Started ScenarioTest::start(const std::vector<std::string>& lstArgs, const std::
   fs::create_directories(started.folder);
   const fs::path script = started.folder / "ui.txt";
   std::ofstream(script) << strScript;
-  std::vector<std::string> argv{KV_PARENT_EXE, "--", std::string(kPackageFolder) + "kv_setup"};
+  std::vector<std::string> argv{KV_PARENT_EXE, "--", m_strProgram};
   argv.insert(argv.end(), lstArgs.begin(), lstArgs.end());
   const char* scale = std::getenv("KVSIM_TIMESCALE");
   started.pid = spawn(argv,

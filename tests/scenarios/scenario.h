@@ -61,6 +61,8 @@ class ScenarioTest : public testing::Test {
   // false after the time-out or when the run has ended without it.
   bool waitForParentLine(const Started& started, const std::string& strPart, double dSeconds = 10.0);
 
+  // The program start() runs; a test may start a copy in another folder.
+  std::string m_strProgram = std::string(kPackageFolder) + "kv_setup";
   std::filesystem::path m_root;  // the machine root
   std::filesystem::path m_temp;  // the machine's temporary folder, on the host
   int m_nRuns = 0;

@@ -230,8 +230,9 @@ TEST_F(Tools, CheckListsEveryRuleAnInfBreaksAndEverySkippedInf) {
 TEST_F(Tools, CheckTellsWhyEachDriverIsNotOfferedOnTheSystem) {
   Result r = kvpkg("check " + quote(KV_SAMPLE_PACKAGE) + " --os xp --arch x86");
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_TRUE(r.has("note: admission: \"KV LaserPro 5200 Color\"")) << r.out;
-  EXPECT_TRUE(r.has("is not offered on xp x86: (2) platform not for this OS.")) << r.out;
+  // The three x64 drivers of one INF refused for one reason: one note with the count.
+  EXPECT_TRUE(r.has("note: admission: 3 drivers of")) << r.out;
+  EXPECT_TRUE(r.has("\"KV LaserPro 5200 Color\") are not offered on xp x86: (2) platform not for this OS.")) << r.out;
   // Every reason, not only the first: the NT 4.0 driver is version 2 for x86
   // and on a 64-bit Windows 7 breaks both rules.
   r = kvpkg("check " + quote(KV_SAMPLE_PACKAGE) + " --os win7 --arch amd64 --json");
@@ -243,6 +244,77 @@ TEST_F(Tools, CheckTellsWhyEachDriverIsNotOfferedOnTheSystem) {
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_TRUE(r.has("none of the 1 candidate driver(s) is admitted on xp x86: the wizard has no driver to offer"))
       << r.out;
+}
+
+// ---- The kinds of printer INF packages ship ----------------------------------------------
+
+TEST_F(Tools, CheckNamesAVersionFourInfAndItsFailureNumber) {
+  Result r = kvpkg("check " + quote(data("inf_kinds/v4")) + " --json");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("\"failure\": 48")) << r.out;
+  EXPECT_TRUE(r.has("a version-4 driver INF")) << r.out;
+  r = kvpkg("analyze " + quote(data("inf_kinds/v4")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("Failure:      48")) << r.out;
+  // analyze explains the rule as check does.
+  EXPECT_TRUE(r.has("without a driver DLL")) << r.out;
+}
+
+TEST_F(Tools, CheckExplainsAGpdTakenAsTheDriver) {
+  const fs::path pkg = m_dir / "pos";
+  fs::copy(data("inf_kinds/pos58"), pkg, fs::copy_options::recursive);
+  std::string inf = readWhole(pkg / "POS58.INF");
+  for (const std::string line : {"DataSection=UNIDRV_DATA\n", "Include=NTPRINT.INF\n", "Needs=UNIDRV.OEM\n"}) {
+    inf.erase(inf.find(line), line.size());
+  }
+  std::ofstream(pkg / "POS58.INF", std::ios::binary | std::ios::trunc) << inf;
+  Result r = kvpkg("check " + quote(pkg.string()) + " --json");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("\"failure\": 49")) << r.out;
+  EXPECT_TRUE(r.has("POS58.GPD")) << r.out;
+  EXPECT_TRUE(r.has("Include=ntprint.inf, Needs=UNIDRV.OEM")) << r.out;
+  // With its link to Windows' driver it is clean on the platform it claims.
+  r = kvpkg("check " + quote(data("inf_kinds/pos58")) + " --os win7 --arch x86");
+  EXPECT_FALSE(r.has("error: INF")) << r.out;
+  EXPECT_FALSE(r.has("error: driver file")) << r.out;
+  r = kvpkg("analyze " + quote(data("inf_kinds/pos58")) + " --os win7 --arch x86");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_TRUE(r.has("Driver file:      UNIDRV.DLL")) << r.out;
+  EXPECT_TRUE(r.has("Data file:        POS58.GPD")) << r.out;
+}
+
+TEST_F(Tools, FirstDecorationRuleManyModelsAndUnknownDescriptionKeysAreExplained) {
+  Result r = kvpkg("check " + quote(data("inf_kinds/dotmatrix")) + " --os win7 --arch amd64");
+  EXPECT_TRUE(r.has("offered for NTx86 only: the first decoration decides; give each platform its own INF")) << r.out;
+  r = kvpkg("analyze " + quote(data("inf_kinds/dotmatrix")) + " --os win7 --arch amd64");
+  EXPECT_TRUE(r.has("offered for NTx86 only")) << r.out;
+  // Twelve models refused for one reason: one finding with the count.
+  r = kvpkg("check " + quote(data("inf_kinds/systemlike")) + " --os win7 --arch amd64");
+  EXPECT_TRUE(r.has("12 drivers of")) << r.out;
+  EXPECT_TRUE(r.has("and 9 more")) << r.out;
+  EXPECT_EQ(r.out.find("\"KV Gamma Line 40\" ("), std::string::npos) << r.out;
+  // A misspelt key of the description file, with the key it resembles.
+  const fs::path pkg = m_dir / "pos80";
+  fs::copy(data("inf_kinds/pos80"), pkg, fs::copy_options::recursive);
+  std::ofstream(pkg / "DRVINST.DSC", std::ios::binary | std::ios::trunc) << "[DrvInst]\r\nPlatform=NTamd64\r\nVerison=3\r\n";
+  r = kvpkg("check " + quote(pkg.string()));
+  EXPECT_TRUE(r.has("Verison is not a key the program reads: it is ignored (did you mean Version?)")) << r.out;
+}
+
+TEST_F(Tools, ItaniumMachinesHaveTheirPrintEnvironmentAndOnlyShippedReleases) {
+  Result r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os win7 --arch ia64");
+  EXPECT_EQ(r.status, 64) << r.out;
+  EXPECT_TRUE(r.has("win7 has no ia64 edition")) << r.out;
+  r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os win10 --arch ia64");
+  EXPECT_EQ(r.status, 64) << r.out;
+  // Windows XP and the servers of 2003 to 2008 R2 ran on Itanium: the
+  // analysis no longer fails for want of a print processor (failure 38).
+  r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os win7 --server --arch ia64");
+  EXPECT_NE(r.status, 64) << r.out;
+  EXPECT_FALSE(r.has("Failure:      38")) << r.out;
+  r = kvpkg("analyze " + quote(data("packages/amd64_ok")) + " --os xp --arch ia64");
+  EXPECT_NE(r.status, 64) << r.out;
+  EXPECT_FALSE(r.has("Failure:      38")) << r.out;
 }
 
 // The sample package's setup files around the driver folders of
@@ -301,9 +373,12 @@ TEST_F(DriverFiles, CheckComparesVersionsAndPlatformsWithTheDescriptionFile) {
   EXPECT_TRUE(r.has("warning: driver file: DRVINST.DSC says Version=3, KVVER.DLL")) << r.out;
   EXPECT_TRUE(r.has("is a version-2 driver (file version 0.2.1.0)")) << r.out;
   EXPECT_TRUE(r.has("installs the driver as version 3 (the wizard does not stop)")) << r.out;
-  // An x86 file in an NTamd64 folder.
+  // An x86 driver in an NTamd64 INF is never registered: an error, with
+  // its failure number.
   EXPECT_TRUE(r.has("KVARCH.DLL")) << r.out;
-  EXPECT_TRUE(r.has("is an x86 file; the INF's decoration and DRVINST.DSC say NTamd64")) << r.out;
+  EXPECT_TRUE(r.has("failure 49 (DriverFile)")) << r.out;
+  EXPECT_TRUE(r.has("is a DLL for x86, not for x64")) << r.out;
+  EXPECT_FALSE(r.has("Needs=UNIDRV.OEM")) << r.out;
   // Version 2 for Windows x64 stops the installation.
   EXPECT_TRUE(r.has("error: driver file: \"KV Old Printer\"")) << r.out;
   EXPECT_TRUE(r.has("Windows x64 takes version-3 drivers only")) << r.out;
@@ -315,8 +390,9 @@ TEST_F(DriverFiles, CheckComparesVersionsAndPlatformsWithTheDescriptionFile) {
   EXPECT_FALSE(r.has("KVUI.DLL")) << r.out;
   EXPECT_FALSE(r.has("KVV.GPD")) << r.out;
 
-  // Without the version-2 x64 driver, what is left are warnings.
+  // Without the version-2 x64 driver and the x86 one, what is left are warnings.
   fs::remove_all(pkg / "DRIVERS" / "X64V2");
+  dll(pkg / "DRIVERS" / "AMD64" / "KVARCH.DLL", true, 0x00000003, 0x00010000);
   r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64 --json");
   EXPECT_EQ(r.status, 2) << r.out;
   EXPECT_TRUE(r.has("\"result\": \"warnings\"")) << r.out;
@@ -335,13 +411,23 @@ TEST_F(DriverFiles, CompressedDriverFilesAreExpandedBeforeTheyAreRead) {
   fs::copy_file(pkg / "DRIVERS/X86/KVUI32.DL_", pkg / "DRIVERS/DISK1/KVUI64.DL_", fs::copy_options::overwrite_existing);
   fs::copy_file(pkg / "DRIVERS/NT4/KVNT4DRV.DL_", pkg / "DRIVERS/DISK1/KVLM64.DL_",
                 fs::copy_options::overwrite_existing);
-  const Result swapped = kvpkg("check " + quote(pkg.string()));
+  Result swapped = kvpkg("check " + quote(pkg.string()));
+  // The x86 user-interface DLL of an x64 driver is refused: the program
+  // never registers it.
+  EXPECT_EQ(swapped.status, 1) << swapped.out;
+  EXPECT_TRUE(swapped.has("failure 50 (ConfigFile)")) << swapped.out;
   // The driver in the monitor's place is no monitor: the spooler would
   // refuse it. It is named once, however many drivers install it.
-  EXPECT_EQ(swapped.status, 1) << swapped.out;
   EXPECT_TRUE(swapped.has("exports neither InitializePrintMonitor2 nor InitializePrintMonitor")) << swapped.out;
   EXPECT_EQ(swapped.out.find("InitializePrintMonitor2"), swapped.out.rfind("InitializePrintMonitor2")) << swapped.out;
   EXPECT_TRUE(swapped.has("KVUI64.DLL (")) << swapped.out;
+  // The right user interface back: the language monitor of the other
+  // machine and version is a warning, and, being no monitor, an error.
+  fs::copy_file(fs::path(KV_SAMPLE_PACKAGE) / "DRIVERS/DISK1/KVUI64.DL_", pkg / "DRIVERS/DISK1/KVUI64.DL_",
+                fs::copy_options::overwrite_existing);
+  swapped = kvpkg("check " + quote(pkg.string()));
+  EXPECT_EQ(swapped.status, 1) << swapped.out;
+  EXPECT_FALSE(swapped.has("failure 50 (ConfigFile)")) << swapped.out;
   EXPECT_TRUE(swapped.has("KVLM64.DLL (")) << swapped.out;
   EXPECT_TRUE(swapped.has("is a version-2 file (file version 0.2.1.0)")) << swapped.out;
   EXPECT_TRUE(swapped.has("is an x86 file")) << swapped.out;

@@ -11,8 +11,8 @@
 # scenarios.sh names them all).
 #
 # Needs a display: run it under xvfb-run -a. With --pages it runs the gallery
-# scenarios instead (in English, Japanese and German) and keeps a picture of
-# every page and box in DIR/<language>/NN-ID.png.
+# gallery instead (tests/wine_e2e/gallery.sh: every path in English, Japanese
+# and German) and keeps a picture of every page and box in DIR.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
@@ -43,14 +43,14 @@ trap cleanup EXIT
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 started=$(date +%s)
 "$src/scripts/wine-prefix.sh" create "$prefix" || exit 2
-# A virtual desktop: windows get their frames (for the pictures) and a
-# closing dialog does not wait for a window manager that is not there.
-timeout 30 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-timeout 30 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 # One wineserver for the whole run: each program then starts in a fraction
 # of the time, and the services keep the state a scenario gives them.
 # (wine-prefix.sh destroy ends it.)
 wineserver -p
+# A virtual desktop, started before the first program and kept: windows get
+# their frames and title bars (for the pictures) and a closing dialog does
+# not wait for a window manager that is not there.
+"$src/scripts/wine-prefix.sh" desktop "$prefix"
 mkdir -p "$prefix/drive_c/kvdrive"
 cp "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll" "$mingw/tools/kvplug/kvplug.exe" \
    "$prefix/drive_c/kvdrive/"
@@ -171,6 +171,7 @@ wanted() {
 }
 
 . "$here/scenarios.sh"
+. "$here/gallery.sh"
 
 if [ -n "$pages" ]; then
   gallery

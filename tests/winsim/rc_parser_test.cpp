@@ -74,6 +74,80 @@ TEST(RcParser, ProgramScriptHasEveryPage) {
     EXPECT_NE(FindResourceA(nullptr, MAKEINTRESOURCEA(r.id), r.type), nullptr) << r.id;
 }
 
+// The pages as laid out: every shown control inside its page, and no two
+// shown controls covering each other, apart from the header band, which
+// carries the title, the subtitle and the picture, and a group box around
+// its choices. Texts that grow with a language grow into room of their own.
+TEST(RcParser, ProgramPagesKeepTheirControlsApart) {
+  std::string error;
+  const winsim::ModuleResources* m = winsim::moduleResources(nullptr, &error);
+  ASSERT_NE(m, nullptr) << error;
+  for (const winsim::rc::Dialog& d : m->script.dialogs) {
+    SCOPED_TRACE("dialog " + d.id.toString());
+    std::vector<const winsim::rc::Control*> shown;
+    for (const auto& c : d.controls) {
+      if (!(c.style & WS_VISIBLE)) continue;
+      EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.cx <= d.cx && c.y + c.cy <= d.cy)
+          << "control " << c.id << " (line " << c.line << ") runs past the page";
+      shown.push_back(&c);
+    }
+    const int headerBottom = [&] {
+      for (const auto* c : shown)
+        if (c->id == 1006) return c->y + c->cy;
+      return 0;
+    }();
+    auto inside = [](const winsim::rc::Control& outer, const winsim::rc::Control& inner) {
+      return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.cx <= outer.x + outer.cx &&
+             inner.y + inner.cy <= outer.y + outer.cy;
+    };
+    for (size_t i = 0; i < shown.size(); ++i) {
+      for (size_t j = i + 1; j < shown.size(); ++j) {
+        const auto& a = *shown[i];
+        const auto& b = *shown[j];
+        if (a.y + a.cy <= headerBottom && b.y + b.cy <= headerBottom) continue;
+        if ((a.statement == "GROUPBOX" && inside(a, b)) || (b.statement == "GROUPBOX" && inside(b, a))) continue;
+        const bool overlap = a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+        EXPECT_FALSE(overlap) << "controls " << a.id << " (line " << a.line << ") and " << b.id << " (line "
+                              << b.line << ") cover each other";
+      }
+    }
+  }
+}
+
+// A power page draws its picture at the full width of its control and as
+// high as that makes it: the control must be high enough for every dialog
+// font the pages meet (horizontal and vertical base units: Tahoma 8 pt and
+// the Japanese dialog fonts).
+TEST(RcParser, PowerPicturesFitTheirControls) {
+  std::string error;
+  const winsim::ModuleResources* m = winsim::moduleResources(nullptr, &error);
+  ASSERT_NE(m, nullptr) << error;
+  const struct {
+    int dialog, control, bitmap;
+  } kPictures[] = {{144, 1022, 158}, {145, 1013, 159}};
+  const struct {
+    int x, y;
+  } kBaseUnits[] = {{6, 13}, {7, 13}, {7, 12}, {6, 12}};
+  for (const auto& p : kPictures) {
+    SCOPED_TRACE("dialog " + std::to_string(p.dialog));
+    const winsim::rc::Dialog* d = m->script.findDialog(winsim::rc::ResId{true, static_cast<DWORD>(p.dialog), ""});
+    ASSERT_NE(d, nullptr);
+    const winsim::rc::Control* c = control(*d, p.control);
+    ASSERT_NE(c, nullptr);
+    HRSRC info = FindResourceA(nullptr, MAKEINTRESOURCEA(p.bitmap), RT_BITMAP);
+    ASSERT_NE(info, nullptr);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, info)));
+    ASSERT_NE(header, nullptr);
+    ASSERT_GT(header->biWidth, 0);
+    EXPECT_EQ(header->biBitCount, 8) << "the page gives the picture's palette entry 46 the page's colour";
+    for (const auto& u : kBaseUnits) {
+      const int width = c->cx * u.x / 4, height = c->cy * u.y / 8;
+      const int drawn = static_cast<int>(header->biHeight) * (width * 100 / header->biWidth) / 100;
+      EXPECT_LE(drawn, height) << "base units " << u.x << "x" << u.y;
+    }
+  }
+}
+
 TEST(RcParser, StatementDefaultsAndStyleExpressions) {
   Script s = parseOk(R"(
 #define IDC_A 10

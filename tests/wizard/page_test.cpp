@@ -145,6 +145,52 @@ TEST_F(Pages, CompletionWithoutReportEnds) {
   EXPECT_EQ(CCompleteDialog(nullptr).DoModal(), IDCANCEL);
 }
 
+// The page a test opens, with the control that had the focus when its
+// start ended and what WM_INITDIALOG answered.
+template <class Page>
+struct FirstFocus : Page {
+  using Page::Page;
+  BOOL OnInitDialog() override {
+    const BOOL bResult = Page::OnInitDialog();
+    m_nFocusId = ::GetFocus() ? GetDlgCtrlID(::GetFocus()) : 0;
+    m_bAnswer = bResult;
+    return bResult;
+  }
+  int m_nFocusId = 0;
+  BOOL m_bAnswer = TRUE;
+};
+
+TEST_F(Pages, PagesWithALongTextStartOnAButtonNotInTheTextBox) {
+  // The page is not shown while it starts: the dialog manager would give
+  // its first focus to the text box, selecting all of it.
+  CKV_SETUPApp& app = SETUP_GLOBAL;
+  useScript("page 1000: ok\n");
+  FirstFocus<CLicenseDialog> licence(nullptr);
+  EXPECT_EQ(licence.DoModal(), IDOK);
+  EXPECT_EQ(licence.m_nFocusId, IDOK);
+  EXPECT_FALSE(licence.m_bAnswer);
+
+  // Not agreed in advance: Next is greyed, the focus goes to the next choice.
+  m_ini.nDefaultAgreeElement = AGREE_NOTAGREE;
+  useScript("page 1000: cancel\n");
+  FirstFocus<CLicenseDialog> undecided(nullptr);
+  EXPECT_EQ(undecided.DoModal(), IDCANCEL);
+  EXPECT_EQ(undecided.m_nFocusId, 1003);
+
+  app.m_lstUpdatePrinters = {"Office"};
+  useScript("page 134: ok\n");
+  FirstFocus<CUpdatePrinterDialog> update(nullptr);
+  EXPECT_EQ(update.DoModal(), IDOK);
+  EXPECT_EQ(update.m_nFocusId, IDOK);
+
+  app.m_strLogFile = writeFile("INNELI.LOG", "report\n");
+  app.m_bSuccess = 1;
+  useScript("page 135: ok\n");
+  FirstFocus<CCompleteDialog> completion(nullptr);
+  EXPECT_EQ(completion.DoModal(), IDOK);
+  EXPECT_EQ(completion.m_nFocusId, IDOK);
+}
+
 TEST_F(Pages, SuccessTestIgnoresWarningsAndCountsRestartWithoutSuccessAsFailure) {
   CKV_SETUPApp& app = SETUP_GLOBAL;
   app.m_bSuccess = 1;

@@ -398,6 +398,13 @@ void checkCompressed(const std::string& folder, Findings& out) {
 
 }  // namespace
 
+std::string kvpkgNameList(const std::vector<std::string>& names, size_t shown) {
+  std::string text;
+  for (size_t i = 0; i < names.size() && i < shown; ++i) text += (i ? ", " : "") + ("\"" + names[i] + "\"");
+  if (names.size() > shown) text += " and " + std::to_string(names.size() - shown) + " more";
+  return text;
+}
+
 int kvpkgCheck(const KvpkgCheckOptions& opt) {
   std::string folder;
   if (!kvpkgFullPath(opt.strFolder, &folder)) {
@@ -433,8 +440,9 @@ int kvpkgCheck(const KvpkgCheckOptions& opt) {
               {"warnings", json::array()},
               {"notes", json::array()}};
     for (const KvpkgFinding& f : out.list()) {
-      o[std::string(kind(f.severity)) + "s"].push_back(
-          {{"area", f.area}, {"item", kvpkgUtf8(f.item)}, {"text", kvpkgUtf8(f.text)}});
+      json finding = {{"area", f.area}, {"item", kvpkgUtf8(f.item)}, {"text", kvpkgUtf8(f.text)}};
+      if (f.failure != 0) finding["failure"] = f.failure;
+      o[std::string(kind(f.severity)) + "s"].push_back(finding);
     }
     std::printf("%s\n", kvpkgDump(o).c_str());
   } else {

@@ -16,18 +16,19 @@ struct KvpkgFinding {
   std::string area;  // "KVISETUP.INI", "INF", "driver file", "catalogue", ...
   std::string item;  // the key, file or id
   std::string text;
+  int failure = 0;  // the analysis's failure number, 0 when the finding is none of its rules
 };
 
 class KvpkgFindings {
  public:
-  void error(const std::string& area, const std::string& item, const std::string& text) {
-    m_list.push_back({KvpkgSeverity::kError, area, item, text});
+  void error(const std::string& area, const std::string& item, const std::string& text, int failure = 0) {
+    m_list.push_back({KvpkgSeverity::kError, area, item, text, failure});
   }
   void warning(const std::string& area, const std::string& item, const std::string& text) {
-    m_list.push_back({KvpkgSeverity::kWarning, area, item, text});
+    m_list.push_back({KvpkgSeverity::kWarning, area, item, text, 0});
   }
   void note(const std::string& area, const std::string& item, const std::string& text) {
-    m_list.push_back({KvpkgSeverity::kNote, area, item, text});
+    m_list.push_back({KvpkgSeverity::kNote, area, item, text, 0});
   }
   bool hasErrorIn(const std::string& area) const {
     for (const KvpkgFinding& f : m_list)
@@ -39,6 +40,9 @@ class KvpkgFindings {
  private:
   std::vector<KvpkgFinding> m_list;
 };
+
+// "\"A\", \"B\", \"C\" and 148 more": a list of names kept short.
+std::string kvpkgNameList(const std::vector<std::string>& names, size_t shown = 3);
 
 // The INF files of the package, each against every rule of the analysis,
 // every model's admission on this system, and the driver files' versions

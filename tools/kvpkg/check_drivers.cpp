@@ -8,6 +8,8 @@
 // candidate builder's description-file readers), in the builder's order, so
 // the first failure listed for an INF is the one the program reports; the
 // check confirms that against the program's own analysis of the package.
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -65,6 +67,7 @@ struct ModelState {
 struct InfState {
   std::string path;
   std::string skipped;  // why the program skips it; empty when it reads it
+  std::string decorations;  // a [Manufacturer] line with several decorations, explained
   std::vector<RuleFailure> failures;
   std::vector<ModelState> models;
 };
@@ -72,7 +75,7 @@ struct InfState {
 class InfRules {
  public:
   explicit InfRules(CDriverInfomation& info)
-      : m_inf(*info.kGetInfFile()), m_builder(*info.kGetCandidateDriverInfomation()) {}
+      : m_inf(*info.kGetInfFile()), m_builder(*info.kGetCandidateDriverInfomation()), m_api(*info.kGetSetupApi()) {}
 
   InfState evaluate(const std::string& strInfFile);
 
@@ -88,9 +91,29 @@ class InfRules {
     return shown(dsc, key) + " cannot be used";
   }
 
+  // The decorations of the first [Manufacturer] line when it has several.
+  std::string decorationNote();
+
   CInfFile& m_inf;
   CCandidateDriverInfomation& m_builder;
+  CSetupApi& m_api;
 };
+
+std::string InfRules::decorationNote() {
+  INFCONTEXT context = {};
+  if (!m_api.kSetupFindFirstLine(m_inf.kGetHandle(), "Manufacturer", nullptr, &context)) return std::string();
+  std::vector<std::string> decorations;
+  for (DWORD i = 2; i < 16; ++i) {
+    std::string field;
+    if (!m_inf.kGetLineStringField(&context, i, field) || field.empty()) break;
+    decorations.push_back(field);
+  }
+  if (decorations.size() < 2) return std::string();
+  std::string all;
+  for (const std::string& d : decorations) all += (all.empty() ? "" : ", ") + d;
+  return "[Manufacturer] decorates its models for " + all + ": offered for " + decorations.front() +
+         " only: the first decoration decides; give each platform its own INF";
+}
 
 InfState InfRules::evaluate(const std::string& strInfFile) {
   InfState r;
@@ -117,6 +140,16 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
     r.skipped = "not a printer INF (Class=" + strClass + ")";
     return r;
   }
+  std::string strClassVer;
+  if (m_inf.kGetLineText("Version", "ClassVer", strClassVer) && !strClassVer.empty() && strClassVer[0] == '4') {
+    fail(48, "ClassVer", "",
+         "ClassVer=" + strClassVer +
+             ": a version-4 driver INF. Its driver is a manifest and data files without a driver DLL, installed by "
+             "Windows' own printer class installer; the program cannot register it and refuses the package. Ship a "
+             "version-3 INF instead (a driver DLL of your own, or your GPD or PPD file with Include=ntprint.inf and "
+             "Needs=UNIDRV.OEM or PSCRIPT.OEM)");
+    return r;
+  }
   std::string strCatalogFile;
   std::string strSignature;
   std::string strInfPlatform;
@@ -124,6 +157,7 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
   const bool bSignature = m_inf.kGetOSKind(strSignature);
   if (!bSignature) fail(5, "Signature", "", "[Version] Signature cannot be read");
   const bool bPlatform = m_inf.kGetPlatform(strInfPlatform);
+  r.decorations = decorationNote();
   if (!bPlatform) {
     fail(6, "Manufacturer", "",
          "[Manufacturer] gives no platform (no model section, or a decoration other than NTx86 or NTamd64)");
@@ -231,12 +265,25 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
     std::string strDriverPath = strInfFolder;
     if (!bKnown) {
       std::string strFound;
-      if (bDriverFile &&
-          !CCommonFunction::kStdAfxSearchFile(strInfFolder.c_str(), strDriverFile.c_str(), strFound, 1)) {
+      std::vector<std::string> lstCoreFiles;
+      if (m_inf.kUsesCoreDriver(section)) lstCoreFiles = m_inf.kEnumCoreFiles(section);
+      bool bCoreDriverFile = false;
+      for (const std::string& core : lstCoreFiles) bCoreDriverFile = bCoreDriverFile || kIEquals(core, strDriverFile);
+      if (bDriverFile && bCoreDriverFile) {
+        // Windows' own driver file: the system holds it (its presence on the
+        // system judged for is told with the driver files).
+        strFound = CCandidateDriverInfomation::kFindCoreFile(strInfPlatform, strDriverFile);
+      } else if (bDriverFile && bPlatform && !m_builder.kSearchPlatformFile(strInfFolder, strDriverFile, strInfPlatform, strFound)) {
         std::string text = "the driver file " + strDriverFile +
                            " is not in the package, neither as it is nor compressed (" +
                            strDriverFile.substr(0, strDriverFile.size() - 1) + "_); searched in:";
-        for (const std::string& f : kvpkgSearchedFolders(strShownFolder)) text += "\n    " + f;
+        std::string strSub;
+        if (m_inf.kGetPlatformSourceFolder(strDriverFile, strInfPlatform, strSub)) {
+          text += "\n    " + strShownFolder + (strSub.empty() ? "" : "\\" + strSub) +
+                  " (where the INF's source-disk sections put it for " + strInfPlatform + "; nowhere else)";
+        } else {
+          for (const std::string& f : kvpkgSearchedFolders(strShownFolder)) text += "\n    " + f;
+        }
         fail(33, "DriverFile", desc, text);
       } else if (bDriverFile) {
         std::string strShort;
@@ -244,6 +291,44 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
           fail(34, "DriverFile", desc, "the short path of " + strFound + " cannot be had");
         } else {
           strDriverPath = folderOf(strShort);
+        }
+      }
+      // The driver and configuration files must be DLLs of the INF's platform.
+      if (bDriverFile && !strFound.empty() && dwInfVersion != 0 && bPlatform) {
+        std::string strConfigFile;
+        m_inf.kGetExtensionName(section, "ConfigFile", strConfigFile);
+        if (strConfigFile.empty()) strConfigFile = strDriverFile;
+        struct Role {
+          std::string name;
+          int number;
+          const char* key;
+        };
+        for (const Role& role : {Role{strDriverFile, 49, "DriverFile"}, Role{strConfigFile, 50, "ConfigFile"}}) {
+          std::string found;
+          bool bCoreFile = false;
+          for (const std::string& core : lstCoreFiles) bCoreFile = bCoreFile || kIEquals(core, role.name);
+          if (role.number == 49) {
+            found = strFound;
+          } else if (bCoreFile) {
+            found = CCandidateDriverInfomation::kFindCoreFile(strInfPlatform, role.name);
+          } else if (!m_builder.kSearchPlatformFile(strDriverPath, role.name, strInfPlatform, found)) {
+            found.clear();
+          }
+          if (found.empty()) continue;
+          const std::string why = m_builder.kWhyNotDriverImage(found, strInfPlatform);
+          if (why.empty()) continue;
+          std::string text = where + std::string(role.key) + "=" + role.name + " (" + found + ") " + why + ": " +
+                             strInfPlatform + " takes " +
+                             CCandidateDriverInfomation::kMachineName(
+                                 CCandidateDriverInfomation::kMachineOfPlatform(strInfPlatform)) +
+                             " DLLs, and the spooler could not load it.";
+          if (!bCoreDriverFile && why.rfind("is not a DLL", 0) == 0) {
+            text += " An INF that installs a GPD or PPD file with Windows' own driver names it: add "
+                    "Include=ntprint.inf, Needs=UNIDRV.OEM (or PSCRIPT.OEM) and DataSection=UNIDRV_DATA (or "
+                    "PSCRIPT_DATA) to the install section";
+          }
+          fail(role.number, role.key, desc, text);
+          break;
         }
       }
       if (!m_inf.kGetExtensionName(section, "UserModeDriver", strText)) {
@@ -278,6 +363,7 @@ InfState InfRules::evaluate(const std::string& strInfFile) {
       }
       CCandidateDriver cde;
       cde.strDriverPath = strDriverPath;
+      cde.strPlatform = strInfPlatform;
       cde.strNoCheckFiles = strNoCheckFiles;
       cde.strCopyForceFiles = strCopyForceFiles;
       cde.pDriverFileList = std::make_shared<CDriverFileList>();
@@ -319,6 +405,7 @@ struct FileFacts {
   bool read = false;
   bool pe = false;
   WORD machine = 0;
+  bool resourceOnly = false;  // a DLL without code: no entry point
   bool hasVersion = false;
   bool monitorEntry = false;  // exports a print monitor's entry point
   DWORD fileMS = 0;
@@ -399,6 +486,16 @@ FileFacts examineFile(CSetupApi& setupApi, const std::string& found) {
   bool v2 = false, v1 = false;
   facts.monitorEntry = winsim::version::hasExport(head, "InitializePrintMonitor2", &v2) == 0 &&
                        winsim::version::hasExport(head, "InitializePrintMonitor", &v1) == 0 && (v2 || v1);
+  {
+    // AddressOfEntryPoint: optional header (after the 24 bytes of signature
+    // and file header) + 16. A DLL of resources alone has none.
+    const auto byte = [&head](size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(head[at])); };
+    const std::uint32_t offset = byte(60) | (byte(61) << 8) | (byte(62) << 16) | (byte(63) << 24);
+    const size_t at = static_cast<size_t>(offset) + 24 + 16;
+    if (at + 4 <= head.size()) {
+      facts.resourceOnly = (byte(at) | byte(at + 1) | byte(at + 2) | byte(at + 3)) == 0;
+    }
+  }
   DWORD dwHandle = 0;
   const DWORD dwSize = GetFileVersionInfoSizeA(szTemp, &dwHandle);
   if (dwSize > 0) {
@@ -444,9 +541,29 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, std::s
   }
 
   std::vector<std::string> names{c.strDriverFile, c.strConfigFile};
+  std::string missingCore;
+  size_t coreCount = 0;
   if (c.pDriverFileList) {
-    for (const CDriverFile& f : *c.pDriverFileList)
+    for (const CDriverFile& f : *c.pDriverFileList) {
+      if (CCandidateDriverInfomation::kIsCoreFile(f)) {
+        ++coreCount;
+        if (!f.bFound) missingCore += (missingCore.empty() ? "" : ", ") + f.strFileName;
+        continue;
+      }
       if (f.bFound && !f.bColorProfile) names.push_back(baseName(f.strFileName));
+    }
+  }
+  if (coreCount > 0) {
+    const bool thisSystem = kIEquals(c.strPlatform, CEnvironment::kGetPerentDriverPlatform());
+    if (!missingCore.empty()) {
+      const std::string text = "\"" + c.strDriverName + "\" (" + c.strInfPath + ") takes " +
+                               std::to_string(coreCount) + " file(s) of Windows' own driver from the system; " +
+                               kvpkgSystemName() + " lacks " + missingCore +
+                               (thisSystem ? ": the installation cannot copy them and stops with an error"
+                                           : " for " + c.strPlatform + " (another platform's system holds them)");
+      if (thisSystem) out.error("driver file", c.strInfPath, text);
+      else out.note("driver file", c.strInfPath, text);
+    }
   }
   // The language monitor is added by the wizard's own installation: the
   // spooler loads it and asks it for its entry point.
@@ -517,7 +634,9 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, std::s
                         ": the program takes version 0 and never offers \"" + c.strDriverName +
                         "\" on Windows 2000 or later (admission decision 1); the wizard does not stop");
       }
-    } else if (recognised && dwFileVersion != c.dwInfOSVersion) {
+    } else if (recognised && dwFileVersion != c.dwInfOSVersion && !facts.resourceOnly) {
+      // A DLL of resources alone (a minidriver's resource DLL) runs no code:
+      // its printer-driver version does not matter.
       out.warning(area, found,
                   where + " is a version-" + std::to_string(dwFileVersion) + " file (" + versionWords(facts) +
                       "), the driver \"" + c.strDriverName + "\" is version " + std::to_string(c.dwInfOSVersion) +
@@ -602,21 +721,41 @@ void checkAdmission(const CCandidateDriverList& list, KvpkgFindings& out) {
     }
     ++i;
   }
+  // The same finding for many drivers of one INF is told once, with the count.
+  struct Group {
+    std::string inf;
+    std::string what;
+    std::vector<std::string> names;
+  };
+  std::vector<Group> groups;
+  const auto add = [&groups](const std::string& inf, const std::string& what, const std::string& name) {
+    for (Group& g : groups) {
+      if (g.inf == inf && g.what == what) {
+        if (std::find(g.names.begin(), g.names.end(), name) == g.names.end()) g.names.push_back(name);
+        return;
+      }
+    }
+    groups.push_back({inf, what, {name}});
+  };
   i = 0;
   for (const CCandidateDriver& c : list) {
-    const std::string who = "\"" + c.strDriverName + "\" (" + c.strInfPath + ")";
     if (!refused[i].empty()) {
-      out.note("admission", c.strInfPath, who + " is not offered on " + system + ": " + refused[i]);
+      add(c.strInfPath, " not offered on " + system + ": " + refused[i], c.strDriverName);
     } else if (displacedBy[i]) {
-      out.note("admission", c.strInfPath,
-               who + " is not offered on " + system + ": a later driver of the same name replaces it");
+      add(c.strInfPath, " not offered on " + system + ": a later driver of the same name replaces it", c.strDriverName);
     }
     if (!c.bDrvInstListed) {
-      out.note(
-          "admission", c.strInfPath,
-          who + " is offered only when updating printers in use: the description file's DrvInst list does not name it");
+      add(c.strInfPath,
+          " offered only when updating printers in use: the description file's DrvInst list does not name it",
+          c.strDriverName);
     }
     ++i;
+  }
+  for (const Group& g : groups) {
+    const std::string who = g.names.size() == 1 ? "\"" + g.names.front() + "\" (" + g.inf + ") is"
+                                                : std::to_string(g.names.size()) + " drivers of " + g.inf + " (" +
+                                                      kvpkgNameList(g.names) + ") are";
+    out.note("admission", g.inf, who + g.what);
   }
   if (!list.empty() && lstSetup.empty()) {
     out.error("admission", "",
@@ -625,7 +764,76 @@ void checkAdmission(const CCandidateDriverList& list, KvpkgFindings& out) {
   }
 }
 
+// ---- The description files -----------------------------------------------------------
+
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      const bool same = std::toupper(static_cast<unsigned char>(a[i - 1])) == std::toupper(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Every key of a description file's [DrvInst] section that the program does
+// not read, with the nearest key it does.
+void checkDescriptionFile(const std::string& dsc, KvpkgFindings& out) {
+  static const char* const kKeys[] = {"Version",      "Platform",        "PreventSameKindUpdate", "NeedReboot",
+                                      "InfCopy",      "DriverVersionDownOption", "UserCodeOK", "DeleteDeviceString",
+                                      "CopyForceFiles", "NoCheckFiles",  "DrvInst",     "VendorSetup",
+                                      "LanguageMonitor", "IniFileName",  "DriverType",  "USBPermit",
+                                      "PrinterProperty", "ModelName",    "Comment",     "PnpDevRegKey"};
+  std::vector<char> buf(65536);
+  const DWORD n = GetPrivateProfileStringA("DrvInst", nullptr, "", buf.data(), static_cast<DWORD>(buf.size()), dsc.c_str());
+  for (size_t at = 0; at < n;) {
+    const std::string key(buf.data() + at);
+    if (key.empty()) break;
+    at += key.size() + 1;
+    // The per-driver keys carry the driver's name after a dot.
+    const std::string base = key.substr(0, key.find('.'));
+    bool known = false;
+    for (const char* k : kKeys) known = known || kIEquals(base, k);
+    if (known && (key.find('.') == std::string::npos || kIEquals(base, "ModelName") || kIEquals(base, "Comment") ||
+                  kIEquals(base, "PnpDevRegKey"))) {
+      continue;
+    }
+    std::string nearest;
+    size_t best = SIZE_MAX;
+    for (const char* k : kKeys) {
+      const size_t d = editDistance(base, k);
+      if (d < best) {
+        best = d;
+        nearest = k;
+      }
+    }
+    std::string text = dsc + ": " + key + " is not a key the program reads: it is ignored";
+    if (best <= 3) text += " (did you mean " + nearest + "?)";
+    out.warning("description file", key, text);
+  }
+}
+
 }  // namespace
+
+std::string kvpkgDecorationNote(CDriverInfomation& info, const std::string& strInf) {
+  InfRules rules(info);
+  return rules.evaluate(strInf).decorations;
+}
+
+std::string kvpkgRuleText(CDriverInfomation& info, const std::string& strInf, int nFailure) {
+  InfRules rules(info);
+  const InfState state = rules.evaluate(strInf);
+  for (const RuleFailure& f : state.failures) {
+    if (f.number == nFailure) return (f.model.empty() ? std::string() : "model \"" + f.model + "\": ") + f.text;
+  }
+  return std::string();
+}
 
 void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
   KvpkgAnalysis whole;
@@ -649,13 +857,33 @@ void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
   std::vector<InfState> states;
   for (const std::string& inf : infs) states.push_back(rules.evaluate(inf));
   for (const std::string& inf : infs) checkCatalogue(*whole.kInfo().kGetSetupApi(), inf, out);
+  std::set<std::string> descriptionFiles;
+  for (const std::string& inf : infs) {
+    std::string dsc;
+    whole.kInfo().kGetCandidateDriverInfomation()->kDecideDSCFileName(dsc, inf);
+    if (!dsc.empty() && descriptionFiles.insert(kToUpper(dsc)).second) checkDescriptionFile(dsc, out);
+  }
   size_t broken = 0;
   for (const InfState& s : states) {
     if (!s.skipped.empty()) out.warning("INF", s.path, s.path + " skipped: " + s.skipped);
-    for (const RuleFailure& f : s.failures) {
-      out.error("INF", s.path,
-                s.path + (f.model.empty() ? "" : " model \"" + f.model + "\"") + ": failure " +
-                    std::to_string(f.number) + " (" + f.key + "): " + f.text);
+    if (!s.decorations.empty()) out.warning("INF", s.path, s.path + ": " + s.decorations);
+    // A rule broken the same way by many models is told once, with the count.
+    std::vector<bool> told(s.failures.size(), false);
+    for (size_t k = 0; k < s.failures.size(); ++k) {
+      if (told[k]) continue;
+      const RuleFailure& f = s.failures[k];
+      std::vector<std::string> models;
+      for (size_t m = k; m < s.failures.size(); ++m) {
+        const RuleFailure& g = s.failures[m];
+        if (told[m] || g.number != f.number || g.text != f.text || g.model.empty() != f.model.empty()) continue;
+        told[m] = true;
+        if (!g.model.empty()) models.push_back(g.model);
+      }
+      std::string who;
+      if (models.size() == 1) who = " model \"" + models.front() + "\"";
+      else if (models.size() > 1) who = " " + std::to_string(models.size()) + " models (" + kvpkgNameList(models) + ")";
+      out.error("INF", s.path, s.path + who + ": failure " + std::to_string(f.number) + " (" + f.key + "): " + f.text,
+                f.number);
     }
     if (!s.failures.empty()) {
       ++broken;
@@ -683,7 +911,7 @@ void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
     }
     std::string text;
     for (const std::string& line : whole.kExplainFailure()) text += (text.empty() ? "" : "\n  ") + line;
-    if (!listed) out.error("INF", t1, "failure " + std::to_string(whole.kFailure()) + ": " + text);
+    if (!listed) out.error("INF", t1, "failure " + std::to_string(whole.kFailure()) + ": " + text, whole.kFailure());
     out.note("INF", t1,
              "the program stops its analysis at " + t1 + " (failure " + std::to_string(whole.kFailure()) + ", " +
                  whole.kErrorText2() + ") and offers no driver; " + std::to_string(broken) +

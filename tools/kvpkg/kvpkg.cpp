@@ -11,6 +11,7 @@
 // package and whether the program admits each on the system, through the
 // program's own admission rule with its decision number; check lists
 // everything wrong with a package at once (check.cpp).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -81,35 +82,40 @@ bool kvpkgSetLog(const std::string& strFile, std::string* pstrError) {
 }
 
 std::vector<std::string> kvpkgSearchedFolders(const std::string& strInfFolder) {
-  // The same walk as the program's file search: the folder, then each
-  // sibling folder that a near-name pattern of its name finds.
-  std::vector<std::string> lstFolders{strInfFolder};
+  // The program's file search: the INF's folder itself (the file and its
+  // compressed name), then every folder beside it whose name differs from
+  // the folder's own only in its digits (DISK2 beside DISK1, the folder
+  // itself again), each with its subfolders.
   std::string strDir = strInfFolder;
-  while (!strDir.empty() && (strDir.back() == '\\' || strDir.back() == '/')) strDir.pop_back();
+  while (strDir.size() > 3 && (strDir.back() == '\\' || strDir.back() == '/')) strDir.pop_back();
+  std::vector<std::string> lstFolders{strDir};
   const size_t nSlash = strDir.find_last_of("\\/");
   if (nSlash == std::string::npos) return lstFolders;
-  const std::string strTruth = strDir.substr(nSlash + 1);
+  const std::string strName = strDir.substr(nSlash + 1);
   const std::string strParent = strDir.substr(0, nSlash);
-  if (strTruth.empty()) return lstFolders;
-  std::map<std::string, bool> seen;
-  seen[strTruth] = true;
-  std::string strPattern;
-  BOOL bNext = CCommonFunction::kStdAfxGetNearlyDirName(strTruth, strTruth, strPattern);
-  const size_t nMax = 4 * (strTruth.size() + 2) * (strTruth.size() + 2);
-  for (size_t n = 0; bNext && n < nMax; ++n) {
-    WIN32_FIND_DATAA data;
-    const HANDLE hFind = FindFirstFileA((strParent + "\\" + strPattern).c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = data.cFileName;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == "." || name == "..") continue;
-        if (seen.emplace(name, true).second) lstFolders.push_back(strParent + "\\" + name);
-      } while (FindNextFileA(hFind, &data));
-      FindClose(hFind);
+  if (strName.empty() || strName.find_first_of("*?") != std::string::npos) return lstFolders;
+  const auto shape = [](const std::string& name) {
+    std::string out;
+    for (char c : name) {
+      if (c >= '0' && c <= '9') {
+        if (out.empty() || out.back() != '*') out += '*';
+      } else {
+        out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      }
     }
-    std::string strNext;
-    bNext = CCommonFunction::kStdAfxGetNearlyDirName(strTruth, strPattern, strNext);
-    strPattern = strNext;
+    return out;
+  };
+  const std::string strShape = shape(strName);
+  WIN32_FIND_DATAA data;
+  const HANDLE hFind = FindFirstFileA((strParent + "\\*").c_str(), &data);
+  if (hFind != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == "." || name == "..") continue;
+      if (shape(name) != strShape) continue;
+      lstFolders.push_back(strParent + "\\" + name + " and its subfolders");
+    } while (FindNextFileA(hFind, &data));
+    FindClose(hFind);
   }
   return lstFolders;
 }
@@ -210,6 +216,16 @@ std::vector<std::string> KvpkgAnalysis::kExplainFailure() {
     for (const std::string& f : kvpkgSearchedFolders(infFolder)) lines.push_back("  " + f);
   } else {
     lines.push_back("the INF file " + t1 + " breaks the rule " + t2 + " (failure " + std::to_string(failure) + ")");
+    // The rule in words, as check gives it.
+    std::string text = kvpkgRuleText(m_info, t1, failure);
+    if (text.empty()) text = m_strFailureDetail;
+    size_t begin = 0;
+    while (!text.empty() && begin <= text.size()) {
+      const size_t end = text.find('\n', begin);
+      lines.push_back((begin == 0 ? "" : "  ") + text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
+      if (end == std::string::npos) break;
+      begin = end + 1;
+    }
   }
   return lines;
 }
@@ -293,7 +309,9 @@ void printCandidate(size_t index, const CCandidateDriver& c, const std::string& 
     for (const CDriverFile& f : *c.pDriverFileList) {
       std::printf("    %-16s %-6s -> %s  from %s%s%s\n", f.strFileName.c_str(), f.strDirId.c_str(),
                   orNone(f.strTargetDir).c_str(), f.strSourceDir.c_str(), f.bFound ? "" : "  [NOT FOUND]",
-                  f.bColorProfile ? "  [colour profile]" : "");
+                  f.bColorProfile ? "  [colour profile]"
+                  : CCandidateDriverInfomation::kIsCoreFile(f) ? "  [Windows' core driver]"
+                                                               : "");
     }
   }
   std::printf("  Options:          NeedReboot=%d InfCopy=%d PreventSameKindUpdate=%d DriverVersionDownOption=%u "
@@ -417,6 +435,18 @@ int analyze(const AnalyzeOptions& opt) {
     ++i;
   }
   const size_t admitted = lstSetup.size();
+  // INF files decorated for several platforms, whose first decoration decides.
+  std::vector<std::pair<std::string, std::string>> decorationNotes;
+  {
+    std::vector<std::string> infs;
+    for (const CCandidateDriver& c : list) {
+      if (std::find(infs.begin(), infs.end(), c.strInfPath.str()) == infs.end()) infs.push_back(c.strInfPath);
+    }
+    for (const std::string& inf : infs) {
+      const std::string note = kvpkgDecorationNote(analysis.kInfo(), inf);
+      if (!note.empty()) decorationNotes.emplace_back(inf, note);
+    }
+  }
 
   // Why none is admitted: the distinct refusals.
   std::map<std::string, int> reasons;
@@ -429,6 +459,8 @@ int analyze(const AnalyzeOptions& opt) {
     json o = {{"folder", kvpkgUtf8(folder)}, {"system", system}, {"candidates", json::array()},
               {"admittedCount", admitted}, {"skipped", skipped}};
     if (!refusal.empty()) o["systemRefused"] = refusal;
+    o["notes"] = json::array();
+    for (const auto& [inf, note] : decorationNotes) o["notes"].push_back({{"inf", kvpkgUtf8(inf)}, {"text", kvpkgUtf8(note)}});
     i = 0;
     for (const CCandidateDriver& c : list) {
       const Verdict& v = verdicts[i];
@@ -443,6 +475,7 @@ int analyze(const AnalyzeOptions& opt) {
     if (!refusal.empty()) std::printf("The program does not run on this system: %s.\n", refusal.c_str());
     for (const KvpkgSkippedInf& s : analysis.kSkipped())
       std::printf("Skipped %s: %s\n", s.strPath.c_str(), s.strReason.c_str());
+    for (const auto& [inf, note] : decorationNotes) std::printf("Note %s: %s\n", inf.c_str(), note.c_str());
     if (list.empty()) {
       std::printf("No candidate: the package holds no printer INF that the program reads%s.\n",
                   analysis.kSkipped().empty() ? "" : " (every INF above was skipped)");

@@ -69,6 +69,14 @@ class KvpkgAnalysis {
 // folder itself, then its siblings by the near-name patterns.
 std::vector<std::string> kvpkgSearchedFolders(const std::string& strInfFolder);
 
+// What check says of the rule numbered nFailure that an INF breaks (the
+// first such finding); empty when the rule does not break there.
+std::string kvpkgRuleText(CDriverInfomation& info, const std::string& strInf, int nFailure);
+
+// "offered for NTx86 only: the first decoration decides; ..." for an INF
+// whose first [Manufacturer] line has several decorations; else empty.
+std::string kvpkgDecorationNote(CDriverInfomation& info, const std::string& strInf);
+
 struct KvpkgCheckOptions {
   std::string strFolder;
   bool bJson = false;

@@ -77,6 +77,16 @@ bool kvpkgUseScratchMachine(const std::string& strOs, bool bServer, const std::s
       *pstrError = settings.osKind + " has no " + strArch + " edition: Windows never shipped that combination";
       return false;
     }
+    // Itanium editions: Windows XP 64-bit Edition, and the servers of the XP,
+    // Vista and 7 generations (Server 2003, 2008 and 2008 R2).
+    const bool server = settings.productType != VER_NT_WORKSTATION;
+    const bool itanium = settings.osKind == "xp" || (server && (settings.osKind == "vista" || settings.osKind == "win7"));
+    if (strArch == "ia64" && !itanium) {
+      *pstrError = settings.osKind + (server ? " server" : "") +
+                   " has no ia64 edition: Windows never shipped that combination (ia64: xp, and the xp, vista and "
+                   "win7 servers)";
+      return false;
+    }
     settings = winsim::rederiveForArchitecture(settings, strArch);
   } else if (settings.architecture != base.architecture) {
     *pstrNote = settings.osKind + " has no 64-bit edition: judged for x86";

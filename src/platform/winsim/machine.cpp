@@ -1,6 +1,8 @@
 // winsim: machine root, lock, atomic writes, path mapping and clock.
 #include "machine.h"
 
+#include "atomic_file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
@@ -229,52 +231,103 @@ MachineLock::~MachineLock() {
   g_lockMutex.unlock();
 }
 
-bool atomicWriteFile(const fs::path& path, std::string_view bytes, struct ::stat* written) {
+AtomicFileWriter::AtomicFileWriter(const fs::path& path) : path_(path) {
   static std::atomic<unsigned> counter{0};
   char suffix[48];
   std::snprintf(suffix, sizeof suffix, ".tmp.%ld.%u", static_cast<long>(::getpid()), counter++);
-  const std::string tmp = path.native() + suffix;
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0 && errno == ENOENT) {
+  tmp_ = path.native() + suffix;
+  fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0 && errno == ENOENT) {
     // The folder is made only when it is missing: most writes go to a
     // folder that is there.
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   }
-  if (fd < 0) return false;
+  if (fd_ < 0) error_ = errno;
+}
+
+AtomicFileWriter::~AtomicFileWriter() { discard(); }
+
+void AtomicFileWriter::discard() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  ::unlink(tmp_.c_str());
+  fd_ = -1;
+}
+
+bool AtomicFileWriter::write(std::string_view bytes) {
+  if (fd_ < 0) return false;
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
-      ::unlink(tmp.c_str());
+      error_ = errno;
+      discard();
       return false;
     }
     done += static_cast<size_t>(n);
   }
+  return true;
+}
+
+bool AtomicFileWriter::commit(struct ::stat* written) {
+  if (fd_ < 0) return false;
   // No fsync: the rename alone is what keeps a killed process from leaving a
   // torn file, and the machine is a simulation, not a power-loss-safe store.
-  if (written && ::fstat(fd, written) != 0) {
-    ::close(fd);
-    ::unlink(tmp.c_str());
+  if (written && ::fstat(fd_, written) != 0) {
+    error_ = errno;
+    discard();
     return false;
   }
-  ::close(fd);
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
+  if (::close(fd_) != 0) {
+    error_ = errno;
+    fd_ = -1;
+    ::unlink(tmp_.c_str());
+    return false;
+  }
+  fd_ = -1;
+  if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
+    error_ = errno;
+    ::unlink(tmp_.c_str());
     return false;
   }
   return true;
 }
 
+bool atomicWriteFile(const fs::path& path, std::string_view bytes, struct ::stat* written) {
+  AtomicFileWriter file(path);
+  return file.write(bytes) && file.commit(written);
+}
+
 std::optional<std::string> readWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct ::stat st {};
+  std::string out;
+  // The size is a guess for the first read: the file may change or be a
+  // device that tells none.
+  size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096;
+  size_t used = 0;
+  for (;;) {
+    if (used == capacity) capacity *= 2;
+    out.resize(capacity);
+    const ssize_t n = ::read(fd, out.data() + used, capacity - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      // A folder reads as nothing, as a stream over it does.
+      if (err == EISDIR) return std::string();
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  out.resize(used);
+  return out;
 }
 
 std::vector<std::string_view> splitLines(std::string_view text) {

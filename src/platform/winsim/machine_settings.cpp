@@ -367,6 +367,7 @@ bool applySettings(const MachineSettings& s, std::string* error) {
   }
   if (!newProfileLayout(s)) reg::deleteValue(Hive::CurrentUser, "Volatile Environment", "LOCALAPPDATA");
   resetEnvironmentBlock();
+  if (!installPrinterCore(machineRoot(), s, error)) return false;
   return createUserFolders(s, error);
 }
 

@@ -8,6 +8,7 @@
 // template does (Windows 7 SP1 x64, the user an administrator).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,14 @@ std::string settingsRegText(const MachineSettings& s, std::string_view profilesD
 // Writes the settings and Windows' keys, removes values the new release
 // does not have, and makes the user's profile and temp folders.
 bool applySettings(const MachineSettings& s, std::string* error);
+
+// Windows' printer INF (%windir%\INF\ntprint.inf, of winsim's writing) and
+// the core printer driver files in the version folder of the machine's own
+// print environment; an Itanium machine also gets its print environment.
+// Files already there are kept.
+bool installPrinterCore(const std::filesystem::path& root, const MachineSettings& s, std::string* error);
+// The text of that printer INF, for tests that put it elsewhere.
+std::string printerCoreInfText();
 
 // ---- The user's folders ---------------------------------------------------------
 // "C:\Users" (Vista and later layout) or "C:\Documents and Settings", as the

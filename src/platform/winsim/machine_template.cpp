@@ -236,6 +236,7 @@ bool populateTemplate(const fs::path& root, std::string_view templateName, std::
     if (error) *error = "cannot write " + (root / "services.state").string();
     return false;
   }
+  if (!installPrinterCore(root, s, error)) return false;
   return createUserFolders(s, error);
 }
 

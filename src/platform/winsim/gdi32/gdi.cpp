@@ -371,6 +371,13 @@ extern "C" int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lp
   return DrawTextExA(hdc, const_cast<LPSTR>(lpchText), cchText, lprc, format, nullptr);
 }
 
+// DrawFrameControl: nothing is drawn; TRUE for a device context and a
+// rectangle, as a frame control of a known type.
+extern "C" BOOL WINAPI DrawFrameControl(HDC hdc, LPRECT lprc, UINT uType, UINT /*uState*/) {
+  std::lock_guard<std::mutex> guard(gdiMutex());
+  return (dcLocked(hdc) && lprc && uType >= 1 && uType <= 5) ? TRUE : FALSE;
+}
+
 // ---- user32: coordinates and input ------------------------------------------------
 
 // The screen position of a window's client origin (the simulated windows
@@ -443,5 +450,5 @@ static const winsim::ExportRegistrar kUserExports(
     "user32.dll",
     {WINSIM_EXPORT(GetSystemMetrics), WINSIM_EXPORT(GetSysColor), WINSIM_EXPORT(GetSysColorBrush),
      WINSIM_EXPORT(GetDC), WINSIM_EXPORT(ReleaseDC), WINSIM_EXPORT(FillRect), WINSIM_EXPORT(DrawTextA),
-     WINSIM_EXPORT(DrawTextExA), WINSIM_EXPORT(ScreenToClient), WINSIM_EXPORT(ClientToScreen),
-     WINSIM_EXPORT(MapWindowPoints), WINSIM_EXPORT(AttachThreadInput)});
+     WINSIM_EXPORT(DrawTextExA), WINSIM_EXPORT(DrawFrameControl), WINSIM_EXPORT(ScreenToClient),
+     WINSIM_EXPORT(ClientToScreen), WINSIM_EXPORT(MapWindowPoints), WINSIM_EXPORT(AttachThreadInput)});

@@ -71,6 +71,12 @@ int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT fo
 int WINAPI DrawTextExA(HDC hdc, LPSTR lpchText, int cchText, LPRECT lprc, UINT format, LPDRAWTEXTPARAMS lpdtp);
 
 // ---- Owner draw -------------------------------------------------------------------
+#define DFC_BUTTON 4
+#define DFCS_BUTTONCHECK 0x0000
+#define DFCS_INACTIVE 0x0100
+#define DFCS_CHECKED 0x0400
+#define DFCS_FLAT 0x4000
+BOOL WINAPI DrawFrameControl(HDC hdc, LPRECT lprc, UINT uType, UINT uState);
 #define ODT_LISTBOX 2
 #define ODT_BUTTON 4
 #define ODT_LISTVIEW 102

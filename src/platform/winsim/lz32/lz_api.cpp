@@ -1,7 +1,8 @@
 // winsim: the LZ32 functions over plain and SZDD-compressed files.
 //
-// A file opened for reading is read whole when it is opened: a compressed
-// one is expanded then, so that corrupt data is reported by the open and
+// A file opened for reading is read whole when it is opened. A compressed
+// one is expanded when it is first read or sought, or by LZCopy straight
+// into the destination; corrupt data is then reported by that call and
 // never half-copied. Expanded files get handles from 0x400 up (at most 16
 // at a time, as LZ32 allows); plain files get handles of their own range.
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <windows.h>
 #include <lzexpand.h>
 
+#include "atomic_file.h"
 #include "lz32/szdd.h"
 #include "machine.h"
 #include "modules.h"
@@ -28,10 +30,12 @@ constexpr INT kFirstPlainHandle = 0x1000;
 struct LzFile {
   bool expanded = false;   // an LZ handle over expanded data
   bool writable = false;   // opened with OF_CREATE / OF_WRITE
-  INT error = 0;           // a read error every read reports (unknown method)
+  INT error = 0;           // a read error every read reports (unknown method, corrupt data)
   std::string data;        // the (expanded) content of a file opened for reading
+  std::string compressed;  // the SZDD bytes not expanded into `data` yet
   size_t pos = 0;
   path host;
+  std::mutex expanding;
 };
 
 std::mutex g_mutex;
@@ -57,7 +61,12 @@ std::shared_ptr<LzFile> find(INT h) {
   return it == g_files.end() ? nullptr : it->second;
 }
 
-// Turns the bytes of a file into what reading it gives: SZDD data expanded.
+INT readError(winsim::lz::Expand e) {
+  return e == winsim::lz::Expand::UnknownAlgorithm ? LZERROR_UNKNOWNALG : LZERROR_READ;
+}
+
+// Takes the bytes of a file: plain data is what reading it gives; SZDD data
+// is kept to be expanded when it is needed.
 void prepare(LzFile* file, std::string bytes) {
   winsim::lz::SzddHeader header;
   if (!winsim::lz::readSzddHeader(bytes, &header)) {
@@ -65,18 +74,20 @@ void prepare(LzFile* file, std::string bytes) {
     return;
   }
   file->expanded = true;
-  std::string out;
-  switch (winsim::lz::expandSzdd(bytes, &out)) {
-    case winsim::lz::Expand::Ok:
-      file->data = std::move(out);
-      break;
-    case winsim::lz::Expand::UnknownAlgorithm:
-      file->error = LZERROR_UNKNOWNALG;
-      break;
-    case winsim::lz::Expand::Corrupt:
-      file->error = LZERROR_READ;
-      break;
+  if (header.mode != 'A') {
+    file->error = LZERROR_UNKNOWNALG;
+    return;
   }
+  file->compressed = std::move(bytes);
+}
+
+// Expands what is still compressed into `data` (for reads and seeks).
+void expandForReading(LzFile* file) {
+  std::lock_guard<std::mutex> guard(file->expanding);
+  if (file->compressed.empty()) return;
+  const winsim::lz::Expand e = winsim::lz::expandSzdd(file->compressed, &file->data);
+  if (e != winsim::lz::Expand::Ok) file->error = readError(e);
+  std::string().swap(file->compressed);
 }
 
 void fillOfstruct(LPOFSTRUCT of, const std::string& name, WORD error) {
@@ -153,6 +164,7 @@ extern "C" INT WINAPI LZInit(INT hfSource) {
 extern "C" INT WINAPI LZRead(INT hFile, LPSTR lpBuffer, INT cbRead) {
   auto file = find(hFile);
   if (!file || file->writable) return LZERROR_BADINHANDLE;
+  expandForReading(file.get());
   if (file->error) return file->error;
   if (cbRead < 0 || (!lpBuffer && cbRead > 0)) return LZERROR_BADVALUE;
   const size_t n = std::min(static_cast<size_t>(cbRead), file->data.size() - std::min(file->pos, file->data.size()));
@@ -166,6 +178,7 @@ extern "C" INT WINAPI LZRead(INT hFile, LPSTR lpBuffer, INT cbRead) {
 extern "C" LONG WINAPI LZSeek(INT hFile, LONG lOffset, INT iOrigin) {
   auto file = find(hFile);
   if (!file) return LZERROR_BADINHANDLE;
+  expandForReading(file.get());
   long long base = 0;
   switch (iOrigin) {
     case 0: base = 0; break;
@@ -189,13 +202,30 @@ extern "C" LONG WINAPI LZCopy(INT hfSource, INT hfDest) {
   if (!src || src->writable) return LZERROR_BADINHANDLE;
   auto dst = find(hfDest);
   if (!dst || !dst->writable) return LZERROR_BADOUTHANDLE;
+  std::lock_guard<std::mutex> guard(src->expanding);
   if (src->error) return src->error;
-  if (src->data.size() > 0x7FFFFFFF) return LZERROR_READ;
-  if (!winsim::atomicWriteFile(dst->host, src->data)) return LZERROR_WRITE;
+  std::uint64_t copied = src->data.size();
+  if (!src->compressed.empty()) {
+    // Expanded straight into the scratch file that replaces the destination.
+    winsim::lz::SzddHeader header;
+    winsim::lz::readSzddHeader(src->compressed, &header);
+    if (header.length > 0x7FFFFFFF) return LZERROR_READ;
+    winsim::AtomicFileWriter out(dst->host);
+    if (!out.isOpen()) return LZERROR_WRITE;
+    const winsim::lz::Expand e =
+        winsim::lz::expandSzdd(src->compressed, [&](std::string_view block) { return out.write(block); });
+    if (e == winsim::lz::Expand::WriteFailed) return LZERROR_WRITE;
+    if (e != winsim::lz::Expand::Ok) return readError(e);
+    if (!out.commit()) return LZERROR_WRITE;
+    copied = header.length;
+  } else {
+    if (copied > 0x7FFFFFFF) return LZERROR_READ;
+    if (!winsim::atomicWriteFile(dst->host, src->data)) return LZERROR_WRITE;
+  }
   std::error_code ec;
   const auto stamp = winsim::fs::last_write_time(src->host, ec);
   if (!ec) winsim::fs::last_write_time(dst->host, stamp, ec);
-  return static_cast<LONG>(src->data.size());
+  return static_cast<LONG>(copied);
 }
 
 // LZClose: closes a handle of either kind; unknown handles are ignored.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,10 +20,18 @@ struct SzddHeader {
 // True when `data` starts with the SZDD magic and a whole header.
 bool readSzddHeader(std::string_view data, SzddHeader* header);
 
-enum class Expand { Ok, UnknownAlgorithm, Corrupt };
-// Expands a whole SZDD file (header included). The output must have exactly
-// the length the header states; anything else is corruption and `out` is
-// left empty.
+enum class Expand { Ok, UnknownAlgorithm, Corrupt, WriteFailed };
+// Receives the expanded bytes in order, a block at a time; false stops the
+// expansion with WriteFailed.
+using ExpandSink = std::function<bool(std::string_view block)>;
+constexpr size_t kExpandBlock = 256 * 1024;
+// Expands a whole SZDD file (header included) into `sink`, in blocks of
+// about `blockSize` bytes. The output must have exactly the length the
+// header states; anything else is corruption, found at the latest when the
+// input ends: the sink may have had part of the output by then, so a sink
+// that writes a file writes it whole or not at all.
+Expand expandSzdd(std::string_view data, const ExpandSink& sink, size_t blockSize = kExpandBlock);
+// The same into a string, left empty unless the expansion succeeds.
 Expand expandSzdd(std::string_view data, std::string* out);
 
 // "FILE.DLL" -> "FILE.DL_", "two.ab" -> "two.ab_", "noext" -> "noext._".

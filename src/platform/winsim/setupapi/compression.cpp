@@ -1,9 +1,13 @@
 // winsim: SetupGetFileCompressionInfoA and SetupDecompressOrCopyFileA.
+#include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <optional>
 
 #include <windows.h>
 #include <setupapi.h>
 
+#include "atomic_file.h"
 #include "kernel32/file_state.h"
 #include "lz32/cabinet.h"
 #include "lz32/szdd.h"
@@ -17,18 +21,34 @@ namespace fs = winsim::fs;
 struct SourceFile {
   std::string winPath;  // the name actually found
   fs::path host;
-  std::string bytes;
+  std::string bytes;    // the whole file, or only its first bytes (see findSource)
+  std::uintmax_t size = 0;
 };
 
+enum class Read { Whole, Header };
+
+// The first bytes of a file, enough to tell how it is stored.
+std::optional<std::string> readHeader(const fs::path& host) {
+  std::ifstream in(host, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string head(winsim::lz::kSzddHeaderSize, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  if (in.bad()) return std::nullopt;
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
+}
+
 // The file itself, or its compressed "_" form when only that exists.
-DWORD findSource(const char* name, SourceFile* out) {
+DWORD findSource(const char* name, Read read, SourceFile* out) {
   std::error_code ec;
   for (const std::string& candidate : {std::string(name), winsim::lz::compressedName(name)}) {
     auto host = winsim::hostPath(candidate);
     if (!host || !fs::is_regular_file(*host, ec)) continue;
-    auto bytes = winsim::readWholeFile(*host);
+    auto bytes = read == Read::Whole ? winsim::readWholeFile(*host) : readHeader(*host);
     if (!bytes) return ERROR_ACCESS_DENIED;
-    *out = SourceFile{candidate, *host, std::move(*bytes)};
+    const std::uintmax_t size = read == Read::Whole ? bytes->size() : fs::file_size(*host, ec);
+    if (ec) return ERROR_ACCESS_DENIED;
+    *out = SourceFile{candidate, *host, std::move(*bytes), size};
     return NO_ERROR;
   }
   return ERROR_FILE_NOT_FOUND;
@@ -41,7 +61,7 @@ struct Compression {
 
 Compression detect(const SourceFile& file) {
   Compression c;
-  c.targetSize = static_cast<DWORD>(file.bytes.size());
+  c.targetSize = static_cast<DWORD>(file.size);
   winsim::lz::SzddHeader header;
   winsim::lz::CabinetInfo cab;
   if (winsim::lz::readSzddHeader(file.bytes, &header) && header.mode == 'A') {
@@ -52,6 +72,11 @@ Compression detect(const SourceFile& file) {
     c.targetSize = cab.fileLength;
   }
   return c;
+}
+
+// The error of an output that could not be written.
+DWORD writeError(const winsim::AtomicFileWriter& out) {
+  return out.error() == ENOSPC || out.error() == EDQUOT ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
 DWORD fail(DWORD error) {
@@ -74,13 +99,13 @@ extern "C" DWORD WINAPI SetupGetFileCompressionInfoA(PCSTR SourceFileName, PSTR*
     return fail(ERROR_INVALID_PARAMETER);
   }
   SourceFile file;
-  if (DWORD error = findSource(SourceFileName, &file)) return fail(error);
+  if (DWORD error = findSource(SourceFileName, Read::Header, &file)) return fail(error);
   const Compression c = detect(file);
   auto* name = static_cast<PSTR>(LocalAlloc(LPTR, file.winPath.size() + 1));
   if (!name) return fail(ERROR_NOT_ENOUGH_MEMORY);
   std::memcpy(name, file.winPath.c_str(), file.winPath.size() + 1);
   *ActualSourceFileName = name;
-  *SourceFileSize = static_cast<DWORD>(file.bytes.size());
+  *SourceFileSize = static_cast<DWORD>(file.size);
   *TargetFileSize = c.targetSize;
   *CompressionType = c.type;
   SetLastError(NO_ERROR);
@@ -99,7 +124,7 @@ extern "C" DWORD WINAPI SetupDecompressOrCopyFileA(PCSTR SourceFileName, PCSTR T
     return fail(ERROR_INVALID_PARAMETER);
   }
   SourceFile file;
-  if (DWORD error = findSource(SourceFileName, &file)) return fail(error);
+  if (DWORD error = findSource(SourceFileName, Read::Whole, &file)) return fail(error);
   auto target = winsim::hostPath(TargetFileName);
   std::error_code ec;
   if (!target || !fs::is_directory(target->parent_path(), ec)) return fail(ERROR_PATH_NOT_FOUND);
@@ -109,9 +134,19 @@ extern "C" DWORD WINAPI SetupDecompressOrCopyFileA(PCSTR SourceFileName, PCSTR T
   if (winsim::files::diskFull()) return fail(ERROR_DISK_FULL);
   switch (type) {
     case FILE_COMPRESSION_WINLZA: {
-      std::string out;
-      if (winsim::lz::expandSzdd(file.bytes, &out) != winsim::lz::Expand::Ok) return fail(ERROR_INVALID_DATA);
-      if (!winsim::atomicWriteFile(*target, out)) return fail(ERROR_WRITE_FAULT);
+      // Expanded straight into the scratch file that replaces the target.
+      winsim::AtomicFileWriter out(*target);
+      if (!out.isOpen()) return fail(writeError(out));
+      switch (winsim::lz::expandSzdd(file.bytes, [&](std::string_view block) { return out.write(block); })) {
+        case winsim::lz::Expand::Ok:
+          break;
+        case winsim::lz::Expand::WriteFailed:
+          return fail(writeError(out));
+        case winsim::lz::Expand::UnknownAlgorithm:
+        case winsim::lz::Expand::Corrupt:
+          return fail(ERROR_INVALID_DATA);
+      }
+      if (!out.commit()) return fail(writeError(out));
       break;
     }
     case FILE_COMPRESSION_MSZIP:
