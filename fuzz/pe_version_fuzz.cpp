@@ -1,4 +1,4 @@
-// Fuzzes the PE resource reader and the version block lookups.
+// Fuzzes the PE resource and export readers and the version block lookups.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -12,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   // Both the whole image and the raw bytes as a version block.
   std::string_view blocks[2] = {image, {}};
   if (findVersionResource(image, &resource) == 0) blocks[1] = resource;
+  bool found = false;
+  for (const char* name : {"InitializePrintMonitor2", "", "DrvDocumentPropertySheets"}) (void)hasExport(image, name, &found);
   for (std::string_view block : blocks) {
     if (block.empty()) continue;
     for (const char* path : {"\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\040904B0\\FileVersion",

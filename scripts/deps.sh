@@ -9,7 +9,7 @@ set -euo pipefail
 #   scripts/deps.sh native   what the native build and its wizard need (make run, make demo):
 #                            no Wine, MinGW or clang
 native=(cmake ninja-build g++ make googletest libgtest-dev libbenchmark-dev libmspack-dev
-        libcli11-dev nlohmann-json3-dev tzdata libxml2-utils)
+        libcli11-dev nlohmann-json3-dev tzdata libxml2-utils openssl)
 windows=(g++-mingw-w64-x86-64-posix wine wine64 xvfb mscompress gcab tmux clang libclang-rt-14-dev
          imagemagick fonts-wine fonts-ipafont-gothic locales)
 # The pages in Japanese and German need their system code pages under Wine,

@@ -738,6 +738,33 @@ TEST_F(Inf, CopyOemInf) {
   }
 }
 
+// The catalogue an INF names is installed with it: without it beside the
+// INF there is no copy. The entry decorated for the platform comes first.
+TEST_F(Inf, CopyOemInfNeedsTheCatalogueItNames) {
+  const std::string marker = "[Marker]\r\nunique=cat-" + dir_ + "\r\n";
+  const std::string source =
+      write(kHeader + "Class=Printer\r\nCatalogFile=kxcat.cat\r\n" + marker, "kxcat.inf");
+  const std::string decorated = write(
+      kHeader + "Class=Printer\r\nCatalogFile=kxcat.cat\r\nCatalogFile.NTamd64=kxamd.cat\r\n" + marker + "x=1\r\n",
+      "kxamd.inf");
+  char dest[MAX_PATH] = "";
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(SetupCopyOEMInfA(source.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  write("catalogue", "kxcat.cat");
+  EXPECT_TRUE(SetupCopyOEMInfA(source.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr))
+      << GetLastError();
+  // The x64 system takes the decorated entry, whose file is still missing.
+  KV_WINE_DEPARTS("the INF copy looks for the undecorated CatalogFile entry only") {
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetupCopyOEMInfA(decorated.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  }
+  write("catalogue", "kxamd.cat");
+  EXPECT_TRUE(SetupCopyOEMInfA(decorated.c_str(), nullptr, SPOST_PATH, 0, dest, sizeof dest, nullptr, nullptr))
+      << GetLastError();
+}
+
 // ---- Devices -------------------------------------------------------------------------------------------
 
 TEST(SetupDi, PrinterClassEnumeration) {

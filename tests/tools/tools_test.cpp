@@ -342,6 +342,29 @@ class DriverFiles : public Tools {
   }
 };
 
+// Two faults of a package that only a real spooler and Setup API show: the
+// catalogue its INF names is missing, and its language monitor has no entry
+// point. The sample package ships both right.
+TEST_F(DriverFiles, CheckFindsAMissingCatalogueAndAMonitorWithoutItsEntryPoint) {
+  const fs::path pkg = m_dir / "pkg";
+  fs::copy(KV_SAMPLE_PACKAGE, pkg, fs::copy_options::recursive);
+  const fs::path disk1 = pkg / "DRIVERS" / "DISK1";
+  if (!fs::exists(disk1 / "KVLM64.DL_")) GTEST_SKIP() << "the sample package was built without its driver files";
+  Result r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
+  EXPECT_FALSE(r.has("catalogue")) << r.out;
+  EXPECT_FALSE(r.has("InitializePrintMonitor2")) << r.out;
+
+  fs::remove(disk1 / "KVX64.CAT");
+  fs::remove(disk1 / "KVLM64.DL_");
+  dll(disk1 / "KVLM64.DLL", true, 0x00000003, 0x00050001);
+  r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(r.has("error: catalogue:")) << r.out;
+  EXPECT_TRUE(r.has("names the catalogue KVX64.CAT (CatalogFile)")) << r.out;
+  EXPECT_TRUE(r.has("KVLM64.DLL")) << r.out;
+  EXPECT_TRUE(r.has("exports neither InitializePrintMonitor2 nor InitializePrintMonitor")) << r.out;
+}
+
 TEST_F(DriverFiles, CheckComparesVersionsAndPlatformsWithTheDescriptionFile) {
   const fs::path pkg = stagePackage();
   Result r = kvpkg("check " + quote(pkg.string()) + " --os win7 --arch amd64");
@@ -393,13 +416,18 @@ TEST_F(DriverFiles, CompressedDriverFilesAreExpandedBeforeTheyAreRead) {
   // never registers it.
   EXPECT_EQ(swapped.status, 1) << swapped.out;
   EXPECT_TRUE(swapped.has("failure 50 (ConfigFile)")) << swapped.out;
+  // The driver in the monitor's place is no monitor: the spooler would
+  // refuse it. It is named once, however many drivers install it.
+  EXPECT_TRUE(swapped.has("exports neither InitializePrintMonitor2 nor InitializePrintMonitor")) << swapped.out;
+  EXPECT_EQ(swapped.out.find("InitializePrintMonitor2"), swapped.out.rfind("InitializePrintMonitor2")) << swapped.out;
   EXPECT_TRUE(swapped.has("KVUI64.DLL (")) << swapped.out;
   // The right user interface back: the language monitor of the other
-  // machine and version is a warning.
+  // machine and version is a warning, and, being no monitor, an error.
   fs::copy_file(fs::path(KV_SAMPLE_PACKAGE) / "DRIVERS/DISK1/KVUI64.DL_", pkg / "DRIVERS/DISK1/KVUI64.DL_",
                 fs::copy_options::overwrite_existing);
   swapped = kvpkg("check " + quote(pkg.string()));
-  EXPECT_EQ(swapped.status, 2) << swapped.out;
+  EXPECT_EQ(swapped.status, 1) << swapped.out;
+  EXPECT_FALSE(swapped.has("failure 50 (ConfigFile)")) << swapped.out;
   EXPECT_TRUE(swapped.has("KVLM64.DLL (")) << swapped.out;
   EXPECT_TRUE(swapped.has("is a version-2 file (file version 0.2.1.0)")) << swapped.out;
   EXPECT_TRUE(swapped.has("is an x86 file")) << swapped.out;

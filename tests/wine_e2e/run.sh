@@ -7,6 +7,9 @@
 #
 #   tests/wine_e2e/run.sh NATIVE_BUILD MINGW_BUILD [--pages DIR] [SCENARIO...]
 #
+# SCENARIO names limit the run to those scenarios (scenario_list in
+# scenarios.sh names them all).
+#
 # Needs a display: run it under xvfb-run -a. With --pages it runs the gallery
 # gallery instead (tests/wine_e2e/gallery.sh: every path in English, Japanese
 # and German) and keeps a picture of every page and box in DIR.
@@ -21,7 +24,8 @@ only=("$@")
 
 : "${DISPLAY:?a display is needed: run under xvfb-run -a}"
 for f in "$native/bin/kv_setup" "$native/bin/kvsim" "$native/bin/kvparent" \
-         "$mingw/src/KV_SETUP.exe" "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll"; do
+         "$mingw/src/KV_SETUP.exe" "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll" \
+         "$mingw/tools/kvplug/kvplug.exe"; do
   [ -e "$f" ] || { echo "wine-e2e: $f is not built" >&2; exit 2; }
 done
 # Every wine call ends within this many seconds, whatever the program does.
@@ -48,7 +52,8 @@ wineserver -p
 # not wait for a window manager that is not there.
 "$src/scripts/wine-prefix.sh" desktop "$prefix"
 mkdir -p "$prefix/drive_c/kvdrive"
-cp "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll" "$prefix/drive_c/kvdrive/"
+cp "$mingw/tools/kvdrive/kvdrive.exe" "$mingw/tools/kvdrive/kvdrive_hook.dll" "$mingw/tools/kvplug/kvplug.exe" \
+   "$prefix/drive_c/kvdrive/"
 
 # ---- Running one side --------------------------------------------------------------------
 

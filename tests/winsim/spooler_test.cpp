@@ -258,6 +258,61 @@ TEST_F(Spooler, MonitorsAndPrintProcessors) {
   EXPECT_STREQ(list[1].pName, "WinPrint");
 }
 
+// A 64-bit PE image with one section whose export table names `exports`.
+std::string imageExporting(const std::vector<std::string>& exports) {
+  std::string image(0x400, '\0');
+  auto put16 = [&](size_t at, unsigned v) { image[at] = static_cast<char>(v & 0xFF), image[at + 1] = static_cast<char>(v >> 8); };
+  auto put32 = [&](size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) image[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  image[0] = 'M', image[1] = 'Z';
+  put32(0x3C, 0x40);
+  std::memcpy(&image[0x40], "PE\0\0", 4);
+  const size_t file = 0x44, optional = file + 20;
+  put16(file, 0x8664);
+  put16(file + 2, 1);    // sections
+  put16(file + 16, 240);  // optional header size
+  put16(optional, 0x20B);
+  put32(optional + 108, 16);  // data directory entries
+  const std::uint32_t exportRva = 0x1000;
+  put32(optional + 112, exportRva);
+  put32(optional + 116, 0x100);
+  const size_t section = optional + 240;
+  put32(section + 8, 0x200);    // virtual size
+  put32(section + 12, 0x1000);  // virtual address
+  put32(section + 16, 0x200);   // raw size
+  put32(section + 20, 0x200);   // raw offset
+  const size_t table = 0x200;   // the export directory, at the section's start
+  put32(table + 24, static_cast<std::uint32_t>(exports.size()));
+  put32(table + 32, exportRva + 0x40);
+  size_t text = 0x280;
+  for (size_t i = 0; i < exports.size(); ++i) {
+    put32(table + 0x40 + 4 * i, static_cast<std::uint32_t>(exportRva + (text - table)));
+    std::memcpy(&image[text], exports[i].c_str(), exports[i].size() + 1);
+    text += exports[i].size() + 1;
+  }
+  return image;
+}
+
+// The spooler loads a monitor and asks it for its functions: a DLL without
+// the entry point is refused, as Windows refuses it; a legacy entry point
+// does.
+TEST_F(Spooler, AMonitorWithoutItsEntryPointIsRefused) {
+  put("C:\\Windows\\system32\\kvnone.dll", imageExporting({"DrvDocumentPropertySheets"}));
+  put("C:\\Windows\\system32\\kvlm2.dll", imageExporting({"DrvDocumentPropertySheets", "InitializePrintMonitor2"}));
+  put("C:\\Windows\\system32\\kvlm1.dll", imageExporting({"InitializePrintMonitor"}));
+  MONITOR_INFO_2A none{s("No Entry"), s("Windows x64"), s("kvnone.dll")};
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&none)));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  MONITOR_INFO_2A v2{s("Monitor Two"), s("Windows x64"), s("kvlm2.dll")};
+  EXPECT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&v2))) << GetLastError();
+  MONITOR_INFO_2A v1{s("Monitor One"), s("Windows x64"), s("kvlm1.dll")};
+  EXPECT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&v1))) << GetLastError();
+  EXPECT_TRUE(reg::keyExists(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Monitor Two"));
+  EXPECT_FALSE(reg::keyExists(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\No Entry"));
+}
+
 TEST_F(Spooler, PrinterRejections) {
   ASSERT_TRUE(addDriver(driver()));
   HANDLE h = addPrinter(printer("P1"));

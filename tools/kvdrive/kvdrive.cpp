@@ -101,6 +101,16 @@ size_t g_next = 0;
 std::vector<std::unique_ptr<Item>> g_open;
 std::set<HWND> g_seen;
 std::map<HWND, UINT> g_boxStyles;  // from the hook
+// How the program ended its dialogs (from the hook): the result and the
+// dialog as it was left.
+struct Ending {
+  INT_PTR result = 0;
+  DialogView left;
+};
+std::map<HWND, Ending> g_endings;
+// The program's dialogs as they were when they had set themselves up (from
+// the hook), until they show.
+std::map<HWND, DialogView> g_openings;
 HANDLE g_process = nullptr;
 UINT g_base = 0;
 double g_timescale = 1.0;
@@ -210,10 +220,29 @@ void loadCatalogue(const std::string& program) {
   if (std::getenv("KVDRIVE_DEBUG")) std::fprintf(stderr, "kvdrive: %zu catalogue texts from %s\n", g_catalogue.size(), folder.c_str());
 }
 
+// The catalogue messages a box shows. kvdrive knows every text of the
+// catalogue, where the native renderers know those the program looked up: a
+// text found only inside a longer message the box shows (the word "Printer"
+// in "Printer driver:") is part of that message, not one of its own.
 std::vector<std::string> messageIdsIn(const std::string& text) {
-  std::set<std::string> ids;
+  std::vector<std::pair<std::string, std::string>> found;
   for (const auto& [id, msg] : g_catalogue)
-    if (!msg.empty() && text.find(msg) != std::string::npos) ids.insert(id);
+    if (!msg.empty() && text.find(msg) != std::string::npos) found.emplace_back(id, msg);
+  auto inside = [&](size_t at, size_t length, const std::string& own) {
+    for (const auto& [otherId, other] : found) {
+      if (other.size() <= length || other == own) continue;
+      for (size_t q = text.find(other); q != std::string::npos; q = text.find(other, q + 1))
+        if (q <= at && at + length <= q + other.size()) return true;
+    }
+    return false;
+  };
+  std::set<std::string> ids;
+  for (const auto& [id, msg] : found) {
+    bool alone = false;
+    for (size_t at = text.find(msg); at != std::string::npos && !alone; at = text.find(msg, at + 1))
+      alone = !inside(at, msg.size(), msg);
+    if (alone) ids.insert(id);
+  }
   return {ids.begin(), ids.end()};
 }
 
@@ -680,15 +709,16 @@ void closed(Item& item) {
                      std::to_string(item.statementLine) + ")\n");
     return;
   }
-  // The result the page ended with is the button a person pressed; a page
-  // that ends by itself is not pressed at all.
-  std::string left = "-- page " + item.opened.dialogId + " left with " +
-                     (item.lastPressed ? kvdrive::resultName(item.lastPressed) : std::string("its own result"));
-  if (!item.done.empty()) {
-    left += " after:";
-    for (size_t i = 0; i < item.done.size(); ++i) left += (i ? "; " : " ") + item.done[i];
+  // The result the page ended with, as the program's EndDialog gave it;
+  // without word from the hook, the button a person pressed (a page that
+  // ends by itself is not pressed at all).
+  std::string result = item.lastPressed ? kvdrive::resultName(item.lastPressed) : std::string("its own result");
+  if (auto end = g_endings.find(item.hwnd); end != g_endings.end()) {
+    result = kvdrive::resultName(end->second.result);
+    if (end->second.left.controls.size() == item.opened.controls.size()) item.last = std::move(end->second.left);
+    g_endings.erase(end);
   }
-  appendTranscript(left + "\n" + kvdrive::describeChanges(item.opened, item.last));
+  appendTranscript(kvdrive::describeClose(item.opened, item.last, result, item.done));
   for (const Action& a : item.pending)
     if (a.kind != ActionKind::Wait)
       failRun("page " + item.opened.dialogId + " closed before \"" + a.source + "\" of " + g_opt.script + ":" +
@@ -750,7 +780,11 @@ void watch() {
       item->boxView = readBox(hwnd);
       takePicture(hwnd, "msgbox");
     } else {
-      item->opened = kvdrive::snapshot(hwnd, g_process);
+      // As it was when it had set itself up, when the hook said so: what a
+      // page's timers or threads did since is not its opening.
+      auto early = g_openings.find(hwnd);
+      item->opened = early != g_openings.end() ? std::move(early->second) : kvdrive::snapshot(hwnd, g_process);
+      if (early != g_openings.end()) g_openings.erase(early);
       item->opened.dialogId = id.empty() ? "?" : id;
       item->last = item->opened;
       if (id.empty()) {
@@ -799,6 +833,21 @@ LRESULT CALLBACK driverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg == WM_COPYDATA) {
     const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (cds && cds->dwData == kvdrive::kOpenNoteTag && cds->cbData == sizeof(kvdrive::OpenNote)) {
+      const auto* note = static_cast<const kvdrive::OpenNote*>(cds->lpData);
+      HWND dlg = reinterpret_cast<HWND>(static_cast<uintptr_t>(note->hwnd));
+      g_openings[dlg] = kvdrive::snapshot(dlg, g_process);
+      return TRUE;
+    }
+    if (cds && cds->dwData == kvdrive::kEndNoteTag && cds->cbData == sizeof(kvdrive::EndNote)) {
+      // The program waits in its EndDialog while the dialog is read.
+      const auto* note = static_cast<const kvdrive::EndNote*>(cds->lpData);
+      HWND dlg = reinterpret_cast<HWND>(static_cast<uintptr_t>(note->hwnd));
+      Ending& ending = g_endings[dlg];
+      ending.result = static_cast<INT_PTR>(note->result);
+      ending.left = kvdrive::snapshot(dlg, g_process);
+      return TRUE;
+    }
     if (cds && cds->dwData == kvdrive::kBoxNoteTag && cds->cbData == sizeof(kvdrive::BoxNote)) {
       const auto* note = static_cast<const kvdrive::BoxNote*>(cds->lpData);
       g_boxStyles[reinterpret_cast<HWND>(static_cast<uintptr_t>(note->hwnd))] = note->style;

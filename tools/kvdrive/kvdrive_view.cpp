@@ -1,6 +1,4 @@
-// kvdrive: snapshots of another process's dialogs and their transcript text
-// (see kvdrive_view.h). The text formats follow winsim's ui_view.cpp line
-// for line.
+// kvdrive: snapshots of another process's dialogs (see kvdrive_view.h).
 #include "kvdrive_view.h"
 
 #include <commctrl.h>
@@ -102,130 +100,6 @@ void readListView(HWND lv, HANDLE process, ControlView* v) {
                                              LVIS_SELECTED | LVIS_STATEIMAGEMASK));
     v->selected.push_back((state & LVIS_SELECTED) != 0);
     v->checkStates.push_back((exStyle & LVS_EX_CHECKBOXES) ? static_cast<int>((state >> 12) & 0xF) : 0);
-  }
-}
-
-std::string block(const std::string& text, const std::string& prefix) {
-  std::string out;
-  size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t eol = text.find('\n', pos);
-    if (eol == std::string::npos) eol = text.size();
-    std::string line = text.substr(pos, eol - pos);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    out += prefix + line + "\n";
-    if (eol == text.size()) break;
-    pos = eol + 1;
-  }
-  return out;
-}
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') continue;
-    else if (c == '\t') out += "\\t";
-    else if (c == '"') out += "\\\"";
-    else out += c;
-  }
-  return out + "\"";
-}
-
-std::string progressBar(const ControlView& c) {
-  const long long span = static_cast<long long>(c.high) - c.low;
-  const int percent = span > 0 ? static_cast<int>((static_cast<long long>(c.pos) - c.low) * 100 / span) : 0;
-  const int filled = std::clamp(percent / 5, 0, 20);
-  char tail[32];
-  std::snprintf(tail, sizeof tail, "] %3d%%", percent);
-  return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(20 - filled), '-') +
-         tail;
-}
-
-size_t displayWidth(const std::string& s) {
-  size_t chars = 0;
-  for (unsigned char ch : s)
-    if ((ch & 0xC0) != 0x80) ++chars;
-  return chars;
-}
-
-std::string padRight(const std::string& s, size_t width) {
-  const size_t chars = displayWidth(s);
-  return chars >= width ? s : s + std::string(width - chars, ' ');
-}
-
-std::string describeControl(const ControlView& c) {
-  const std::string id = std::to_string(c.id);
-  const std::string flags = c.enabled ? "" : " (disabled)";
-  std::string out;
-  switch (c.kind) {
-    case Kind::Decoration:
-    case Kind::Picture:
-    case Kind::OwnerDrawButton:
-      return "";
-    case Kind::Label:
-      if (c.text.empty()) return "";
-      return "  " + id + " text:" + (c.text.find('\n') == std::string::npos ? " " + c.text + "\n"
-                                                                            : "\n" + block(c.text, "      | "));
-    case Kind::GroupBox:
-      return c.text.empty() ? "" : "  " + id + " group: " + c.text + "\n";
-    case Kind::PushButton:
-      return "  " + id + " button " + quoted(c.text) + (c.isDefault ? " (default)" : "") + flags + "\n";
-    case Kind::CheckBox:
-      return "  " + id + " check [" + (c.check == BST_CHECKED ? "x" : c.check ? "?" : " ") + "] " + quoted(c.text) +
-             flags + "\n";
-    case Kind::RadioButton:
-      return "  " + id + " radio (" + (c.check ? "*" : " ") + ") " + quoted(c.text) + flags + "\n";
-    case Kind::Edit:
-      out = "  " + id + " edit" + (c.readOnly ? " (read-only)" : "") + flags;
-      if (c.multiline) return out + ":\n" + block(c.text, "      | ");
-      return out + ": " + quoted(c.text) + "\n";
-    case Kind::ListBox:
-    case Kind::ComboBox:
-      out = "  " + id + (c.kind == Kind::ListBox ? " list" : " combo") + flags + (c.lines.empty() ? ": (empty)\n" : ":\n");
-      for (size_t i = 0; i < c.lines.size(); ++i) out += "      " + std::string(c.selected[i] ? "> " : "  ") + c.lines[i] + "\n";
-      return out;
-    case Kind::ListView: {
-      out = "  " + id + " table" + flags + (c.rows.empty() ? ": (empty)\n" : ":\n");
-      std::vector<size_t> widths(c.columns.size(), 0);
-      for (size_t k = 0; k < c.columns.size(); ++k) widths[k] = displayWidth(c.columns[k]);
-      for (const auto& row : c.rows)
-        for (size_t k = 0; k < row.size() && k < widths.size(); ++k) widths[k] = std::max(widths[k], displayWidth(row[k]));
-      auto format = [&](const std::vector<std::string>& cells) {
-        std::string line;
-        for (size_t k = 0; k < cells.size(); ++k)
-          line += (k ? "  " : "") + (k + 1 < cells.size() && k < widths.size() ? padRight(cells[k], widths[k]) : cells[k]);
-        return line;
-      };
-      if (!c.columns.empty()) out += "        " + format(c.columns) + "\n";
-      for (size_t i = 0; i < c.rows.size(); ++i) {
-        const std::string box = c.checkStates[i] == 2 ? "[x] " : c.checkStates[i] == 1 ? "[ ] " : "";
-        out += "      " + std::string(c.selected[i] ? "> " : "  ") + box + format(c.rows[i]) + "\n";
-      }
-      return out;
-    }
-    case Kind::Progress:
-      return "  " + id + " progress " + progressBar(c) + "\n";
-    case Kind::Animation:
-      return "  " + id + " animation " + (c.playing ? "playing" : "still") + "\n";
-    case Kind::Other:
-      return "  " + id + " control " + quoted(c.text) + flags + "\n";
-  }
-  return "";
-}
-
-const char* answerWordOf(int id) {
-  switch (id) {
-    case IDOK: return "ok";
-    case IDCANCEL: return "cancel";
-    case IDABORT: return "abort";
-    case IDRETRY: return "retry";
-    case IDIGNORE: return "ignore";
-    case IDYES: return "yes";
-    case IDNO: return "no";
-    case IDTRYAGAIN: return "tryagain";
-    case IDCONTINUE: return "continue";
-    default: return "?";
   }
 }
 
@@ -386,84 +260,12 @@ ControlView viewOf(HWND c, HANDLE process) {
   return v;
 }
 
-const ControlView* DialogView::find(int id) const {
-  for (const auto& c : controls)
-    if (c.id == id) return &c;
-  return nullptr;
-}
-
 DialogView snapshot(HWND dlg, HANDLE process) {
   DialogView v;
   v.hwnd = dlg;
   v.caption = windowText(dlg);
   for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) v.controls.push_back(viewOf(c, process));
   return v;
-}
-
-std::string styleName(UINT style) {
-  static constexpr const char* kTypes[] = {"MB_OK",    "MB_OKCANCEL",      "MB_ABORTRETRYIGNORE", "MB_YESNOCANCEL",
-                                           "MB_YESNO", "MB_RETRYCANCEL", "MB_CANCELTRYCONTINUE"};
-  const UINT type = style & MB_TYPEMASK;
-  std::string out = type < 7 ? kTypes[type] : "type " + std::to_string(type);
-  switch (style & MB_ICONMASK) {
-    case MB_ICONHAND: out += "|MB_ICONHAND"; break;
-    case MB_ICONQUESTION: out += "|MB_ICONQUESTION"; break;
-    case MB_ICONEXCLAMATION: out += "|MB_ICONEXCLAMATION"; break;
-    case MB_ICONASTERISK: out += "|MB_ICONASTERISK"; break;
-    default: break;
-  }
-  const UINT def = (style & MB_DEFMASK) >> 8;
-  if (def) out += "|MB_DEFBUTTON" + std::to_string(def + 1);
-  char hex[16];
-  std::snprintf(hex, sizeof hex, " (0x%X)", style);
-  return out + hex;
-}
-
-std::string resultName(INT_PTR result) {
-  std::string out = std::to_string(result);
-  switch (result) {
-    case IDOK: return out + " (IDOK)";
-    case IDCANCEL: return out + " (IDCANCEL)";
-    default: return out;
-  }
-}
-
-std::string describeDialog(const DialogView& view) {
-  std::string out = "== page " + view.dialogId + " " + quoted(view.caption) + "\n";
-  for (const auto& c : view.controls)
-    if (c.visible) out += describeControl(c);
-  return out;
-}
-
-std::string describeChanges(const DialogView& before, const DialogView& after) {
-  std::string out;
-  for (const auto& c : after.controls) {
-    const ControlView* old = before.find(c.id);
-    if (old) {
-      ControlView same = c;
-      same.hwnd = old->hwnd;
-      if (*old == same) continue;
-    }
-    if (!c.visible && (!old || !old->visible)) continue;
-    if (!c.visible) {
-      out += "  " + std::to_string(c.id) + " hidden\n";
-      continue;
-    }
-    out += describeControl(c);
-  }
-  return out;
-}
-
-std::string describeBox(const BoxView& box) {
-  std::string out = "== msgbox " + quoted(box.caption) + " " + styleName(box.style);
-  if (!box.messageIds.empty()) {
-    out += " [";
-    for (size_t i = 0; i < box.messageIds.size(); ++i) out += (i ? " " : "") + box.messageIds[i];
-    out += "]";
-  }
-  out += "\n" + block(box.text, "  | ") + "  buttons:";
-  for (int b : box.buttons) out += std::string(" ") + answerWordOf(b) + (b == box.defaultButton ? "*" : "");
-  return out + "\n";
 }
 
 }  // namespace kvdrive

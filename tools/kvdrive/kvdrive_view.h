@@ -1,7 +1,7 @@
-// kvdrive: what it sees of a page or message box of another process, and
-// the transcript text for it, written exactly as winsim's renderers write
-// theirs (src/platform/winsim/user32/ui_view.cpp) so that the two builds'
-// transcripts can be compared line by line.
+// kvdrive: what it sees of a page or message box of another process. The
+// transcript text for it comes from the formatter winsim's renderers use
+// (user32/ui_format.h), so that the two builds' transcripts can be compared
+// line by line.
 #pragma once
 
 #include <windows.h>
@@ -9,49 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "user32/ui_format.h"
+
 namespace kvdrive {
 
-enum class Kind { Label, Decoration, Picture, PushButton, CheckBox, RadioButton, GroupBox, OwnerDrawButton,
-                  Edit, ListBox, ComboBox, ListView, Progress, Animation, Other };
-
-struct ControlView {
-  HWND hwnd = nullptr;
-  int id = 0;
-  Kind kind = Kind::Other;
-  std::string text;
-  bool visible = true;
-  bool enabled = true;
-  bool isDefault = false;
-  UINT check = 0;
-  bool readOnly = false;
-  bool multiline = false;
-  std::vector<std::string> lines;
-  std::vector<bool> selected;
-  std::vector<std::string> columns;
-  std::vector<std::vector<std::string>> rows;
-  std::vector<int> checkStates;
-  int low = 0, high = 0, pos = 0;
-  bool playing = false;
-
-  bool operator==(const ControlView&) const = default;
-};
-
-struct DialogView {
-  HWND hwnd = nullptr;
-  std::string dialogId;
-  std::string caption;
-  std::vector<ControlView> controls;  // in template (tab) order
-  const ControlView* find(int id) const;
-};
-
-struct BoxView {
-  std::string caption;
-  std::string text;
-  UINT style = 0;
-  std::vector<int> buttons;
-  int defaultButton = IDOK;
-  std::vector<std::string> messageIds;
-};
+// The views are the transcript formatter's, shared with winsim's renderers.
+using Kind = winsim::ui::ControlKind;
+using winsim::ui::BoxView;
+using winsim::ui::ControlView;
+using winsim::ui::DialogView;
+using winsim::ui::describeBox;
+using winsim::ui::describeChanges;
+using winsim::ui::describeClose;
+using winsim::ui::describeDialog;
+using winsim::ui::resultName;
+using winsim::ui::styleName;
 
 // Text of a window of another process, as UTF-8.
 std::string windowText(HWND hwnd);
@@ -65,11 +37,5 @@ const char* kindName(Kind kind);
 ControlView viewOf(HWND control, HANDLE process);
 // Every child of the dialog, in the order the dialog manager made them.
 DialogView snapshot(HWND dlg, HANDLE process);
-
-std::string styleName(UINT style);
-std::string resultName(INT_PTR result);
-std::string describeDialog(const DialogView& view);
-std::string describeChanges(const DialogView& before, const DialogView& after);
-std::string describeBox(const BoxView& box);
 
 }  // namespace kvdrive

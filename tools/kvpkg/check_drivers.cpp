@@ -29,6 +29,7 @@
 #include "system/environment.h"
 #include "system/spooler_infomation.h"
 #include "system/text_utility.h"
+#include "version/pe_resource.h"
 
 namespace {
 
@@ -406,6 +407,7 @@ struct FileFacts {
   WORD machine = 0;
   bool resourceOnly = false;  // a DLL without code: no entry point
   bool hasVersion = false;
+  bool monitorEntry = false;  // exports a print monitor's entry point
   DWORD fileMS = 0;
   DWORD fileLS = 0;
   std::string versionText() const {
@@ -471,16 +473,19 @@ FileFacts examineFile(CSetupApi& setupApi, const std::string& found) {
   const HANDLE h =
       CreateFileA(szTemp, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return facts;
-  // The headers are at the front; 64 KB holds them in any PE a linker makes.
-  std::string head(65536, '\0');
+  // The whole file, for its export table; a driver file is far below 64 MB.
+  std::string head(std::min<DWORD>(GetFileSize(h, nullptr), 64u << 20), '\0');
   DWORD dwRead = 0;
-  const BOOL bRead = ReadFile(h, head.data(), static_cast<DWORD>(head.size()), &dwRead, nullptr);
+  const BOOL bRead = head.empty() || ReadFile(h, head.data(), static_cast<DWORD>(head.size()), &dwRead, nullptr);
   CloseHandle(h);
   if (!bRead) return facts;
   head.resize(dwRead);
   facts.read = true;
   facts.pe = peMachine(head, &facts.machine);
   if (!facts.pe) return facts;
+  bool v2 = false, v1 = false;
+  facts.monitorEntry = winsim::version::hasExport(head, "InitializePrintMonitor2", &v2) == 0 &&
+                       winsim::version::hasExport(head, "InitializePrintMonitor", &v1) == 0 && (v2 || v1);
   {
     // AddressOfEntryPoint: optional header (after the 24 bytes of signature
     // and file header) + 16. A DLL of resources alone has none.
@@ -514,7 +519,8 @@ std::string versionWords(const FileFacts& f) {
 
 // The files one install section of an INF installs that are in the
 // package, against the driver's version and platform.
-void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgFindings& out) {
+void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, std::set<std::string>& monitorsSeen,
+                      KvpkgFindings& out) {
   CCandidateDriverInfomation& builder = *info.kGetCandidateDriverInfomation();
   std::string dsc;
   builder.kDecideDSCFileName(dsc, c.strInfPath);
@@ -559,6 +565,24 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
       else out.note("driver file", c.strInfPath, text);
     }
   }
+  // The language monitor is added by the wizard's own installation: the
+  // spooler loads it and asks it for its entry point.
+  const std::string monitorDll = c.strLanguageMonitorDLL.str();
+  std::string monitorFound;
+  if (!monitorDll.empty() &&
+      CCommonFunction::kStdAfxSearchFile(c.strDriverPath.c_str(), monitorDll.c_str(), monitorFound, 1) &&
+      monitorsSeen.insert(kToUpper(monitorFound)).second) {
+    const FileFacts facts = examineFile(*info.kGetSetupApi(), monitorFound);
+    if (facts.read && (!facts.pe || !facts.monitorEntry)) {
+      out.error(area, monitorFound,
+                monitorDll + " (" + monitorFound + "), the language monitor \"" + c.strLanguageMonitorName.str() +
+                    "\", " +
+                    (facts.pe ? "exports neither InitializePrintMonitor2 nor InitializePrintMonitor"
+                              : "is not a PE file") +
+                    ": the spooler refuses to add the monitor (error 127) and the wizard's USB installation stops");
+    }
+  }
+
   std::set<std::string> seen;
   const WORD expected = machineOfPlatform(c.strPlatform);
   for (const std::string& name : names) {
@@ -619,6 +643,35 @@ void checkDriverFiles(CDriverInfomation& info, const CCandidateDriver& c, KvpkgF
                       " (" + whose + "): the program installs it with the driver (the wizard does not stop)");
     }
   }
+}
+
+// ---- The catalogue ------------------------------------------------------------------
+
+// The catalogue files the INF's [Version] names (CatalogFile and its
+// platform decorations) must be beside it: the wizard's USB installation
+// copies the INF with SetupCopyOEMInf, which installs the catalogue with it
+// and fails without it.
+void checkCatalogue(CSetupApi& setupApi, const std::string& inf, KvpkgFindings& out) {
+  const HINF h = setupApi.kSetupOpenInfFile(inf.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  const std::string folder = folderOf(inf);
+  for (const char* key : {"CatalogFile", "CatalogFile.NT", "CatalogFile.NTamd64", "CatalogFile.NTx86",
+                          "CatalogFile.NTia64"}) {
+    INFCONTEXT ctx{};
+    char name[MAX_PATH] = {};
+    if (!setupApi.kSetupFindFirstLine(h, "Version", key, &ctx) ||
+        !setupApi.kSetupGetStringField(&ctx, 1, name, sizeof name, nullptr) || !name[0]) {
+      continue;
+    }
+    const std::string path = folder + "\\" + name;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    out.error("catalogue", inf,
+              inf + " names the catalogue " + name + " (" + key + ") and the package has no " + path +
+                  ": Windows does not copy the INF without it (SetupCopyOEMInf fails with error 2) and the "
+                  "wizard's USB installation stops");
+  }
+  setupApi.kSetupCloseInfFile(h);
 }
 
 // ---- Admission on this system ----------------------------------------------------------
@@ -803,6 +856,7 @@ void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
   InfRules rules(whole.kInfo());
   std::vector<InfState> states;
   for (const std::string& inf : infs) states.push_back(rules.evaluate(inf));
+  for (const std::string& inf : infs) checkCatalogue(*whole.kInfo().kGetSetupApi(), inf, out);
   std::set<std::string> descriptionFiles;
   for (const std::string& inf : infs) {
     std::string dsc;
@@ -889,9 +943,10 @@ void kvpkgCheckDrivers(const std::string& strFolder, KvpkgFindings& out) {
     }
   }
   std::set<std::string> examined;
+  std::set<std::string> monitors;
   for (const CCandidateDriver& c : candidates) {
     if (!examined.insert(kToUpper(c.strInfPath + "|" + c.strInstallSection)).second) continue;
-    checkDriverFiles(whole.kInfo(), c, out);
+    checkDriverFiles(whole.kInfo(), c, monitors, out);
   }
   if (dwWhole == VEXOERR_SUCCESS) checkAdmission(candidates, out);
 }

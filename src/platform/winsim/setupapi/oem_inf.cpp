@@ -10,6 +10,7 @@
 #include "machine.h"
 #include "machine_settings.h"
 #include "setupapi/dir_table.h"
+#include "setupapi/inf_file.h"
 #include "setupapi/inf_handles.h"
 
 namespace {
@@ -47,12 +48,30 @@ std::string freeOemName(const fs::path& infDir) {
   }
 }
 
+// The catalogue file the INF's [Version] names for this system: the entry
+// decorated for its platform (CatalogFile.NTamd64) first, then
+// CatalogFile.NT, then CatalogFile; empty when it names none.
+std::string catalogueOf(const winsim::setupapi::InfFile& inf) {
+  const int version = inf.findSection("Version");
+  if (version < 0) return {};
+  const std::string arch = winsim::machineSettings().architecture;
+  for (const std::string& key : {"CatalogFile.NT" + arch, std::string("CatalogFile.NT"), std::string("CatalogFile")}) {
+    const long at = inf.findKey(version, key, 0);
+    if (at < 0) continue;
+    std::string name;
+    if (inf.field(inf.line(version, static_cast<std::uint32_t>(at)), 1, &name) && !name.empty()) return name;
+  }
+  return {};
+}
+
 }  // namespace
 
 // SetupCopyOEMInfA: copies an INF (given by full path) into the INF folder as
 // oem<N>.inf, unless the same file is already there, and returns the name of
 // the copy. FALSE with ERROR_ACCESS_DENIED (no administrator rights),
-// ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND (missing or relative name),
+// ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND (missing or relative name,
+// or the catalogue the INF names is not beside it: the catalogue is
+// installed with the INF),
 // the INF's syntax error, ERROR_FILE_EXISTS (SP_COPY_NOOVERWRITE and a copy
 // exists; its name is returned), or ERROR_INSUFFICIENT_BUFFER (the copy is
 // made all the same, as on Windows).
@@ -84,6 +103,17 @@ extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSource
                                               &parsed, nullptr)) {
     SetLastError(error);
     return FALSE;
+  }
+  const std::string catalogue = catalogueOf(*parsed);
+  if (!catalogue.empty()) {
+    const std::string full = winsim::fullWinPath(source);
+    const auto catHost = catalogue.find_first_of("\\/:") == std::string::npos
+                             ? winsim::hostPath(full.substr(0, full.find_last_of('\\') + 1) + catalogue)
+                             : std::nullopt;
+    if (!catHost || !fs::is_regular_file(*catHost, ec)) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return FALSE;
+    }
   }
   auto bytes = winsim::readWholeFile(*host);
   if (!bytes) {

@@ -15,28 +15,13 @@
 #include <windows.h>
 
 #include "user32/rc_parser.h"
+#include "user32/ui_format.h"
 #include "user32/window_internal.h"
 
 namespace winsim::dlg {
 
-// What a control is, for the renderers.
-enum class ControlKind {
-  Label,       // static text
-  Decoration,  // frames, rectangles, etched lines, empty statics
-  Picture,     // bitmap or icon static
-  PushButton,
-  CheckBox,
-  RadioButton,
-  GroupBox,
-  OwnerDrawButton,
-  Edit,
-  ListBox,
-  ComboBox,
-  ListView,
-  Progress,
-  Animation,
-  Other,
-};
+// What a control is, for the renderers (the transcript's kinds).
+using ControlKind = ui::ControlKind;
 const char* kindName(ControlKind kind);
 
 struct ButtonState : user::WindowExtension {

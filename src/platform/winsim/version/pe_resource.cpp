@@ -108,10 +108,13 @@ bool readBlock(const BYTE* base, size_t size, size_t at, Block* b) {
   return true;
 }
 
-}  // namespace
 
-DWORD findVersionResource(std::string_view image, std::string_view* resource) {
-  const Reader r{image};
+// The section table and one entry of the data directory of a PE image:
+// 0 and the entry's address and size (0 and 0 when the image has no such
+// entry, and then no sections), or ERROR_BAD_FORMAT.
+DWORD readImage(const Reader& r, std::uint32_t entry, std::vector<Section>* sections, std::uint32_t* rva,
+                std::uint32_t* size) {
+  const std::string_view image = r.bytes;
   if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return ERROR_BAD_FORMAT;
   std::uint32_t peOffset = 0;
   if (!r.u32(0x3C, &peOffset) || static_cast<std::uint64_t>(peOffset) + 24 > image.size() ||
@@ -128,15 +131,15 @@ DWORD findVersionResource(std::string_view image, std::string_view* resource) {
   if (magic == 0x10B) dirCountAt = optional + 92;
   else if (magic == 0x20B) dirCountAt = optional + 108;
   else return ERROR_BAD_FORMAT;
-  std::uint32_t dirCount = 0, resourceRva = 0, resourceSize = 0;
+  std::uint32_t dirCount = 0;
   if (!r.u32(dirCountAt, &dirCount)) return ERROR_BAD_FORMAT;
-  if (dirCount <= 2 || dirCountAt + 4 + 3 * 8 > optional + optionalSize) return ERROR_RESOURCE_TYPE_NOT_FOUND;
-  if (!r.u32(dirCountAt + 4 + 2 * 8, &resourceRva) || !r.u32(dirCountAt + 8 + 2 * 8, &resourceSize)) {
-    return ERROR_BAD_FORMAT;
+  *rva = *size = 0;
+  if (dirCount > entry && dirCountAt + 4 + (entry + 1) * 8ull <= optional + optionalSize) {
+    if (!r.u32(dirCountAt + 4 + entry * 8ull, rva) || !r.u32(dirCountAt + 8 + entry * 8ull, size)) {
+      return ERROR_BAD_FORMAT;
+    }
   }
-  if (resourceRva == 0 || resourceSize == 0) return ERROR_RESOURCE_TYPE_NOT_FOUND;
-
-  std::vector<Section> sections;
+  if (*rva == 0 || *size == 0) return 0;
   const std::uint64_t table = optional + optionalSize;
   for (std::uint32_t i = 0; i < sectionCount; ++i) {
     const std::uint64_t s = table + 40ull * i;
@@ -145,8 +148,20 @@ DWORD findVersionResource(std::string_view image, std::string_view* resource) {
         !r.u32(s + 20, &sec.rawOffset)) {
       return ERROR_BAD_FORMAT;
     }
-    sections.push_back(sec);
+    sections->push_back(sec);
   }
+  return 0;
+}
+
+}  // namespace
+
+DWORD findVersionResource(std::string_view image, std::string_view* resource) {
+  const Reader r{image};
+  std::vector<Section> sections;
+  std::uint32_t resourceRva = 0, resourceSize = 0;
+  if (DWORD error = readImage(r, 2, &sections, &resourceRva, &resourceSize)) return error;
+  if (resourceRva == 0 || resourceSize == 0) return ERROR_RESOURCE_TYPE_NOT_FOUND;
+
   std::uint64_t root = 0;
   if (!rvaToOffset(sections, resourceRva, &root)) return ERROR_RESOURCE_TYPE_NOT_FOUND;
 
@@ -203,6 +218,38 @@ bool queryVersionBlock(const BYTE* base, size_t size, std::string_view path, Ver
   value->bytes = value->text ? block.valueLength * 2 : block.valueLength;
   if (block.valueOffset + value->bytes > at + block.length) return false;
   return true;
+}
+
+DWORD hasExport(std::string_view image, std::string_view name, bool* found) {
+  *found = false;
+  const Reader r{image};
+  std::vector<Section> sections;
+  std::uint32_t exportRva = 0, exportSize = 0;
+  if (DWORD error = readImage(r, 0, &sections, &exportRva, &exportSize)) return error;
+  if (exportRva == 0 || exportSize == 0) return 0;
+  std::uint64_t table = 0;
+  std::uint32_t nameCount = 0, namesRva = 0;
+  if (!rvaToOffset(sections, exportRva, &table) || !r.u32(table + 24, &nameCount) || !r.u32(table + 32, &namesRva)) {
+    return ERROR_BAD_FORMAT;
+  }
+  std::uint64_t names = 0;
+  if (nameCount == 0) return 0;
+  if (!rvaToOffset(sections, namesRva, &names) || names + 4ull * nameCount > image.size()) return ERROR_BAD_FORMAT;
+  for (std::uint32_t i = 0; i < nameCount; ++i) {
+    std::uint32_t nameRva = 0;
+    std::uint64_t at = 0;
+    if (!r.u32(names + 4ull * i, &nameRva) || !rvaToOffset(sections, nameRva, &at) || at >= image.size()) {
+      return ERROR_BAD_FORMAT;
+    }
+    const std::string_view rest = image.substr(static_cast<size_t>(at));
+    const size_t end = rest.find('\0');
+    if (end == std::string_view::npos) return ERROR_BAD_FORMAT;
+    if (rest.substr(0, end) == name) {
+      *found = true;
+      return 0;
+    }
+  }
+  return 0;
 }
 
 }  // namespace winsim::version

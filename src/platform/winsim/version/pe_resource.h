@@ -1,5 +1,6 @@
-// winsim: a bounds-checked reader of the version resource of PE images
-// (32-bit and 64-bit) and of the VS_VERSIONINFO blocks inside it.
+// winsim: a bounds-checked reader of the version resource and the export
+// names of PE images (32-bit and 64-bit), and of the VS_VERSIONINFO blocks
+// inside the version resource.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,11 @@ namespace winsim::version {
 // empty level of the tree) or ERROR_RESOURCE_DATA_NOT_FOUND (the data lies
 // outside the file).
 DWORD findVersionResource(std::string_view image, std::string_view* resource);
+
+// Whether an image exports a function of that name (compared with case):
+// 0 and `found`, or ERROR_BAD_FORMAT (not a PE image, or an export table
+// that leaves the file).
+DWORD hasExport(std::string_view image, std::string_view name, bool* found);
 
 struct VersionValue {
   const BYTE* data = nullptr;

@@ -12,6 +12,7 @@
 #include "kernel32/file_state.h"
 #include "machine.h"
 #include "modules.h"
+#include "version/pe_resource.h"
 #include "winspool/spool_store.h"
 
 namespace winsim::spool {
@@ -292,8 +293,9 @@ extern "C" BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPS
 // AddMonitorA: registers a port or language monitor (level 2). FALSE with
 // RPC_S_SERVER_UNAVAILABLE, ERROR_INVALID_LEVEL, ERROR_INVALID_PARAMETER,
 // ERROR_INVALID_ENVIRONMENT, ERROR_ACCESS_DENIED,
-// ERROR_PRINT_MONITOR_ALREADY_INSTALLED or ERROR_MOD_NOT_FOUND (the DLL is not
-// in the system folder).
+// ERROR_PRINT_MONITOR_ALREADY_INSTALLED, ERROR_MOD_NOT_FOUND (the DLL is not
+// in the system folder) or ERROR_PROC_NOT_FOUND (it exports neither
+// InitializePrintMonitor2 nor InitializePrintMonitor).
 extern "C" BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   if (!sp::reachSpooler("AddMonitorA", pName)) return FALSE;
   if (Level != 2) {
@@ -321,6 +323,20 @@ extern "C" BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   if (!sp::fileExists("C:\\Windows\\system32\\" + dll)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
+  }
+  // The spooler loads the monitor and asks it for its functions: a DLL
+  // without the entry point is no monitor. (A file that is no PE image at
+  // all stands for a monitor winsim does not look into, as tests write
+  // them, and is taken.)
+  if (auto host = winsim::hostPath("C:\\Windows\\system32\\" + dll)) {
+    if (auto image = winsim::readWholeFile(*host)) {
+      bool v2 = false, v1 = false;
+      if (winsim::version::hasExport(*image, "InitializePrintMonitor2", &v2) == ERROR_SUCCESS && !v2 &&
+          winsim::version::hasExport(*image, "InitializePrintMonitor", &v1) == ERROR_SUCCESS && !v1) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+      }
+    }
   }
   const std::string key = std::string(sp::kMonitorsKey) + "\\" + info->pName;
   const bool ok = winsim::reg::transact(winsim::reg::Hive::LocalMachine, [&](winsim::reg::Editor& hive) {
