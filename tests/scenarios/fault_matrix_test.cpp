@@ -354,10 +354,10 @@ class FaultMatrix : public testing::Test {
   // the printer plugged in when the power-on page waits.
   Record runCase(const Case& c, const fs::path& root, const fs::path& folder, const std::string& strScript,
                  bool bAtStep, std::string* pstrHarness) const {
-    kvlab::RunSpec spec;
-    spec.lstArgs = c.mode == Mode::Batch ? kBatchArgs : std::vector<std::string>{};
-    spec.strScript = strScript;
-    spec.dTimeoutSeconds = 40;
+    kvlab::RunSpec runSpec;
+    runSpec.lstArgs = c.mode == Mode::Batch ? kBatchArgs : std::vector<std::string>{};
+    runSpec.strScript = strScript;
+    runSpec.dTimeoutSeconds = 40;
     std::string strFirst, strCall = bAtStep ? c.strStep : "";
     if (const size_t n = strCall.find('>'); n != std::string::npos) {
       strFirst = strCall.substr(0, n);
@@ -365,7 +365,7 @@ class FaultMatrix : public testing::Test {
     }
     std::string strError;
     if (!strCall.empty()) kvsimOn(root, {"fault", "set", "HoldAt", strFirst.empty() ? strCall : strFirst}, &strError);
-    kvlab::Started started = kvlab::startRun(tools(), root, folder, spec);
+    kvlab::Started started = kvlab::startRun(tools(), root, folder, runSpec);
     if (!strCall.empty()) {
       bool bHeld = true;
       if (!strFirst.empty()) {

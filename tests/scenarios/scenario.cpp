@@ -142,12 +142,12 @@ void ScenarioTest::removePackageFile(const std::string& strRelative) const {
 Started ScenarioTest::start(const std::vector<std::string>& lstArgs, const std::string& strScript) {
   Started started;
   started.folder = m_root / ("run" + std::to_string(++m_nRuns));
-  kvlab::RunSpec spec;
-  spec.lstArgs = lstArgs;
-  spec.strScript = strScript;
-  spec.strProgram = m_strProgram;
-  spec.dTimeoutSeconds = kRunTimeoutSeconds;
-  started.run = kvlab::startRun(machines().tools(), m_root, started.folder, spec);
+  kvlab::RunSpec runSpec;
+  runSpec.lstArgs = lstArgs;
+  runSpec.strScript = strScript;
+  runSpec.strProgram = m_strProgram;
+  runSpec.dTimeoutSeconds = kRunTimeoutSeconds;
+  started.run = kvlab::startRun(machines().tools(), m_root, started.folder, runSpec);
   started.pid = started.run.pid;
   EXPECT_GT(started.pid, 0) << "kvparent cannot be started";
   if (started.pid > 0) m_lstRunning.push_back(started.pid);

@@ -459,12 +459,12 @@ void readTranscript(Record& record) {
 
 }  // namespace
 
-Started startRun(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& spec) {
+Started startRun(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& runSpec) {
   Started started;
   started.root = root;
   started.folder = runFolder;
-  started.dTimeoutSeconds = spec.dTimeoutSeconds;
-  started.record.lstArgs = spec.lstArgs;
+  started.dTimeoutSeconds = runSpec.dTimeoutSeconds;
+  started.record.lstArgs = runSpec.lstArgs;
   std::error_code ec;
   fs::create_directories(runFolder, ec);
   started.record.before = readState(tools, root);
@@ -476,15 +476,15 @@ Started startRun(const Tools& tools, const fs::path& root, const fs::path& runFo
     started.reportTimeBefore = fs::last_write_time(report, ec2);
   }
   const fs::path script = runFolder / "ui.txt";
-  std::ofstream(script) << spec.strScript;
-  std::vector<std::string> argv{tools.kvparent.string(), "--", spec.strProgram};
-  argv.insert(argv.end(), spec.lstArgs.begin(), spec.lstArgs.end());
+  std::ofstream(script) << runSpec.strScript;
+  std::vector<std::string> argv{tools.kvparent.string(), "--", runSpec.strProgram};
+  argv.insert(argv.end(), runSpec.lstArgs.begin(), runSpec.lstArgs.end());
   std::map<std::string, std::string> env{{"KVSIM_ROOT", root.string()},
                                          {"KVSIM_UI", "script:" + script.string()},
                                          {"KVSIM_TRANSCRIPT", (runFolder / "transcript.log").string()},
                                          {"KVSIM_TIMESCALE", "0.01"}};
   if (const char* scale = std::getenv("KVSIM_TIMESCALE"); scale && *scale) env["KVSIM_TIMESCALE"] = scale;
-  for (const auto& [k, v] : spec.env) env[k] = v;
+  for (const auto& [k, v] : runSpec.env) env[k] = v;
   started.dStart = now();
   started.pid = spawnProcess(argv, env, runFolder / "parent.out", runFolder / "parent.err");
   return started;
@@ -549,8 +549,8 @@ Record finishRun(const Tools& tools, Started& started, bool bKill) {
   return record;
 }
 
-Record runOnce(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& spec) {
-  Started started = startRun(tools, root, runFolder, spec);
+Record runOnce(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& runSpec) {
+  Started started = startRun(tools, root, runFolder, runSpec);
   return finishRun(tools, started);
 }
 

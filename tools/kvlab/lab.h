@@ -185,11 +185,11 @@ struct Started {
   double dTimeoutSeconds = 30;
 };
 
-Started startRun(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& spec);
+Started startRun(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& runSpec);
 // Waits for its end and records it. With bKill the run is ended at once
 // (the machine stays as the kill left it) and the record is not judged.
 Record finishRun(const Tools& tools, Started& started, bool bKill = false);
-Record runOnce(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& spec);
+Record runOnce(const Tools& tools, const fs::path& root, const fs::path& runFolder, const RunSpec& runSpec);
 // Polls until PRED holds or the run ends; false after dSeconds or at the end.
 bool waitUntil(const Started& started, const std::function<bool()>& pred, double dSeconds);
 bool hasEnded(const Started& started);

@@ -219,19 +219,19 @@ class Lab {
   Lab(kvlab::MachineCache& cache, fs::path work, std::string strSetupReg, bool bKeep)
       : m_cache(cache), m_work(std::move(work)), m_strSetupReg(std::move(strSetupReg)), m_bKeep(bKeep) {}
 
-  KvpkgTestCase run(const CaseSpec& spec) {
+  KvpkgTestCase run(const CaseSpec& caseSpec) {
     KvpkgTestCase out;
-    out.strSystem = spec.strSystem;
-    out.strPath = spec.strPath;
-    out.strDriver = spec.driver.strName;
-    out.nIndex = spec.nIndex;
+    out.strSystem = caseSpec.strSystem;
+    out.strPath = caseSpec.strPath;
+    out.strDriver = caseSpec.driver.strName;
+    out.nIndex = caseSpec.nIndex;
     const auto t0 = std::chrono::steady_clock::now();
-    if (!spec.strNoDriver.empty()) {
+    if (!caseSpec.strNoDriver.empty()) {
       out.strVerdict = "failed";
-      out.strReason = spec.strNoDriver;
+      out.strReason = caseSpec.strNoDriver;
       return out;
     }
-    const fs::path root = m_work / ("case" + std::to_string(spec.nIndex) + "-" + spec.strSystem + "-" + spec.strPath);
+    const fs::path root = m_work / ("case" + std::to_string(caseSpec.nIndex) + "-" + caseSpec.strSystem + "-" + caseSpec.strPath);
     const fs::path runs = root.string() + "-runs";
     std::string strError;
     const auto failed = [&](const std::string& strWhy) {
@@ -239,7 +239,7 @@ class Lab {
       out.strReason = strWhy;
       return out;
     };
-    const kvlab::System system = *kvlab::systemByName(spec.strSystem);
+    const kvlab::System system = *kvlab::systemByName(caseSpec.strSystem);
     std::function<bool(const fs::path&, std::string*)> prepare = [&](const fs::path& r, std::string* pstrError) {
       if (!m_cache.makeMachine(system, r, pstrError)) return false;
       if (!m_strSetupReg.empty()) {
@@ -249,8 +249,8 @@ class Lab {
           return false;
         }
       }
-      if (spec.strPath == "network") {
-        const std::string strModel = spec.driver.strModel.empty() ? spec.driver.strName : spec.driver.strModel;
+      if (caseSpec.strPath == "network") {
+        const std::string strModel = caseSpec.driver.strModel.empty() ? caseSpec.driver.strName : caseSpec.driver.strModel;
         const kvlab::ProcessResult p = kvlab::kvsimAt(m_cache.tools(), r, {"net", "add", "10.0.0.20", strModel});
         if (p.nExit != 0) {
           *pstrError = "kvsim net add: " + firstLine(p.strErr);
@@ -259,22 +259,22 @@ class Lab {
       }
       return true;
     };
-    const std::vector<std::string> batchAdd = {"+B", "+A:" + spec.driver.strName, "+Q:1"};
+    const std::vector<std::string> batchAdd = {"+B", "+A:" + caseSpec.driver.strName, "+Q:1"};
     std::vector<std::string> script;
     std::vector<std::string> args;
     bool bPlug = false;
-    const bool bFirstAdd = spec.strPath == "update" || spec.strPath == "delete";
-    if (spec.nRefusal || spec.strPath == "batch-add") {
+    const bool bFirstAdd = caseSpec.strPath == "update" || caseSpec.strPath == "delete";
+    if (caseSpec.nRefusal || caseSpec.strPath == "batch-add") {
       args = batchAdd;
-    } else if (spec.strPath == "add") {
+    } else if (caseSpec.strPath == "add") {
       script = {"page 1000: click 1003; next", "page 133: uncheck 1011; uncheck 1012; ok", "page 135: ok"};
     } else if (bFirstAdd) {
-      args = {"+B", (spec.strPath == "update" ? "+R:" : "+D:") + spec.driver.strName, "+Q:1"};
-    } else if (spec.strPath == "usb" || spec.strPath == "timeout") {
-      bPlug = spec.strPath == "usb";
-      script = usbScript(spec.driver, bPlug);
-      if (bPlug && spec.driver.strHardwareId.empty()) return failed("the driver names no hardware ID for the USB path");
-    } else if (spec.strPath == "network") {
+      args = {"+B", (caseSpec.strPath == "update" ? "+R:" : "+D:") + caseSpec.driver.strName, "+Q:1"};
+    } else if (caseSpec.strPath == "usb" || caseSpec.strPath == "timeout") {
+      bPlug = caseSpec.strPath == "usb";
+      script = usbScript(caseSpec.driver, bPlug);
+      if (bPlug && caseSpec.driver.strHardwareId.empty()) return failed("the driver names no hardware ID for the USB path");
+    } else if (caseSpec.strPath == "network") {
       script = {"page 1000: click 1003; next", "page 133: check 1011; ok", "page 139", "page 140: select 1015 0; next",
                 "page 135: ok"};
     }
@@ -295,8 +295,8 @@ class Lab {
         };
         add.bFreshMachine = false;
         const kvlab::AdaptiveResult added = kvlab::runAdaptive(add, r, runs / "add", {});
-        if (!added.record.toldSuccess() || !hasPrinterOf(added.record.after, spec.driver.strName)) {
-          strFirstAdd = "the printer to " + spec.strPath + " could not be added first (" + exitMeaning(added.record.nExit) +
+        if (!added.record.toldSuccess() || !hasPrinterOf(added.record.after, caseSpec.driver.strName)) {
+          strFirstAdd = "the printer to " + caseSpec.strPath + " could not be added first (" + exitMeaning(added.record.nExit) +
                         (added.record.status ? ", status " + std::to_string(*added.record.status) : std::string()) + ")";
         }
       }
@@ -314,7 +314,7 @@ class Lab {
                 started,
                 [&] { return kvlab::readWhole(log).find("CPowerOnDialog::OnInitDialog() wait time") != std::string::npos; },
                 60))
-          kvlab::kvsimAt(m_cache.tools(), r, {"usb", "plug", spec.driver.strHardwareId, "--description", spec.driver.strName});
+          kvlab::kvsimAt(m_cache.tools(), r, {"usb", "plug", caseSpec.driver.strHardwareId, "--description", caseSpec.driver.strName});
       }
       return kvlab::finishRun(m_cache.tools(), started);
     };
@@ -322,23 +322,23 @@ class Lab {
     if (!res.strError.empty()) return failed("the machine cannot be made: " + res.strError);
     if (!strFirstAdd.empty()) return finish(out, res.record, t0, root, strFirstAdd);
     const kvlab::Record& record = res.record;
-    return finish(out, record, t0, root, verdict(spec, record, &out.strVerdict));
+    return finish(out, record, t0, root, verdict(caseSpec, record, &out.strVerdict));
   }
 
  private:
   // The reason the case failed ("" when it did not); *pstrVerdict set.
-  static std::string verdict(const CaseSpec& spec, const kvlab::Record& r, std::string* pstrVerdict) {
+  static std::string verdict(const CaseSpec& caseSpec, const kvlab::Record& r, std::string* pstrVerdict) {
     const std::vector<kvlab::Finding> findings = kvlab::truthCheck(r);
     std::string strWhy;
-    if (spec.nRefusal) {
-      if (r.nExit != spec.nRefusal)
-        strWhy = "expected the refusal " + exitMeaning(spec.nRefusal) + ", got " + exitMeaning(r.nExit);
+    if (caseSpec.nRefusal) {
+      if (r.nExit != caseSpec.nRefusal)
+        strWhy = "expected the refusal " + exitMeaning(caseSpec.nRefusal) + ", got " + exitMeaning(r.nExit);
       else if (!findings.empty())
         strWhy = findings.front().strText;
       else if (toStrings(r.before.lstPrinters) != toStrings(r.after.lstPrinters))
         strWhy = "refused, but the printers changed";
       *pstrVerdict = strWhy.empty() ? "refused" : "failed";
-      return strWhy.empty() ? exitMeaning(r.nExit) + " (" + spec.strRefusalWhy + ")" : strWhy;
+      return strWhy.empty() ? exitMeaning(r.nExit) + " (" + caseSpec.strRefusalWhy + ")" : strWhy;
     }
     if (r.nExit == 3 && !r.strScriptMisfit.empty()) {
       strWhy = "the wizard went another way: " + r.strScriptMisfit;
@@ -358,15 +358,15 @@ class Lab {
       strWhy = "reported an installation error" + (strBox.empty() ? std::string() : " (" + strBox + ")");
     } else if (*r.status & 0x2) {
       strWhy = "ended cancelled";
-    } else if (spec.strPath == "delete") {
-      if (hasPrinterOf(r.after, spec.driver.strName)) strWhy = "a printer of " + spec.driver.strName + " remains";
-    } else if (spec.driver.strName.empty()) {
+    } else if (caseSpec.strPath == "delete") {
+      if (hasPrinterOf(r.after, caseSpec.driver.strName)) strWhy = "a printer of " + caseSpec.driver.strName + " remains";
+    } else if (caseSpec.driver.strName.empty()) {
       // A path that does not choose the driver: a printer it added.
       const bool bNew = std::any_of(r.after.lstPrinters.begin(), r.after.lstPrinters.end(),
                                     [&](const kvlab::Printer& p) { return !r.before.printer(p.strName); });
       if (!bNew) strWhy = "reported success, but no new printer exists";
-    } else if (!hasPrinterOf(r.after, spec.driver.strName)) {
-      strWhy = "reported success, but no printer of " + spec.driver.strName + " exists";
+    } else if (!hasPrinterOf(r.after, caseSpec.driver.strName)) {
+      strWhy = "reported success, but no printer of " + caseSpec.driver.strName + " exists";
     }
     *pstrVerdict = strWhy.empty() ? "passed" : "failed";
     return strWhy;
