@@ -38,6 +38,15 @@ int fail(const std::string& what) {
   return 1;
 }
 
+// The driver key plug and play gives the first device of a class.
+std::string classDriverKey(const GUID& cls) {
+  char text[64];
+  std::snprintf(text, sizeof text, "{%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}\\0000",
+                static_cast<unsigned long>(cls.Data1), cls.Data2, cls.Data3, cls.Data4[0], cls.Data4[1], cls.Data4[2],
+                cls.Data4[3], cls.Data4[4], cls.Data4[5], cls.Data4[6], cls.Data4[7]);
+  return text;
+}
+
 // A device of the class with that instance ID, its hardware ID and its
 // description, registered; one already registered is kept.
 bool registerDevice(const GUID& cls, const std::string& instance, const std::string& hardwareId,
@@ -60,6 +69,13 @@ bool registerDevice(const GUID& cls, const std::string& instance, const std::str
                                            reinterpret_cast<const BYTE*>(description.c_str()),
                                            static_cast<DWORD>(description.size() + 1)) &&
          SetupDiRegisterDeviceInfo(set, &data, 0, nullptr, nullptr, nullptr);
+    // Plug and play ends by giving the device its driver key: the program
+    // counts a device as arrived only once it has one.
+    if (ok) {
+      const std::string driverKey = classDriverKey(cls);
+      ok = SetupDiSetDeviceRegistryPropertyA(set, &data, SPDRP_DRIVER, reinterpret_cast<const BYTE*>(driverKey.c_str()),
+                                             static_cast<DWORD>(driverKey.size() + 1));
+    }
   }
   const DWORD error = GetLastError();
   SetupDiDestroyDeviceInfoList(set);
